@@ -1,0 +1,11 @@
+# k4_add_test(NAME src... [LIBS lib...]): one GoogleTest program, run by CTest
+# (under wine64 in the x86_64 build through CMAKE_CROSSCOMPILING_EMULATOR).
+# Test programs are console programs; each one is one CTest entry, and
+# GoogleTest's own output names the failing case.
+function(k4_add_test name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} gtest gtest_main)
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+endfunction()
