@@ -7,9 +7,8 @@ root=${K4_BUILD_ROOT:-$here/build}
 jobs=${K4_JOBS:-$(nproc)}
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
-  if [ ! -f "$dir/build.ninja" ]; then
-    cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
-  fi
+  # Configured on every run: new folders add themselves only at configure time.
+  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
 configure "$root/host"
 cmake --build "$root/host" -j "$jobs"

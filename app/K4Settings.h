@@ -1,0 +1,25 @@
+// The extractor's settings: module-level variables with built-in defaults that the
+// extractor window applies on every refresh. The payload replaces the first three.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "ShortString.h"
+
+extern std::string ExtractPath;          // target directory (payload text 1)
+extern ShortString WindowCaption;        // window caption (payload text 2)
+extern ShortString TitleLabelText;       // title line (payload text 3)
+extern ShortString StartCaption;
+extern ShortString ExtractLabelText;
+extern ShortString FilesWord;
+extern ShortString AboutButtonCaption;
+extern bool AboutButtonVisible;
+extern ShortString AboutProductText;
+extern std::int32_t RunMode;             // 2: Start extracts; 1: Start does not run the engine
+extern std::string CabFilePath;          // "DATAFILE.K4A" once the temporary cabinet exists
+extern ShortString DataFileName;
+extern ShortString ExeDirectory;
+extern ShortString ExeFileName;
+extern bool FirstPaintDone;
+
+// Puts every setting back to its built-in default (program start; tests).
+void ResetSettings();

@@ -1,0 +1,63 @@
+// The application layer: title, message boxes, general error handler, program end.
+#include "K4Application.h"
+#include <windows.h>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <string>
+#include "ShortString.h"
+
+namespace app {
+namespace {
+std::string g_title = "V4OvudEvuvuruda";
+BoxRecorder g_recorder;
+EndHook g_endHook;
+
+void Show(BoxKind kind, const std::string& text) {
+    if (g_recorder) {
+        g_recorder(kind, text);
+        return;
+    }
+    UINT flags = MB_OK | MB_TASKMODAL | (kind == BoxKind::Error ? MB_ICONERROR : 0u);
+    MessageBoxA(GetActiveWindow(), text.c_str(), g_title.c_str(), flags);
+}
+}  // namespace
+
+const char* Title() { return g_title.c_str(); }
+void SetTitle(std::string_view title) { g_title = std::string(title); }
+
+void ShowPlainMessage(std::string_view text) { Show(BoxKind::Plain, std::string(text)); }
+
+std::string ErrorHandlerText(std::string_view text) {
+    std::string out(text);
+    if (!out.empty() && static_cast<unsigned char>(out.back()) > static_cast<unsigned char>('.')) out += '.';
+    return out;
+}
+
+void ShowErrorMessage(std::string_view text) { Show(BoxKind::Error, ErrorHandlerText(text)); }
+
+void HandleCurrentException() noexcept {
+    try {
+        try {
+            throw;
+        } catch (const std::bad_alloc&) {
+            ShowErrorMessage("Out of memory");
+        } catch (const std::exception& e) {
+            ShowErrorMessage(e.what());
+        } catch (...) {
+            ShowErrorMessage("Unknown error");
+        }
+    } catch (...) {
+        // Showing the box failed (or a recorder threw): nothing more can be done here.
+    }
+}
+
+void EndProgram(unsigned code) {
+    if (g_endHook) g_endHook(code);
+    ExitProcess(code);
+}
+
+void SetBoxRecorder(BoxRecorder recorder) { g_recorder = std::move(recorder); }
+void SetEndHook(EndHook hook) { g_endHook = std::move(hook); }
+
+}  // namespace app

@@ -1,0 +1,37 @@
+// The application layer every window shares: its title, the plain message box, the
+// general error handler and the end of the program. Unit tests replace the boxes
+// and the program end with recorders, so handlers can be tested without a user.
+#pragma once
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace app {
+
+const char* Title();                 // "V4OvudEvuvuruda" unless changed
+void SetTitle(std::string_view title);
+
+// The plain message box: modal, captioned with the title, no icon, one OK button.
+void ShowPlainMessage(std::string_view text);
+
+// The general error handler: a modal box with the title, an error icon and the
+// text, with a period appended when the last character sorts after '.'.
+void ShowErrorMessage(std::string_view text);
+std::string ErrorHandlerText(std::string_view text);
+
+// Shows the current exception through the general error handler; for catch (...)
+// blocks at the boundary where system callbacks meet C++ exceptions.
+void HandleCurrentException() noexcept;
+
+// Ends the program at once (after a fatal message); by default ExitProcess.
+[[noreturn]] void EndProgram(unsigned code = 0);
+
+// Test seams: while set, boxes are recorded instead of shown, and EndProgram
+// calls the hook (which must not return; tests throw from it).
+enum class BoxKind { Plain, Error };
+using BoxRecorder = std::function<void(BoxKind, const std::string& text)>;
+void SetBoxRecorder(BoxRecorder recorder);
+using EndHook = std::function<void(unsigned code)>;
+void SetEndHook(EndHook hook);
+
+}  // namespace app
