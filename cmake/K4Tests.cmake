@@ -9,3 +9,10 @@ function(k4_add_test name)
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES TIMEOUT 600)
 endfunction()
+
+# k4_windows_path(out path): the Windows path under which Wine shows a host path
+# (drive Z: is the host's root), for test data made at build time on the host.
+function(k4_windows_path out path)
+  string(REPLACE "/" "\\" win "${path}")
+  set(${out} "Z:${win}" PARENT_SCOPE)
+endfunction()
