@@ -1,0 +1,121 @@
+// Short-string routines: fill and trim bounds, byte-wise upper case, path splits and
+// number texts.
+#include <gtest/gtest.h>
+#include <string>
+#include "K4Utils.h"
+
+TEST(FillRoutines, SpaceStringHasAtLeastOneSpaceAndAtMost255) {
+    EXPECT_EQ(SpaceString(0), " ");
+    EXPECT_EQ(SpaceString(-7), " ");
+    EXPECT_EQ(SpaceString(1), " ");
+    EXPECT_EQ(SpaceString(50).Str(), std::string(50, ' '));
+    EXPECT_EQ(SpaceString(255).Str(), std::string(255, ' '));
+    EXPECT_EQ(SpaceString(1000).Length(), 255u);
+}
+
+TEST(FillRoutines, FillStringIsEmptyForZeroOrLessAndCutAt255) {
+    EXPECT_EQ(FillString('x', 0), "");
+    EXPECT_EQ(FillString('x', -3), "");
+    EXPECT_EQ(FillString('x', 3), "xxx");
+    EXPECT_EQ(FillString('\0', 2).Length(), 2u);
+    EXPECT_EQ(FillString('#', 300).Str(), std::string(255, '#'));
+}
+
+TEST(TrimSpaces, RemovesOnlyTheSpaceCharacterAtBothEnds) {
+    EXPECT_EQ(TrimSpaces("  a b  "), "a b");
+    EXPECT_EQ(TrimSpaces("     "), "");
+    EXPECT_EQ(TrimSpaces(""), "");
+    EXPECT_EQ(TrimSpaces("\tx\t"), "\tx\t");
+    EXPECT_EQ(TrimSpaces(" \tx "), "\tx");
+    EXPECT_EQ(TrimSpaces(ShortString(std::string(255, ' '))), "");
+}
+
+TEST(UpperCase, ChangesOnlyLowerLettersAndTheUpperBytes) {
+    for (int b = 0; b < 256; ++b) {
+        int expected = (b >= 'a' && b <= 'z') || b >= 0xE0 ? b - 0x20 : b;
+        EXPECT_EQ(static_cast<unsigned char>(UpCaseChar(static_cast<char>(b))), expected) << "byte " << b;
+    }
+    EXPECT_EQ(static_cast<unsigned char>(UpCaseChar('\xF7')), 0xD7);
+    EXPECT_EQ(static_cast<unsigned char>(UpCaseChar('\xFF')), 0xDF);
+}
+
+TEST(UpperCase, ShortStringKeepsItsLength) {
+    EXPECT_EQ(UpperCaseShort("c:\\Dir\\setup.exe \xE9"), "C:\\DIR\\SETUP.EXE \xC9");
+    EXPECT_EQ(UpperCaseShort(std::string("a\0b", 3)).View(), std::string_view("A\0B", 3));
+    EXPECT_EQ(UpperCaseShort(ShortString(std::string(255, 'q'))).Str(), std::string(255, 'Q'));
+}
+
+namespace {
+struct Split {
+    std::string directory, name, extension;
+};
+Split SplitOf(const char* path) {
+    ShortString d("junk"), n("junk"), e("junk");
+    SplitPath(path, d, n, e);
+    return {d.Str(), n.Str(), e.Str()};
+}
+}  // namespace
+
+TEST(SplitPath, TypicalInputs) {
+    struct Row {
+        const char *path, *directory, *name, *extension;
+    } rows[] = {
+        {"C:\\DIR\\SETUP.EXE", "C:\\DIR", "SETUP", "EXE"},
+        {"c:\\setup.exe", "C:", "SETUP", "EXE"},
+        {"C:\\MY.DIR\\SETUP", "C:\\MY.DIR", "SETUP", ""},
+        {"C:\\DIR\\SETUP.EXE /S", "C:\\DIR", "SETUP", "EXE /S"},
+        {"SETUP.EXE", "", "SETUP", "EXE"},
+        {"C:SETUP.EXE", "C", "SETUP", "EXE"},
+    };
+    for (const Row& r : rows) {
+        Split s = SplitOf(r.path);
+        EXPECT_EQ(s.directory, r.directory) << r.path;
+        EXPECT_EQ(s.name, r.name) << r.path;
+        EXPECT_EQ(s.extension, r.extension) << r.path;
+    }
+}
+
+TEST(SplitPath, EdgeInputs) {
+    struct Row {
+        const char *path, *directory, *name, *extension;
+    } rows[] = {
+        {"", "", "", ""},
+        {"   ", "", "", ""},
+        {"C:\\DIR\\", "C:\\DIR", "", ""},
+        {"\\", "", "", ""},
+        {"  c:\\a\\b.c  ", "C:\\A", "B", "C"},     // trimmed before the split
+        {"C:\\A\\.PROFILE", "C:\\A", "", "PROFILE"},
+        {"C:\\A\\B.", "C:\\A", "B", ""},
+        {"A.B.C", "", "A.B", "C"},
+        {"\\\\SERVER\\SHARE\\X.EXE", "\\\\SERVER\\SHARE", "X", "EXE"},
+        {"SETUP.EXE A:B", "SETUP.EXE A", "B", ""},      // a colon in the arguments
+    };
+    for (const Row& r : rows) {
+        Split s = SplitOf(r.path);
+        EXPECT_EQ(s.directory, r.directory) << r.path;
+        EXPECT_EQ(s.name, r.name) << r.path;
+        EXPECT_EQ(s.extension, r.extension) << r.path;
+    }
+}
+
+TEST(NumberToText, WholeNumbersHaveNoPointAndKeepInnerZeros) {
+    EXPECT_EQ(NumberToText(7), "7");
+    EXPECT_EQ(NumberToText(-5), "-5");
+    EXPECT_EQ(NumberToText(0), "0");
+    EXPECT_EQ(NumberToText(10), "10");
+    EXPECT_EQ(NumberToText(1000000), "1000000");
+    EXPECT_EQ(NumberToText(-2147483648.0), "-2147483648");
+    EXPECT_EQ(NumberToText(4294967295.0), "4294967295");
+}
+
+TEST(NumberToText, FractionsLoseOnlyTrailingZeros) {
+    EXPECT_EQ(NumberToText(2.5), "2.5");
+    EXPECT_EQ(NumberToText(-0.25), "-0.25");
+    EXPECT_EQ(NumberToText(100.125), "100.125");
+}
+
+TEST(NumberToText, HugeValuesAreCutAt255) {
+    ShortString t = NumberToText(1e300);
+    EXPECT_EQ(t.Length(), 255u);
+    EXPECT_EQ(t[0], '1');
+}

@@ -1,0 +1,58 @@
+// Block reading of an existing file with the shared error code.
+#include "K4BlockFile.h"
+
+namespace {
+std::int32_t LastError() {
+    DWORD e = GetLastError();
+    // A failed call that leaves no error code must still read as a failure.
+    return e ? static_cast<std::int32_t>(e) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
+}
+}  // namespace
+
+std::int32_t BlockFile::Open(const char* path, Access access) {
+    DWORD desired = GENERIC_READ;
+    DWORD share = FILE_SHARE_READ;
+    if (access == Access::ReadWrite) {
+        desired |= GENERIC_WRITE;
+        share |= FILE_SHARE_WRITE;
+    }
+    // The previous file is closed first: it must not hold a share against this open.
+    handle_.Reset();
+    handle_.Reset(CreateFileA(path, desired, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return handle_ ? 0 : LastError();
+}
+
+std::int32_t BlockFile::Size(std::int64_t& size) const {
+    LARGE_INTEGER li{};
+    if (!GetFileSizeEx(handle_.Get(), &li)) return LastError();
+    size = li.QuadPart;
+    return 0;
+}
+
+std::int32_t BlockFile::Seek(std::int64_t position) {
+    if (position < 0) return ERROR_NEGATIVE_SEEK;
+    LARGE_INTEGER li{};
+    li.QuadPart = position;
+    return SetFilePointerEx(handle_.Get(), li, nullptr, FILE_BEGIN) ? 0 : LastError();
+}
+
+std::int32_t BlockFile::Position(std::int64_t& position) const {
+    LARGE_INTEGER zero{}, now{};
+    if (!SetFilePointerEx(handle_.Get(), zero, &now, FILE_CURRENT)) return LastError();
+    position = now.QuadPart;
+    return 0;
+}
+
+std::int32_t BlockFile::Read(void* buffer, std::uint32_t count) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    // ReadFile may deliver less than asked before the end; only a read of 0 bytes
+    // means the end of the file.
+    while (count > 0) {
+        DWORD got = 0;
+        if (!ReadFile(handle_.Get(), out, count, &got, nullptr)) return LastError();
+        if (got == 0) return ShortReadError;
+        out += got;
+        count -= got;
+    }
+    return 0;
+}

@@ -1,0 +1,42 @@
+// An existing file opened for block reading at byte positions, reporting each step
+// with the shared error code: 0, the system error of the failed call, or 100 for a
+// read that delivered fewer bytes than asked.
+#pragma once
+#include <cstdint>
+#include "UniqueHandle.h"
+
+// The error code of a read that met the end of the file before the count was reached.
+inline constexpr std::int32_t ShortReadError = 100;
+
+class BlockFile {
+public:
+    enum class Access {
+        Read,       // read only; others may read too
+        ReadWrite,  // read and write access; others may read and write too
+    };
+
+    BlockFile() = default;
+    BlockFile(BlockFile&&) = default;
+    BlockFile& operator=(BlockFile&&) = default;
+
+    // Opens an existing file (never creates one); 0 or the system error.
+    std::int32_t Open(const char* path, Access access = Access::Read);
+    void Close() { handle_.Reset(); }
+    bool IsOpen() const { return handle_.Valid(); }
+    HANDLE Handle() const { return handle_.Get(); }
+
+    // The file's length in bytes; 0 or the system error.
+    std::int32_t Size(std::int64_t& size) const;
+
+    // Moves to an absolute byte position; a negative one fails with the system's
+    // negative-seek error and leaves the position where it was.
+    std::int32_t Seek(std::int64_t position);
+    std::int32_t Position(std::int64_t& position) const;
+
+    // Reads exactly count bytes into buffer: 0, the system error, or ShortReadError
+    // when the end of the file came first (the bytes before it are in buffer).
+    std::int32_t Read(void* buffer, std::uint32_t count);
+
+private:
+    UniqueFile handle_;
+};

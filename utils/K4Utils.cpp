@@ -1,0 +1,90 @@
+// Short-string routines and the guarded reads sharing one error code.
+#include "K4Utils.h"
+#include <charconv>
+#include <string_view>
+
+ShortString SpaceString(std::int32_t width) {
+    return FillString(' ', width < 1 ? 1 : width);
+}
+
+ShortString FillString(char c, std::int32_t count) {
+    ShortString out;
+    std::int32_t n = count < 0 ? 0 : (count > 255 ? 255 : count);
+    for (std::int32_t i = 0; i < n; ++i) out[i] = c;
+    out.SetLength(static_cast<std::size_t>(n));
+    return out;
+}
+
+ShortString TrimSpaces(const ShortString& text) {
+    std::string_view v = text.View();
+    while (!v.empty() && v.back() == ' ') v.remove_suffix(1);
+    while (!v.empty() && v.front() == ' ') v.remove_prefix(1);
+    return ShortString(v);
+}
+
+char UpCaseChar(char b) {
+    auto u = static_cast<unsigned char>(b);
+    if ((u >= 'a' && u <= 'z') || u >= 0xE0) u = static_cast<unsigned char>(u - 0x20);
+    return static_cast<char>(u);
+}
+
+ShortString UpperCaseShort(const ShortString& text) {
+    ShortString out = text;
+    for (std::size_t i = 0; i < out.Length(); ++i) out[i] = UpCaseChar(out[i]);
+    return out;
+}
+
+void SplitPath(const ShortString& path, ShortString& directory, ShortString& name, ShortString& extension) {
+    ShortString work = UpperCaseShort(TrimSpaces(path));
+    std::string_view v = work.View();
+    directory = ShortString();
+    extension = ShortString();
+
+    std::size_t stop = v.find_last_of(".:\\");
+    if (stop != std::string_view::npos && v[stop] == '.') {
+        extension = ShortString(v.substr(stop + 1));
+        v = v.substr(0, stop);
+    }
+    std::size_t sep = v.find_last_of(":\\");
+    if (sep != std::string_view::npos) {
+        directory = ShortString(v.substr(0, sep));
+        v = v.substr(sep + 1);
+    }
+    name = ShortString(v);
+}
+
+ShortString NumberToText(double value) {
+    // Largest fixed-notation double: 309 integer digits, sign, point and 20 decimals.
+    char buf[400];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 20);
+    if (ec != std::errc()) return ShortString();
+    std::string_view v(buf, static_cast<std::size_t>(end - buf));
+    // Only a text with a decimal point has trailing zeros that are not significant
+    // ("inf" and "nan" have none).
+    if (v.find('.') != std::string_view::npos) {
+        while (!v.empty() && v.back() == '0') v.remove_suffix(1);
+        if (v.size() > 1 && v.back() == '.') v.remove_suffix(1);
+    }
+    return ShortString(v);
+}
+
+void GuardedBlockRead(std::int32_t& err, BlockFile& file, void* buffer, std::int32_t count) {
+    if (err != 0 || count <= 0) return;
+    err = file.Read(buffer, static_cast<std::uint32_t>(count));
+}
+
+ShortString ReadCountedString(std::int32_t& err, BlockFile& file) {
+    unsigned char raw[4] = {};
+    GuardedBlockRead(err, file, raw, 4);
+    if (err != 0) return ShortString();
+    auto n = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw[0]) | static_cast<std::uint32_t>(raw[1]) << 8 |
+                                       static_cast<std::uint32_t>(raw[2]) << 16 |
+                                       static_cast<std::uint32_t>(raw[3]) << 24);
+    if (n > static_cast<std::int32_t>(ShortString::MaxLength)) {
+        err = OversizedStringError;
+        return ShortString();
+    }
+    ShortString out = FillString(' ', n);
+    GuardedBlockRead(err, file, out.Data(), n);
+    return out;
+}
