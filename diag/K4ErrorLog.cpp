@@ -1,0 +1,73 @@
+// The error log behind the error window: collecting, clearing and reporting texts.
+#include <algorithm>
+#include <cstring>
+#include "K4ErrorForm.h"
+
+ShortString ErrorWindowTitle;
+ShortString ErrorButtonCaption;
+
+namespace {
+
+// Owns the log for the whole run; the pointer below is constant-initialised, so
+// it is valid even before this object's constructor has run.
+struct ErrorLogOwner {
+    HardStack stack;
+    ErrorLogOwner() { stack.Init(ErrorStackCapacity, ErrorRecordSize); }
+    ~ErrorLogOwner() { stack.Done(); }
+};
+ErrorLogOwner g_errorLog;
+
+ErrorWindowHook g_windowHook;
+
+}  // namespace
+
+HardStack* const ErrorStack = &g_errorLog.stack;
+
+void PushError(const ShortString& text) {
+    ShortString record(text);
+    ErrorStack->Push(&record);
+}
+
+bool ErrorsPending() { return PendingErrorSet || !ErrorStack->Empty; }
+
+void ClearErrors() {
+    PendingErrorSet = false;
+    PendingErrorText = ShortString();
+    ErrorStack->Clear();
+}
+
+void ReportErrors() {
+    // The snapshot has one slot more than the log, and the pending text goes onto
+    // the snapshot as its newest entry: a log that is full (the very case that
+    // raises the overflow notice) would otherwise drop that notice unseen.
+    HardStack snapshot;
+    snapshot.Init(ErrorStack->Capacity + 1, ErrorStack->ElementSize);
+    for (std::int32_t i = 0; i < ErrorStack->Count; ++i) snapshot.Push(ErrorStack->EntryAt(i));
+    if (PendingErrorSet) {
+        ShortString record(PendingErrorText);
+        snapshot.Push(&record);
+    }
+    ClearErrors();
+    if (g_windowHook) g_windowHook(ErrorWindowTitle, snapshot);
+    snapshot.Done();
+}
+
+std::string MemoText(const HardStack& stack) {
+    std::string text;
+    const auto entryBytes = static_cast<std::size_t>(stack.ElementSize);
+    for (std::int32_t n = stack.Count - 1; n >= 0; --n) {
+        ShortString record;  // entries are raw bytes: copied out, not cast
+        std::memcpy(&record, stack.EntryAt(n), std::min(sizeof record, entryBytes));
+        text += record.View();
+        if (n > 0) text += "\r\n";
+    }
+    return text;
+}
+
+void StackToMemo(const HardStack& stack, HWND memo) {
+    SetWindowTextA(memo, MemoText(stack).c_str());
+}
+
+ShortString MemoryLabelText() { return ShortString("m:") + std::to_string(AllocatedBytes).c_str(); }
+
+void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }

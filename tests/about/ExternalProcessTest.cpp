@@ -1,0 +1,136 @@
+// Program launch: the error entry of each kind of failed start, the counted
+// command-line copy, and real starts of a windowed child program.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstring>
+#include <string>
+#include "K4ErrorForm.h"
+#include "K4ExternalProcess.h"
+#include "K4Messages.h"
+#include "../diag/ScratchDir.h"
+
+namespace {
+
+std::string OwnFolder() {
+    char path[MAX_PATH];
+    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string s(path, n);
+    return s.substr(0, s.rfind('\\'));
+}
+
+std::string ChildPath() { return OwnFolder() + "\\k4_test_child.exe"; }
+
+// Waits up to five seconds for a top-level window with exactly this caption.
+HWND FindCaption(const std::string& caption) {
+    for (int i = 0; i < 50; ++i) {
+        if (HWND h = FindWindowA("K4TestChild", caption.c_str())) return h;
+        Sleep(100);
+    }
+    return nullptr;
+}
+
+// Closes the child's window and waits until it is gone.
+void CloseChild(HWND hwnd) {
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    for (int i = 0; i < 50 && IsWindow(hwnd); ++i) Sleep(100);
+}
+
+std::string OnlyEntry() {
+    EXPECT_EQ(ErrorStack->Count, 1);
+    if (ErrorStack->Count != 1) return {};
+    ShortString record;
+    ErrorStack->ReadEntry(0, &record);
+    return record.Str();
+}
+
+class LaunchTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClearErrors();
+        std::string record41(50, ' ');
+        record41.replace(0, 12, "Cannot start");
+        messages_ = dir_.Write("msgs.dat", std::string(41 * 50, ' ') + record41);
+        MessageFileName = messages_;
+        before_ = AllocatedBytes;
+    }
+    void TearDown() override {
+        SetLaunchObserver(nullptr);
+        MessageFileName = ShortString();
+        ClearErrors();
+        EXPECT_EQ(AllocatedBytes, before_);
+    }
+    ScratchDir dir_;
+    std::string messages_;
+    std::int32_t before_ = 0;
+};
+
+TEST_F(LaunchTest, EmptyCommandLineRecordsAnEntryWithAnEmptyCommandPart) {
+    std::int32_t seen = 0;
+    SetLaunchObserver([&](const char*, std::int32_t code) { seen = code; });
+    ExecuteProgram("");
+    ASSERT_NE(seen, 0);
+    EXPECT_EQ(OnlyEntry(), "Cannot start - execute  " + std::to_string(seen));
+}
+
+TEST_F(LaunchTest, MissingProgramEndsWithFileNotFoundInDecimal) {
+    std::string command = dir_.File("missing.exe") + " /x";
+    ExecuteProgram(command);
+    EXPECT_EQ(OnlyEntry(), "Cannot start - execute " + command + " 2");
+    EXPECT_EQ(AllocatedBytes, before_ + 256);  // the log entry only; the copy is gone
+}
+
+TEST_F(LaunchTest, UnreadableMessageFileStandsFirstInTheEntry) {
+    MessageFileName = dir_.File("nomsgs.dat");
+    std::string command = dir_.File("missing.exe");
+    ExecuteProgram(command);
+    EXPECT_EQ(OnlyEntry(), "error reading message file \"" + dir_.File("nomsgs.dat") +
+                               "\" - index 41 err 2 - execute " + command + " 2");
+}
+
+TEST_F(LaunchTest, LongEntryIsCutAt255) {
+    std::string command = dir_.File("missing.exe ") + std::string(200, 'a');
+    ExecuteProgram(command.substr(0, 255));
+    std::string entry = OnlyEntry();
+    EXPECT_EQ(entry.size(), 255u);
+    EXPECT_EQ(entry, ("Cannot start - execute " + command).substr(0, 255));
+}
+
+TEST_F(LaunchTest, FullLengthCommandLineIsPassedWholeAndCountedWhileItExists) {
+    std::string head = ChildPath() + " ";
+    ASSERT_LT(head.size(), 200u);
+    std::string caption(255 - head.size(), 'c');
+    caption.back() = 'Z';
+    std::string command = head + caption;
+    std::size_t copied = 0;
+    std::int32_t during = 0;
+    SetLaunchObserver([&](const char* copy, std::int32_t code) {
+        copied = std::strlen(copy);
+        during = AllocatedBytes;
+        EXPECT_EQ(code, 0);
+    });
+    ExecuteProgram(command);
+    EXPECT_EQ(copied, 255u);
+    EXPECT_EQ(during, before_ + 256);
+    EXPECT_EQ(AllocatedBytes, before_);
+    // The start records nothing, and the call returns while the program still runs.
+    EXPECT_FALSE(ErrorsPending());
+    HWND child = FindCaption(caption);
+    ASSERT_NE(child, nullptr);
+    CloseChild(child);
+}
+
+TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
+    std::string folder = dir_.File("k4 child dir");
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    std::string program = folder + "\\k4 child.exe";
+    ASSERT_TRUE(CopyFileA(ChildPath().c_str(), program.c_str(), FALSE));
+    ExecuteProgram(program + " spaced start");
+    EXPECT_FALSE(ErrorsPending());
+    HWND child = FindCaption("spaced start");
+    ASSERT_NE(child, nullptr);
+    CloseChild(child);
+    for (int i = 0; i < 50 && !DeleteFileA(program.c_str()); ++i) Sleep(100);
+    RemoveDirectoryA(folder.c_str());
+}
+
+}  // namespace
