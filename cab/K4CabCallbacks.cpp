@@ -1,0 +1,147 @@
+// The callbacks handed to the system cabinet library: memory, the five file
+// callbacks over the running decompressor's stream table, and the notification
+// callback that lists or extracts each member.
+#include "K4CabCallbacks.h"
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include "K4CabNames.h"
+#include "K4CabWork.h"
+
+namespace {
+std::exception_ptr keptException;
+CabHeapAllocFn heapAlloc = std::malloc;
+
+// Called in a catch block: keeps the first exception of a run, since later ones are
+// usually consequences of it.
+void KeepCurrentException() noexcept {
+    if (!keptException) keptException = std::current_exception();
+}
+
+TNamedStream* StreamOf(INT_PTR hf) {
+    if (!CurrentDecompr) return nullptr;
+    std::int32_t slot = 0;
+    return CurrentDecompr->FindStream(hf, slot);
+}
+
+INT_PTR ListMember(const FDINOTIFICATION& note) {
+    const ShortString line = ListingLine(MemberDisplayName(note.psz1, note.attribs), note.cb);
+    if (TargetListBox) TargetListBox->AddLine(line);
+    ListedByteTotal = static_cast<std::int32_t>(static_cast<std::uint32_t>(ListedByteTotal) +
+                                                static_cast<std::uint32_t>(note.cb));
+    return 0;   // skip the member: a listing decompresses nothing
+}
+
+INT_PTR RefuseNextCabinet(const FDINOTIFICATION& note) {
+    // A set spread over several cabinets would make the library open a file named
+    // inside this one; the archive carries exactly one cabinet.
+    CabError.erfOper = -1;
+    LastErrorText = ShortString("Cabinet continues in another cabinet \"") + ShortString(note.psz1) + "\"";
+    return -1;
+}
+}  // namespace
+
+void ForgetCabException() noexcept { keptException = nullptr; }
+bool CabExceptionPending() noexcept { return static_cast<bool>(keptException); }
+
+void RethrowCabException() {
+    if (!keptException) return;
+    std::exception_ptr e = keptException;
+    keptException = nullptr;
+    std::rethrow_exception(e);
+}
+
+void SetCabHeapAlloc(CabHeapAllocFn alloc) { heapAlloc = alloc ? alloc : std::malloc; }
+
+void* DIAMONDAPI CabAlloc(ULONG cb) noexcept {
+    if (static_cast<std::int32_t>(cb) <= 0) return nullptr;
+    try {
+        void* block = heapAlloc(cb);
+        if (!block) throw std::bad_alloc();
+        return block;
+    } catch (...) {
+        KeepCurrentException();
+        return nullptr;
+    }
+}
+
+void DIAMONDAPI CabFree(void* pv) noexcept { std::free(pv); }
+
+INT_PTR DIAMONDAPI CabOpen(char* pszFile, int oflag, int) noexcept {
+    try {
+        if (!CurrentDecompr || CabExceptionPending()) return -1;
+        if (!CurrentDecompr->MayOpen(pszFile)) {
+            CabError.erfOper = -1;
+            LastErrorText = ShortString("Refused to open \"") + ShortString(pszFile) + "\"";
+            return -1;
+        }
+        if (!CurrentDecompr->HasRoomForStream()) return -1;
+        auto* stream = new TNamedStream(ShortString(pszFile), OpenFlagsToMode(oflag));
+        const INT_PTR id = stream->Id();
+        return CurrentDecompr->AddStream(stream) ? id : -1;
+    } catch (...) {
+        KeepCurrentException();
+        return -1;
+    }
+}
+
+UINT DIAMONDAPI CabRead(INT_PTR hf, void* pv, UINT cb) noexcept {
+    try {
+        TNamedStream* stream = StreamOf(hf);
+        return static_cast<UINT>(stream ? stream->Read(pv, cb) : -1);
+    } catch (...) {
+        KeepCurrentException();
+        return static_cast<UINT>(-1);
+    }
+}
+
+UINT DIAMONDAPI CabWrite(INT_PTR hf, void* pv, UINT cb) noexcept {
+    try {
+        TNamedStream* stream = StreamOf(hf);
+        return static_cast<UINT>(stream ? stream->Write(pv, cb) : -1);
+    } catch (...) {
+        KeepCurrentException();
+        return static_cast<UINT>(-1);
+    }
+}
+
+int DIAMONDAPI CabClose(INT_PTR hf) noexcept {
+    try {
+        if (!CurrentDecompr) return 0;
+        std::int32_t slot = 0;
+        if (CurrentDecompr->FindStream(hf, slot)) CurrentDecompr->ReleaseStream(slot);
+    } catch (...) {
+        KeepCurrentException();
+    }
+    return 0;
+}
+
+LONG DIAMONDAPI CabSeek(INT_PTR hf, LONG dist, int seektype) noexcept {
+    try {
+        TNamedStream* stream = StreamOf(hf);
+        return stream ? stream->Seek(dist, seektype) : -1;
+    } catch (...) {
+        KeepCurrentException();
+        return -1;
+    }
+}
+
+INT_PTR DIAMONDAPI CabNotify(FDINOTIFICATIONTYPE fdint, PFDINOTIFICATION pfdin) noexcept {
+    try {
+        // After a kept failure nothing more is done: -1 makes the library stop.
+        if (CabExceptionPending() || !pfdin) return -1;
+        switch (fdint) {
+        case fdintCABINET_INFO: return 0;
+        case fdintPARTIAL_FILE: return 1;
+        case fdintCOPY_FILE:
+            if (ListingPass) return ListMember(*pfdin);
+            return CurrentDecompr ? CurrentDecompr->CreateTarget(*pfdin) : -1;
+        case fdintCLOSE_FILE_INFO: return CurrentDecompr ? CurrentDecompr->FinishTarget(*pfdin) : 0;
+        case fdintNEXT_CABINET: return RefuseNextCabinet(*pfdin);
+        default: return 1;
+        }
+    } catch (...) {
+        KeepCurrentException();
+        return -1;
+    }
+}

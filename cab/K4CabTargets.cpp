@@ -1,0 +1,116 @@
+// The extraction pass's work on each cabinet member: refusing unsafe names, making
+// subfolders, creating the target file, reporting progress, stamping its time, and
+// removing a file whose data never arrived complete.
+#include <memory>
+#include "K4CabCallbacks.h"
+#include "K4CabNames.h"
+#include "K4CabWork.h"
+#include "K4Error.h"
+
+namespace {
+// Wide paths beyond this are refused like long single-byte ones: nothing is ever
+// created under a cut name.
+constexpr std::size_t MaxTargetPath = ShortString::MaxLength;
+
+INT_PTR RefuseUnsafe(const ShortString& shownName) {
+    CabError.erfOper = -1;
+    LastErrorText = ShortString("Unsafe file name \"") + shownName + "\"";
+    return -1;
+}
+
+[[noreturn]] void FailCreate(std::string_view shownPath) {
+    throw K4FileError(StreamFailureText(ModeCreate, shownPath).Str());
+}
+}  // namespace
+
+bool TDecompr::FileIdentity::operator==(const FileIdentity& o) const {
+    return known && o.known && volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
+}
+
+TDecompr::FileIdentity TDecompr::IdentityOf(const wchar_t* path) {
+    FileIdentity id;
+    UniqueFile file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!file || !GetFileInformationByHandle(file.Get(), &info)) return id;
+    id.volume = info.dwVolumeSerialNumber;
+    id.indexHigh = info.nFileIndexHigh;
+    id.indexLow = info.nFileIndexLow;
+    id.known = true;
+    return id;
+}
+
+bool TDecompr::MayOpen(const char* path) const {
+    if (cabinetFullPath_.empty()) return true;   // no run under way
+    return path && SamePathText(FullPathOf(WideFromCodePage(path, CP_ACP)), cabinetFullPath_);
+}
+
+bool TDecompr::IsCabinetItself(const std::wstring& targetPath) const {
+    // By name, and by identity for other spellings of the same file (short names,
+    // hard links) once the target exists.
+    if (!cabinetFullPath_.empty() && SamePathText(FullPathOf(targetPath), cabinetFullPath_)) return true;
+    return cabinetIdentity_.known && IdentityOf(targetPath.c_str()) == cabinetIdentity_;
+}
+
+INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
+    const char* raw = note.psz1 ? note.psz1 : "";
+    const bool utf = (note.attribs & _A_NAME_IS_UTF) != 0;
+    const ShortString shownName = MemberDisplayName(raw, note.attribs);
+    if (IsUnsafeMemberName(raw)) return RefuseUnsafe(shownName);
+
+    const std::wstring wideDir = WideFromCodePage(TargetDir.View(), CP_ACP);
+    const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
+    const std::wstring widePath = wideDir + wideName;
+    const std::string shownPath = TargetDir.Str() + shownName.Str();
+    const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
+    if (length > MaxTargetPath) FailCreate(shownPath);
+    if (IsCabinetItself(widePath)) return RefuseUnsafe(shownName);
+    if (!CreateMemberFolders(wideDir, wideName)) FailCreate(shownPath);
+    if (!HasRoomForStream()) return -1;
+
+    std::unique_ptr<TNamedStream> stream =
+        utf ? std::make_unique<TNamedStream>(widePath, ShortString(shownPath), ModeCreate)
+            : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
+    const INT_PTR id = stream->Id();
+    AddStream(stream.release());
+    targetSlot_ = StreamCount();
+    targetPath_ = widePath;
+    targetShown_ = ShortString(shownPath);
+
+    StartedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(StartedBytes) + static_cast<std::uint32_t>(note.cb));
+    ReportProgress();
+    return id;
+}
+
+void TDecompr::ReportProgress() {
+    if (ListedByteTotal == 0 || !ProgressHandler) return;
+    ProgressHandler(ProgressPercent(StartedBytes, ListedByteTotal));
+}
+
+INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
+    std::int32_t slot = 0;
+    TNamedStream* stream = FindStream(note.hf, slot);
+    if (!stream) return 0;
+    // The cabinet keeps local time; an impossible date leaves the time of creation
+    // rather than whatever a failed conversion would produce.
+    FILETIME local, utc;
+    if (ValidDosDateTime(note.date, note.time) && DosDateTimeToFileTime(note.date, note.time, &local) &&
+        LocalFileTimeToFileTime(&local, &utc))
+        SetFileTime(stream->Handle(), nullptr, nullptr, &utc);
+    ReleaseStream(slot);
+    if (slot == targetSlot_) {
+        targetSlot_ = 0;
+        targetPath_.clear();
+    }
+    return 1;
+}
+
+void TDecompr::RemoveUnfinishedTarget() {
+    if (targetPath_.empty()) return;
+    if (targetSlot_ > 0 && StreamAt(targetSlot_)) ReleaseStream(targetSlot_);
+    DeleteFileW(targetPath_.c_str());
+    if (LastErrorText.Empty() && !CabExceptionPending())
+        LastErrorText = CabErrorName(CabError) + " while extracting \"" + targetShown_ + "\"";
+    targetSlot_ = 0;
+    targetPath_.clear();
+}

@@ -1,0 +1,115 @@
+// The cabinet engine: the state the window and the engine share, the error names,
+// and TDecompr, one pass of the system cabinet library over one cabinet file.
+#pragma once
+#include <cstdint>
+#include <string>
+#include "k4cabstructs.h"
+#include "K4NamedStream.h"
+#include "ShortString.h"
+
+// A list of text lines that a listing pass appends to (the window's list box).
+struct ListLines {
+    virtual void AddLine(const ShortString& line) = 0;
+
+protected:
+    ~ListLines() = default;
+};
+
+using TProgressHandler = void (*)(std::int32_t percent);
+
+// Engine state; one engine per process, used from the GUI thread only.
+extern bool ListingPass;
+extern ListLines* TargetListBox;
+extern TProgressHandler ProgressHandler;
+extern class TDecompr* CurrentDecompr;
+extern ShortString LastErrorText;
+extern std::int32_t ListedByteTotal;
+extern std::int32_t LastCabinetSize;
+extern std::int32_t CabSetId;
+extern ERF CabError;
+
+// Empties LastErrorText and sets CabError.erfOper to 0 (erfType, fError untouched).
+void ClearCabError();
+// The text of err.erfOper: "" for 0, the FDIERROR_ name for 1..11, otherwise
+// "UNKNOWN CAB ERROR " and the code.
+ShortString CabErrorName(ERF err);
+
+// One pass over one cabinet: Open, Run, Close, then destroy. Failures are texts in
+// LastErrorText; a file that cannot be opened or created raises K4FileError out of
+// Open or Run, and memory exhaustion std::bad_alloc, after the library returned.
+// Large (the stream table is inside the object): create it with std::make_unique.
+class TDecompr {
+public:
+    static constexpr std::int32_t MaxStreams = 100000;
+
+    TDecompr();
+    // Releases what a pass that ended by a raised failure left behind: the library
+    // context, streams still open, and CurrentDecompr if it refers to this object.
+    ~TDecompr();
+    TDecompr(const TDecompr&) = delete;
+    TDecompr& operator=(const TDecompr&) = delete;
+
+    void Open(const ShortString& cabinetPath, const ShortString& targetDir);
+    void Run();
+    void Close();
+
+    // Registers an open stream in the next slot and takes ownership of it. A full
+    // table frees the stream, records the failure in LastErrorText and returns false.
+    bool AddStream(TNamedStream* stream);
+    // The newest open stream with the given handle and its slot; null (slot 0) and
+    // LastErrorText = CabErrorName(CabError) when there is none.
+    TNamedStream* FindStream(INT_PTR handle, std::int32_t& slot);
+    // Frees the stream in `slot` (closing its file) and nulls the slot.
+    void ReleaseStream(std::int32_t slot);
+
+    // The stream table: the highest slot used since it was last emptied, and the
+    // stream in a slot (1..StreamCount(); null once closed).
+    std::int32_t StreamCount() const { return streamCount_; }
+    TNamedStream* StreamAt(std::int32_t slot) const { return slots_[slot - 1]; }
+    // Whether one more stream fits; a full table records the failure in LastErrorText.
+    bool HasRoomForStream();
+
+    // Work of the notification callback in an extraction pass: create the target
+    // file of a cabinet member (returns its handle, or -1 to stop the copy), and
+    // stamp and close it at its end (1, or 0 for an unknown handle).
+    INT_PTR CreateTarget(const FDINOTIFICATION& note);
+    INT_PTR FinishTarget(const FDINOTIFICATION& note);
+    // Whether the library may open `path` during this run: only the cabinet itself.
+    bool MayOpen(const char* path) const;
+
+    HFDI FdiHandle = nullptr;
+    FDICABINETINFO CabInfo = {};
+    ShortString CabinetPath;
+    ShortString TargetDir;
+    std::int32_t StartedBytes = 0;
+    std::int32_t CabinetSize = 0;
+
+private:
+    struct FileIdentity {
+        DWORD volume = 0, indexHigh = 0, indexLow = 0;
+        bool known = false;
+        bool operator==(const FileIdentity& o) const;
+    };
+    static FileIdentity IdentityOf(const wchar_t* path);
+
+    void EmptyTable();
+    void ReleaseAllStreams();
+    bool IsCabinetItself(const std::wstring& targetPath) const;
+    void RemoveUnfinishedTarget();
+    void ReportProgress();
+
+    // OpenStreams: the count and the 100000 slots (slot n at index n - 1).
+    std::int32_t streamCount_ = 0;
+    TNamedStream* slots_[MaxStreams] = {};
+    // The slots that hold a stream, ascending: FindStream scans these newest first,
+    // so a lookup never passes over the closed slots of files already extracted.
+    std::int32_t openCount_ = 0;
+    std::int32_t openSlots_[MaxStreams];
+
+    // Run state: the cabinet as the library opens it, and the member being written.
+    std::wstring cabinetFullPath_;
+    FileIdentity cabinetIdentity_;
+    std::int32_t targetSlot_ = 0;
+    std::wstring targetPath_;
+    ShortString targetShown_;
+};
