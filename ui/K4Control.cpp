@@ -1,0 +1,224 @@
+// One control of a form: creation from its table row, and its run-time operations.
+#include "K4Control.h"
+#include <commctrl.h>
+#include <stdexcept>
+#include "K4Form.h"
+#include "SystemLibrary.h"
+
+namespace ui {
+namespace {
+
+constexpr int AttachedLabelGap = 3;  // pixels between a labeled edit's label and the edit
+
+// The progress bar lives in the common controls library, which is loaded from the
+// system folder (never linked) and kept for the whole process: its window classes
+// must outlive every window that uses them.
+bool EnsureCommonControls() {
+    static const bool ready = [] {
+        HMODULE module = syslib::Load("comctl32.dll").Release();
+        using InitFn = BOOL(WINAPI*)(const INITCOMMONCONTROLSEX*);
+        auto init = reinterpret_cast<InitFn>(
+            module ? reinterpret_cast<void*>(GetProcAddress(module, "InitCommonControlsEx")) : nullptr);
+        INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_PROGRESS_CLASS};
+        return init && init(&icc);
+    }();
+    return ready;
+}
+
+struct WindowKind {
+    const char* className;
+    DWORD style;
+    DWORD exStyle;
+    bool focusable;
+};
+
+WindowKind KindOf(Kind kind, unsigned flags) {
+    switch (kind) {
+        case Kind::Label: return {"STATIC", SS_LEFT | SS_NOTIFY | SS_NOPREFIX, 0, false};
+        case Kind::Button:
+            return {"BUTTON", static_cast<DWORD>(flags & DefaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON), 0, true};
+        case Kind::ListBox:
+            return {"LISTBOX", WS_VSCROLL | LBS_NOINTEGRALHEIGHT | LBS_NOTIFY, WS_EX_CLIENTEDGE, true};
+        case Kind::Edit:
+        case Kind::LabeledEdit: return {"EDIT", ES_AUTOHSCROLL, WS_EX_CLIENTEDGE, true};
+        case Kind::ProgressBar: return {PROGRESS_CLASSA, 0, 0, false};
+        case Kind::Panel: return {nullptr, WS_CLIPSIBLINGS, WS_EX_CONTROLPARENT, false};
+        case Kind::Image: return {"STATIC", SS_OWNERDRAW, 0, false};
+        case Kind::Memo:
+            return {"EDIT",
+                    ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_AUTOHSCROLL | WS_VSCROLL | WS_HSCROLL,
+                    WS_EX_CLIENTEDGE, true};
+    }
+    return {"STATIC", 0, 0, false};
+}
+
+std::string WindowText(HWND hwnd) {
+    if (!hwnd) return {};
+    int len = GetWindowTextLengthA(hwnd);
+    std::string text(static_cast<std::size_t>(len) + 1, '\0');
+    int got = GetWindowTextA(hwnd, text.data(), len + 1);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return text;
+}
+
+}  // namespace
+
+Control::Control(Form& form, const ControlSpec& spec, int id)
+    : form_(form),
+      name_(spec.name),
+      kind_(spec.kind),
+      caption_(spec.kind == Kind::LabeledEdit ? std::string_view() : spec.caption),
+      design_(spec.rect),
+      anchors_(spec.anchors),
+      flags_(spec.flags),
+      id_(id),
+      tabOrder_(spec.tabOrder),
+      itemHeight_(spec.itemHeight),
+      bitmapId_(spec.bitmapId),
+      parentName_(spec.parent),
+      ownFont_(spec.font),
+      text_(spec.textColour),
+      back_(spec.backColour),
+      handCursor_(spec.flags & HandCursor) {}
+
+void Control::Create(HWND parent, const FontSpec& windowFont) {
+    WindowKind wk = KindOf(kind_, flags_);
+    if (kind_ == Kind::ProgressBar && !EnsureCommonControls())
+        throw std::runtime_error("Cannot register the progress bar class");
+    DWORD style = WS_CHILD | wk.style;
+    if (!(flags_ & Hidden)) style |= WS_VISIBLE;
+    if (flags_ & Disabled) style |= WS_DISABLED;
+    if (wk.focusable && tabOrder_ >= 0 && !(flags_ & NoTabStop)) style |= WS_TABSTOP;
+    const char* cls = wk.className ? wk.className : Form::ClassName();
+    hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, design_.x, design_.y, design_.w,
+                            design_.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+                            GetModuleHandleA(nullptr), kind_ == Kind::Panel ? &form_ : nullptr);
+    if (!hwnd_) throw std::runtime_error("Cannot create control " + name_);
+    fontSpec_ = MergeFont(windowFont, ownFont_);
+    ApplyFont();
+    if (back_.IsSet()) brush_ = back_.MakeBrush();
+    if (kind_ == Kind::ProgressBar) SetMax(100);
+    if (kind_ == Kind::Memo) {
+        SendMessageA(hwnd_, EM_SETLIMITTEXT, 0, 0);
+        memoLines_ = caption_.empty() ? 0 : 1 + CountLineBreaks(caption_);
+    }
+    if (kind_ == Kind::Image && bitmapId_)
+        bitmap_.Reset(static_cast<HBITMAP>(LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(bitmapId_),
+                                                      IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+    AutoSize();
+}
+
+void Control::ApplyFont() {
+    if (!hwnd_) return;
+    // The control switches to the new font before the old one is deleted.
+    UniqueFont font = MakeFont(fontSpec_);
+    SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
+    font_ = std::move(font);
+    if (kind_ == Kind::ListBox && itemHeight_ > 0) SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, itemHeight_);
+}
+
+void Control::AutoSize() {
+    if (!hwnd_ || kind_ != Kind::Label || (flags_ & NoAutoSize)) return;
+    HDC dc = GetDC(hwnd_);
+    if (!dc) return;
+    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_.Get()) : GetStockObject(DEFAULT_GUI_FONT));
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, caption_.data(), static_cast<int>(caption_.size()), &extent);
+    TEXTMETRICA tm{};
+    GetTextMetricsA(dc, &tm);
+    SelectObject(dc, old);
+    ReleaseDC(hwnd_, dc);
+    design_.w = extent.cx;
+    design_.h = tm.tmHeight;
+    if (attachedTo_) {
+        design_.x = attachedTo_->design_.x;
+        design_.y = attachedTo_->design_.y - design_.h - AttachedLabelGap;
+    }
+    form_.LayoutControl(*this);
+}
+
+void Control::SetCaption(std::string_view text) {
+    const bool same = hwnd_ && WindowText(hwnd_) == text;
+    caption_ = std::string(text);
+    if (!hwnd_ || same) return;  // kept for creation; or no change, so no change event
+    if (kind_ == Kind::Memo) memoLines_ = text.empty() ? 0 : 1 + CountLineBreaks(text);
+    SetWindowTextA(hwnd_, caption_.c_str());
+    AutoSize();
+}
+
+std::string Control::Caption() const { return hwnd_ ? WindowText(hwnd_) : caption_; }
+
+void Control::SetVisible(bool visible) {
+    if (hwnd_) ShowWindow(hwnd_, visible ? SW_SHOWNA : SW_HIDE);
+    if (label_) label_->SetVisible(visible);
+}
+
+bool Control::Visible() const { return hwnd_ && (GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_VISIBLE); }
+
+void Control::SetEnabled(bool enabled) {
+    if (hwnd_) EnableWindow(hwnd_, enabled);
+    if (label_) label_->SetEnabled(enabled);
+}
+
+bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
+
+Rect Control::Bounds() const {
+    RECT r{};
+    if (!hwnd_) return {};
+    GetWindowRect(hwnd_, &r);
+    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
+    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
+}
+
+void Control::SetFocus() {
+    if (hwnd_) ::SetFocus(hwnd_);
+}
+
+void Control::SetLabelCaption(std::string_view text) {
+    if (label_) label_->SetCaption(text);
+}
+
+std::string Control::LabelCaption() const { return label_ ? label_->Caption() : std::string(); }
+
+void Control::SetFontStyle(bool bold, bool underline) {
+    fontSpec_.bold = bold;
+    fontSpec_.underline = underline;
+    ApplyFont();
+    AutoSize();
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+void Control::SetBackColour(Colour colour) {
+    back_ = colour;
+    brush_ = colour.IsSet() ? colour.MakeBrush() : UniqueBrush();
+    if (hwnd_) InvalidateRect(hwnd_, nullptr, TRUE);
+}
+
+HBRUSH Control::ColourFor(HDC dc, const WindowColours& window) const {
+    bool staticLike = kind_ == Kind::Label || kind_ == Kind::Image || kind_ == Kind::Panel;
+    if (!staticLike && !text_.IsSet() && !back_.IsSet()) return nullptr;
+    SetTextColor(dc, text_.IsSet() ? text_.Ref() : window.text);
+    if (back_.IsSet() && brush_) {
+        SetBkColor(dc, back_.Ref());
+        return brush_.Get();
+    }
+    SetBkColor(dc, window.back);
+    return window.brush;
+}
+
+void Control::DrawImage(const DRAWITEMSTRUCT& item) const {
+    if (!bitmap_) return;
+    BITMAP bm{};
+    GetObjectA(bitmap_.Get(), sizeof(bm), &bm);
+    HDC mem = CreateCompatibleDC(item.hDC);
+    if (!mem) return;
+    HGDIOBJ old = SelectObject(mem, bitmap_.Get());
+    const RECT& r = item.rcItem;
+    SetStretchBltMode(item.hDC, COLORONCOLOR);
+    StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, 0, 0, bm.bmWidth, bm.bmHeight,
+               SRCCOPY);
+    SelectObject(mem, old);
+    DeleteDC(mem);
+}
+
+}  // namespace ui

@@ -1,0 +1,194 @@
+// One control of a form: its row in the window's control table and the live
+// control built from it (captions, state, list lines, progress, colours, fonts).
+#pragma once
+#include <windows.h>
+#include <functional>
+#include <string>
+#include <string_view>
+#include "K4Layout.h"
+#include "K4Style.h"
+
+namespace ui {
+
+class Form;
+
+// The window's colours as a control's colour message needs them.
+struct WindowColours {
+    HBRUSH brush;
+    COLORREF back;
+    COLORREF text;
+};
+
+enum class Kind {
+    Label,        // static text; sizes itself to its text unless NoAutoSize
+    Button,       // push button
+    ListBox,      // single-column list of lines
+    Edit,         // single-line edit
+    LabeledEdit,  // edit with a label 3 pixels above it (the label follows the edit)
+    ProgressBar,  // common controls progress bar, range 0 to 100 unless changed
+    Panel,        // lowered inner and outer bevel; holds the controls naming it as parent
+    Image,        // a bitmap resource drawn stretched to the control
+    Memo,         // read-only multi-line text with both scroll bars
+};
+
+// Flags of a control table row.
+enum ControlFlag : unsigned {
+    Hidden = 1,
+    Disabled = 2,
+    NoAutoSize = 4,     // labels: keep the designed size
+    DefaultButton = 8,  // Enter presses it
+    CancelButton = 16,  // Esc presses it
+    HandCursor = 32,    // the hand pointer over the control
+    NoTabStop = 64,     // not reached by Tab even with a tab order
+};
+
+// One row of a window's control table. Positions are relative to the client area
+// of the window, or of the panel named in `parent`. Rows are written with the
+// makers below and refined with the chained setters, one row per control:
+//   ui::Button("StartBtn", {320, 8, 53, 25}, "Start").Anchors(AnchorTop | AnchorRight).Tab(1)
+struct ControlSpec {
+    std::string_view name;
+    Kind kind = Kind::Label;
+    Rect rect;
+    unsigned anchors = AnchorLeftTop;
+    std::string_view caption;  // a labeled edit: its label's caption
+    FontSpec font;             // empty face/size: the window's font
+    Colour textColour;         // none: the window's text colour (labels) or the default
+    Colour backColour;         // none: the window's colour (labels, panels) or the default
+    int tabOrder = -1;         // creation order among tab stops; -1: not a tab stop
+    unsigned flags = 0;        // ControlFlag bits
+    std::string_view parent;   // a panel's name, or empty for the window itself
+    int itemHeight = 0;        // list boxes: line height in pixels (0: the font's)
+    int bitmapId = 0;          // images: resource id of the bitmap in the executable
+
+    ControlSpec Anchors(unsigned a) const { return With([&](ControlSpec& c) { c.anchors = a; }); }
+    ControlSpec Caption(std::string_view t) const { return With([&](ControlSpec& c) { c.caption = t; }); }
+    ControlSpec Font(FontSpec f) const { return With([&](ControlSpec& c) { c.font = std::move(f); }); }
+    ControlSpec Bold() const { return With([](ControlSpec& c) { c.font.bold = true; }); }
+    ControlSpec Underline() const { return With([](ControlSpec& c) { c.font.underline = true; }); }
+    ControlSpec TextColour(Colour k) const { return With([&](ControlSpec& c) { c.textColour = k; }); }
+    ControlSpec BackColour(Colour k) const { return With([&](ControlSpec& c) { c.backColour = k; }); }
+    ControlSpec Tab(int order) const { return With([&](ControlSpec& c) { c.tabOrder = order; }); }
+    ControlSpec Flags(unsigned f) const { return With([&](ControlSpec& c) { c.flags |= f; }); }
+    ControlSpec In(std::string_view panel) const { return With([&](ControlSpec& c) { c.parent = panel; }); }
+    ControlSpec ItemHeight(int h) const { return With([&](ControlSpec& c) { c.itemHeight = h; }); }
+    ControlSpec Bitmap(int id) const { return With([&](ControlSpec& c) { c.bitmapId = id; }); }
+
+private:
+    template <class F>
+    ControlSpec With(F change) const {
+        ControlSpec copy = *this;
+        change(copy);
+        return copy;
+    }
+};
+
+inline ControlSpec Row(std::string_view name, Kind kind, Rect rect, std::string_view caption = {}) {
+    ControlSpec c;
+    c.name = name;
+    c.kind = kind;
+    c.rect = rect;
+    c.caption = caption;
+    return c;
+}
+inline ControlSpec Label(std::string_view n, Rect r, std::string_view t = {}) { return Row(n, Kind::Label, r, t); }
+inline ControlSpec Button(std::string_view n, Rect r, std::string_view t) { return Row(n, Kind::Button, r, t); }
+inline ControlSpec ListBox(std::string_view n, Rect r) { return Row(n, Kind::ListBox, r); }
+inline ControlSpec Edit(std::string_view n, Rect r) { return Row(n, Kind::Edit, r); }
+inline ControlSpec LabeledEdit(std::string_view n, Rect r, std::string_view label) {
+    return Row(n, Kind::LabeledEdit, r, label);
+}
+inline ControlSpec ProgressBar(std::string_view n, Rect r) { return Row(n, Kind::ProgressBar, r); }
+inline ControlSpec Panel(std::string_view n, Rect r) { return Row(n, Kind::Panel, r); }
+inline ControlSpec Image(std::string_view n, Rect r, int bitmapId) { return Row(n, Kind::Image, r).Bitmap(bitmapId); }
+inline ControlSpec Memo(std::string_view n, Rect r) { return Row(n, Kind::Memo, r); }
+
+// The number of "\r\n" pairs in a text (a memo's line breaks).
+int CountLineBreaks(std::string_view text);
+
+class Control {
+public:
+    Control(Form& form, const ControlSpec& spec, int id);
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    std::string_view Name() const { return name_; }
+    Kind GetKind() const { return kind_; }
+    HWND Handle() const { return hwnd_; }
+    int Id() const { return id_; }
+
+    // Text: a label's or button's caption, an edit's or memo's text. Setting the
+    // same text again changes nothing (and so fires no change event).
+    void SetCaption(std::string_view text);
+    std::string Caption() const;
+    void SetVisible(bool visible);
+    bool Visible() const;
+    void SetEnabled(bool enabled);
+    bool Enabled() const;
+    Rect Bounds() const;  // in the parent's client coordinates
+    void SetFocus();
+
+    // The label of a labeled edit.
+    void SetLabelCaption(std::string_view text);
+    std::string LabelCaption() const;
+    Control* AttachedLabel() const { return label_; }
+
+    // List box lines (memo lines too).
+    void Clear();
+    int Count() const;
+    void AddLine(std::string_view line);
+    std::string Line(int index) const;
+
+    // Progress bar.
+    void SetMax(int max);
+    void SetPosition(int position);
+    int Position() const;
+
+    // Presentation at run time.
+    void SetFontStyle(bool bold, bool underline);
+    const FontSpec& Font() const { return fontSpec_; }
+    void SetBackColour(Colour colour);
+    void SetHandCursor(bool hand) { handCursor_ = hand; }
+    bool HasHandCursor() const { return handCursor_; }
+
+    // Events, run from the window procedure (an exception reaches the general
+    // error handler there).
+    std::function<void()> OnClick;
+    std::function<void()> OnChange;
+
+private:
+    friend class Form;
+// The window's colours as a control's colour message needs them.
+    void Create(HWND parent, const FontSpec& windowFont);
+    void ApplyFont();
+    void AutoSize();
+    HBRUSH ColourFor(HDC dc, const WindowColours& window) const;
+    void DrawImage(const DRAWITEMSTRUCT& item) const;
+
+    Form& form_;
+    std::string name_;
+    Kind kind_;
+    std::string caption_;
+    Rect design_;  // in design coordinates of the parent's client area
+    unsigned anchors_;
+    unsigned flags_;
+    int id_;
+    int tabOrder_;
+    int itemHeight_;
+    int bitmapId_;
+    std::string parentName_;
+    FontSpec ownFont_;
+    FontSpec fontSpec_;  // resolved against the window's font
+    Colour text_, back_;
+    bool handCursor_;
+    HWND hwnd_ = nullptr;       // destroyed with its parent window
+    Control* label_ = nullptr;       // a labeled edit's label (owned by the form)
+    Control* attachedTo_ = nullptr;  // the edit this label belongs to
+    int memoLines_ = 0;              // lines of a memo (an empty memo has none)
+    Control* panel_ = nullptr;  // the panel holding this control, if any
+    UniqueFont font_;
+    UniqueBrush brush_;
+    UniqueBitmap bitmap_;
+};
+
+}  // namespace ui

@@ -1,0 +1,124 @@
+// A window built from a control table: one window class, one static window
+// procedure that dispatches to named handlers and keeps C++ exceptions inside it,
+// anchor layout on resize, modal and modeless runs, and the message loops.
+#pragma once
+#include <windows.h>
+#include <exception>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+#include "K4Control.h"
+
+namespace ui {
+
+enum class Border {
+    Dialog,    // fixed size, caption and system menu only
+    Single,    // fixed size, with minimise and maximise boxes
+    Sizeable,  // resizable frame, with minimise and maximise boxes
+};
+
+struct FormSpec {
+    std::string_view caption;
+    Size client;            // client area in pixels
+    bool centred = false;   // centred on the screen, else placed at x, y
+    int x = 0, y = 0;       // top-left corner of the window on the screen
+    Border border = Border::Dialog;
+    FontSpec font{"MS Sans Serif", 8};
+    Colour colour = Colour::System(COLOR_BTNFACE);
+    Colour textColour = Colour::System(COLOR_WINDOWTEXT);
+    std::string_view focus;  // control focused when shown; empty: the first tab stop
+};
+
+enum ModalResult : int { ModalNone = 0, ModalOk = IDOK, ModalCancel = IDCANCEL };
+
+class Form {
+public:
+    // Builds the control objects (no windows yet); the table is checked here:
+    // duplicate names or a parent that is not an earlier panel throw
+    // std::invalid_argument.
+    Form(const FormSpec& spec, std::span<const ControlSpec> controls);
+    Form(const Form&) = delete;
+    Form& operator=(const Form&) = delete;
+    ~Form();
+
+    // Creates the window and its controls, hidden, and runs OnCreate (inside the
+    // window's creation; an exception there is shown and creation goes on).
+    // `owner` keeps an owned window above it. Throws std::runtime_error when
+    // the system refuses the window.
+    void Create(HWND owner = nullptr);
+    // The main window: its destruction ends the message loop.
+    void SetMainWindow(bool main) { main_ = main; }
+
+    void Show();
+    void Hide();
+    // Shows the window modally: every other window of the thread is disabled
+    // until it closes; returns the modal result (ModalCancel when closed).
+    int ShowModal();
+    void SetModalResult(int result);
+    int GetModalResult() const { return modalResult_; }
+    // Asks the window to close (as its close box does); takes effect once the
+    // running handler has returned to the message loop.
+    void Close();
+
+    HWND Handle() const { return hwnd_; }
+    void SetCaption(std::string_view caption);
+    std::string Caption() const;
+    Size ClientSize() const;
+    Size DesignClientSize() const { return designClient_; }
+
+    // The control of that name; std::out_of_range when the table has none.
+    Control& Item(std::string_view name);
+    const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
+
+    // Window events, run from the window procedure.
+    std::function<void()> OnCreate;  // controls exist, window not yet visible
+    std::function<void()> OnShow;    // about to become visible
+    std::function<void()> OnPaint;   // inside the window's paint
+    std::function<void()> OnClose;   // close asked for, before the window goes
+
+    // Dispatch a message queue entry: keyboard navigation (Tab, Enter for the
+    // default button, Esc for the cancel button) for windows of this layer.
+    static void DispatchQueued(MSG& msg);
+    // Runs the message loop until the program's quit message; returns its code.
+    static int RunMessageLoop();
+    // Handles every message waiting in the queue, then returns.
+    static void ProcessMessages();
+
+private:
+    friend class Control;
+    static const char* ClassName();
+    static bool IsFormWindow(HWND hwnd);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    LRESULT OnCreateMessage();
+    LRESULT OnCommand(HWND hwnd, WPARAM wp, LPARAM lp);
+    LRESULT OnControlColour(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    void CreateControls();
+    void OrderTabStops();
+    void Paint(HWND hwnd);
+    void CloseRequested();
+    void LayoutAll();
+    void LayoutControl(Control& control);
+    Control* FindByHandle(HWND hwnd) const;
+    Control* FindById(int id) const;
+    Control* FindFlag(unsigned flag) const;
+    void PressButton(Control* button);
+
+    FormSpec spec_;
+    std::string caption_;
+    std::string focus_;
+    std::exception_ptr createFailure_;
+    Size designClient_;
+    std::vector<std::unique_ptr<Control>> controls_;
+    HWND hwnd_ = nullptr;
+    HWND savedFocus_ = nullptr;
+    bool main_ = false;
+    bool modal_ = false;
+    int modalResult_ = ModalNone;
+    UniqueBrush brush_;
+};
+
+}  // namespace ui

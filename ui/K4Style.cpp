@@ -1,0 +1,54 @@
+// Fonts and colours: spec merging, point-to-pixel conversion and owned GDI objects.
+#include "K4Style.h"
+
+namespace ui {
+
+FontSpec MergeFont(const FontSpec& base, const FontSpec& own) {
+    FontSpec out = base;
+    if (!own.face.empty()) out.face = own.face;
+    if (own.pointSize > 0 || own.pixelHeight > 0) {
+        out.pointSize = own.pointSize;
+        out.pixelHeight = own.pixelHeight;
+    }
+    out.bold = base.bold || own.bold;
+    out.underline = base.underline || own.underline;
+    return out;
+}
+
+int FontHeight(const FontSpec& spec, int pixelsPerInch) {
+    if (spec.pointSize > 0) return -MulDiv(spec.pointSize, pixelsPerInch, 72);
+    return -spec.pixelHeight;
+}
+
+namespace {
+int ScreenPixelsPerInch() {
+    HDC dc = GetDC(nullptr);
+    int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
+    if (dc) ReleaseDC(nullptr, dc);
+    return ppi > 0 ? ppi : 96;
+}
+}  // namespace
+
+UniqueFont MakeFont(const FontSpec& spec) {
+    LOGFONTA lf{};
+    lf.lfHeight = FontHeight(spec, ScreenPixelsPerInch());
+    lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
+    lf.lfUnderline = spec.underline ? TRUE : FALSE;
+    lf.lfCharSet = DEFAULT_CHARSET;
+    lf.lfQuality = DEFAULT_QUALITY;
+    lstrcpynA(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+    return UniqueFont(CreateFontIndirectA(&lf));
+}
+
+COLORREF Colour::Ref() const {
+    switch (kind_) {
+        case Kind::System: return GetSysColor(value_);
+        case Kind::Rgb: return static_cast<COLORREF>(value_);
+        case Kind::None: break;
+    }
+    return GetSysColor(COLOR_BTNFACE);
+}
+
+UniqueBrush Colour::MakeBrush() const { return UniqueBrush(CreateSolidBrush(Ref())); }
+
+}  // namespace ui
