@@ -25,6 +25,10 @@ k4_env_start() {  # build root
   else
     wine64 wineboot </dev/null >/dev/null 2>&1 || true
   fi
+  # Unmanaged windows: Xvfb has no window manager, and for windows left to one Wine
+  # waits 2 s at every hide or destroy for a state change that never comes. Wine
+  # then also draws the title bars itself, so screenshots show them.
+  wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
 }
 
 k4_env_stop() {
