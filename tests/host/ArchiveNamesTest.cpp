@@ -1,0 +1,93 @@
+// Names the extractor must never be handed, the harmless names next to them, and the checks
+// over a whole set of names.
+#include <gtest/gtest.h>
+
+#include "ArchiveNames.h"
+#include "PackError.h"
+
+using namespace k4pack;
+
+TEST(ExtractPrefix, FollowsHowTheExtractorCompletesItsTargetDirectory) {
+    EXPECT_EQ(ExtractPrefix(""), "C:\\Buf\\");
+    EXPECT_EQ(ExtractPrefix("\\"), "");
+    EXPECT_EQ(ExtractPrefix("C:\\Out"), "C:\\Out\\");
+    EXPECT_EQ(ExtractPrefix("C:\\Out\\"), "C:\\Out\\");
+}
+
+TEST(NameProblem, RefusesNamesThatLeaveTheTargetOrCannotBeCreated) {
+    const char* hostile[] = {
+        "",                    // nothing to create
+        "\\abs.txt",           // root of the current drive
+        "\\\\server\\share\\x",  // network path
+        "C:x.txt",             // drive-relative
+        "C:\\x.txt",           // drive-qualified
+        "file.txt:stream",     // alternate data stream
+        "..",
+        "..\\up.txt",
+        "sub\\..\\..\\up.txt",
+        ".\\here.txt",
+        "sub\\.",
+        "sub\\\\x.txt",        // empty component
+        "sub\\",               // empty last component
+        "sub/../../x.txt",     // Windows reads the slash as a separator
+        "a?b", "a*b", "a<b", "a>b", "a|b", "a\"b",
+        "tab\tname", "bell\x07",
+        "trailing.", "trailing ", "sub.\\x.txt",
+        "con", "CON", "con.txt", "sub\\Con.tar.gz", "aux .txt", "nul", "PRN",
+        "com1", "COM9.log", "lpt1", "LPT0", "com0", "sub\\deep\\lpt9.txt",
+    };
+    for (const char* name : hostile) {
+        EXPECT_NE(NameProblem(name, NameBytes::AnyByte), "") << '"' << name << '"';
+        EXPECT_NE(NameProblem(name, NameBytes::AsciiOnly), "") << '"' << name << '"';
+    }
+    // COM with a superscript digit in the Windows Latin-1 code page.
+    for (const char* name : {"COM\xB9", "lpt\xB2.txt", "com\xB3"})
+        EXPECT_NE(NameProblem(name, NameBytes::AnyByte), "") << name;
+}
+
+TEST(NameProblem, AcceptsOrdinaryNamesThatMerelyLookAlike) {
+    const char* harmless[] = {
+        "readme.txt", "sub\\deep\\data.bin", "console.txt", "CONX", "connect\\a.txt",
+        "COM10",      "LPT",                 "com1x.txt",   ".hidden", "a.b.c",
+        "name with spaces.txt", "..dots.txt", "x\\y\\z\\w.v", "nul_ptr.h",
+    };
+    for (const char* name : harmless) EXPECT_EQ(NameProblem(name, NameBytes::AsciiOnly), "") << name;
+}
+
+TEST(NameProblem, NonAsciiIsRefusedOnlyForNamesFromThisFileSystem) {
+    const std::string utf8 = "caf\xC3\xA9.txt";
+    EXPECT_NE(NameProblem(utf8, NameBytes::AsciiOnly), "");
+    EXPECT_EQ(NameProblem(utf8, NameBytes::AnyByte), "");
+}
+
+TEST(CheckArchiveNames, PathLengthCountsTheTargetDirectory) {
+    // Default prefix "C:\Buf\" has 7 characters: names up to 248 fit in 255.
+    EXPECT_NO_THROW(CheckArchiveNames({std::string(248, 'n')}, "", NameBytes::AsciiOnly));
+    EXPECT_THROW(CheckArchiveNames({std::string(249, 'n')}, "", NameBytes::AsciiOnly), PackError);
+    // "C:\Out" gains a backslash: 7 characters again; a 100-character target leaves 154.
+    EXPECT_NO_THROW(CheckArchiveNames({"sub\\" + std::string(244, 'n')}, "C:\\Out",
+                                      NameBytes::AsciiOnly));
+    const std::string longTarget = "C:\\" + std::string(97, 't');
+    EXPECT_NO_THROW(CheckArchiveNames({std::string(154, 'n')}, longTarget, NameBytes::AsciiOnly));
+    EXPECT_THROW(CheckArchiveNames({std::string(155, 'n')}, longTarget, NameBytes::AsciiOnly),
+                 PackError);
+}
+
+TEST(CheckArchiveNames, RefusesNamesThatMeetOnWindows) {
+    EXPECT_THROW(CheckArchiveNames({"Read.me", "READ.ME"}, "", NameBytes::AsciiOnly), PackError);
+    EXPECT_THROW(CheckArchiveNames({"sub", "sub\\x.txt"}, "", NameBytes::AsciiOnly), PackError);
+    EXPECT_THROW(CheckArchiveNames({"SUB\\x.txt", "sub"}, "", NameBytes::AsciiOnly), PackError);
+    EXPECT_THROW(CheckArchiveNames({"a\\b\\c.txt", "A\\B"}, "", NameBytes::AsciiOnly), PackError);
+    // One folder spelled in two cases is one folder on Windows: no clash.
+    EXPECT_NO_THROW(
+        CheckArchiveNames({"Sub\\a.txt", "SUB\\b.txt", "sub.txt"}, "", NameBytes::AsciiOnly));
+    EXPECT_THROW(CheckArchiveNames({"ok.txt", "..\\bad.txt"}, "", NameBytes::AsciiOnly), PackError);
+}
+
+TEST(CheckArchiveNames, AtMost65535Files) {
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < kMaxCabinetFiles; ++i) names.push_back(std::to_string(i) + ".f");
+    EXPECT_NO_THROW(CheckArchiveNames(names, "", NameBytes::AsciiOnly));
+    names.push_back("one-more");
+    EXPECT_THROW(CheckArchiveNames(names, "", NameBytes::AsciiOnly), PackError);
+}

@@ -1,0 +1,136 @@
+// Packing folders and cabinets into self-extractors and reading them back: layout, names,
+// times and contents in the cabinet, and inspect.
+#include <iomanip>
+
+#include "PackFixture.h"
+
+using namespace k4test;
+using k4pack::PayloadTexts;
+
+
+TEST_F(PackTest, FolderBecomesStubTextsCabinetAndTrailer) {
+    const RunResult run = RunK4pack(PackArgs({src}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+
+    const Bytes written = ReadFile(out);
+    const Bytes stubBytes = ReadFile(stub);
+    ASSERT_GT(written.size(), stubBytes.size());
+    EXPECT_TRUE(std::equal(stubBytes.begin(), stubBytes.end(), written.begin()));
+    const k4pack::PayloadContents payload = ReadBack();
+    EXPECT_EQ(payload.texts, (PayloadTexts{"C:\\Out", "Caption", "Title line"}));
+    EXPECT_EQ(payload.layout.imageSize, stubBytes.size());
+    EXPECT_EQ(k4pack::LoadLe32(written.data() + written.size() - 4),
+              written.size() - 4 - stubBytes.size());
+
+    std::vector<std::string> names;
+    for (const auto& entry : k4pack::ListCabinet(out, payload.layout.cabinetOffset)) {
+        names.push_back(entry.name);
+        EXPECT_EQ(entry.modified, "2021-06-15 10:20:30") << entry.name;
+    }
+    EXPECT_EQ(names, kSampleNames);
+    struct stat info {};
+    ASSERT_EQ(::stat(out.c_str(), &info), 0);
+    EXPECT_TRUE(info.st_mode & S_IXUSR);
+}
+
+TEST_F(PackTest, CabinetReadsBackWithAnIndependentToolInBothCompressions) {
+    for (bool store : {false, true}) {
+        SCOPED_TRACE(store ? "no compression" : "MSZIP");
+        fs::remove(out);
+        const RunResult run = RunK4pack(PackArgs(store ? std::vector<std::string>{"-0", src}
+                                                       : std::vector<std::string>{src}));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Bytes cabinet = CabinetOf(out);
+        // CFFOLDER.typeCompress follows the 36-byte header: 1 is MSZIP, 0 none.
+        EXPECT_EQ(k4pack::LoadLe16(cabinet.data() + 36 + 6), store ? 0 : 1);
+
+        const RunResult listing = RunShell("cabextract -l " + Quote(out));
+        ASSERT_EQ(listing.status, 0) << listing.out;
+        for (const char* line : {"21 | 15.06.2021 10:20:30 | readme.txt",
+                                 "70000 | 15.06.2021 10:20:30 | sub/deep/data.bin",
+                                 "12 | 15.06.2021 10:20:30 | sub/notes.txt"})
+            EXPECT_NE(listing.out.find(line), std::string::npos) << line << "\n" << listing.out;
+
+        const std::string unpacked = dir / (store ? "stored" : "mszip");
+        ASSERT_EQ(RunShell("cabextract -q -d " + Quote(unpacked) + " " + Quote(out)).status, 0);
+        for (const char* name : {"/readme.txt", "/sub/notes.txt", "/sub/deep/data.bin"})
+            EXPECT_EQ(ReadFile(unpacked + name), ReadFile(src + name)) << name;
+    }
+}
+
+TEST_F(PackTest, FileInputsKeepTheirOwnNameAndFolderInputsTheirContents) {
+    const RunResult run = RunK4pack(PackArgs({src + "/sub", src + "/readme.txt"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> names;
+    for (const auto& entry : k4pack::ListCabinet(out, ReadBack().layout.cabinetOffset))
+        names.push_back(entry.name);
+    EXPECT_EQ(names, (std::vector<std::string>{"deep\\data.bin", "notes.txt", "readme.txt"}));
+}
+
+TEST_F(PackTest, GivenCabinetIsCarriedByteForByte) {
+    const std::string given = dir / "given.cab";
+    ASSERT_EQ(RunShell("cd " + Quote(src) + " && gcab -c -z " + Quote(given) +
+                       " readme.txt sub/notes.txt")
+                  .status,
+              0);
+    const RunResult run = RunK4pack(PackArgs({"--cab", given}));
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    const Bytes cabinet = ReadFile(given);
+    Bytes expected = ReadFile(stub);
+    const Bytes fields = k4pack::EncodeTextFields({"C:\\Out", "Caption", "Title line"});
+    expected.insert(expected.end(), fields.begin(), fields.end());
+    expected.insert(expected.end(), cabinet.begin(), cabinet.end());
+    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(fields.size() + cabinet.size()));
+    EXPECT_EQ(ReadFile(out), expected);
+}
+
+TEST_F(PackTest, InspectShowsTextsCabinetAndFileList) {
+    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
+    const k4pack::PayloadLayout layout = ReadBack().layout;
+    const RunResult run = RunK4pack({"inspect", out});
+    ASSERT_EQ(run.status, 0) << run.err;
+
+    std::ostringstream expected;
+    expected << "target directory: \"C:\\Out\"\n"
+             << "window caption:   \"Caption\"\n"
+             << "title line:       \"Title line\"\n"
+             << "program image:    4096 bytes\n"
+             << "cabinet:          " << layout.cabinetSize << " bytes at offset "
+             << layout.cabinetOffset << "\n"
+             << "files:            3, 70033 bytes\n";
+    for (auto [size, name] : {std::pair{21, "readme.txt"}, std::pair{70000, "sub\\deep\\data.bin"},
+                              std::pair{12, "sub\\notes.txt"}})
+        expected << std::setw(12) << size << "  2021-06-15 10:20:30  " << name << "\n";
+    EXPECT_EQ(run.out, expected.str());
+}
+
+TEST_F(PackTest, InspectRefusesFilesWithoutAValidPayload) {
+    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
+    const Bytes good = ReadFile(out);
+    const k4pack::PayloadLayout layout = ReadBack().layout;
+
+    // Cabinet cut short inside a block whose trailer was made to match: only the cabinet's
+    // own header can tell.
+    Bytes shortCabinet(good.begin(), good.end() - 4 - 100);
+    k4pack::AppendLe32(shortCabinet, layout.blockLength - 100);
+    const std::vector<std::pair<std::string, Bytes>> files = {
+        {"stub without payload", ReadFile(stub)},
+        {"cut by one byte", Bytes(good.begin(), good.end() - 1)},
+        {"cut by the trailer", Bytes(good.begin(), good.end() - 4)},
+        {"cut to half", Bytes(good.begin(), good.begin() + good.size() / 2)},
+        {"cabinet cut short", shortCabinet},
+    };
+    for (const auto& [what, bytes] : files) {
+        const std::string path = dir / "bad.exe";
+        WriteFile(path, bytes);
+        const RunResult run = RunK4pack({"inspect", path});
+        EXPECT_EQ(run.status, 1) << what;
+        EXPECT_EQ(run.out, "") << what;
+        EXPECT_TRUE(run.err.starts_with("k4pack: " + path + ": no valid payload")) << run.err;
+    }
+    const RunResult missing = RunK4pack({"inspect", dir / "missing.exe"});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_TRUE(missing.err.starts_with("k4pack: ")) << missing.err;
+}

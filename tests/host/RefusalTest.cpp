@@ -1,0 +1,135 @@
+// Every way the packer refuses its input: the exit status, the message, and that neither an
+// output file nor a temporary file is left behind, nor an existing output changed.
+#include <sys/stat.h>
+
+#include "PackFixture.h"
+
+using namespace k4test;
+
+namespace {
+
+struct Refusal {
+    const char* what;
+    std::vector<std::string> args;
+    int status;
+};
+
+class RefusalTest : public PackTest {
+protected:
+    // Inputs for the refusals below, all made before the folder's contents are noted.
+    void MakeBadInputs() {
+        WriteFile(dir / "clash/Read.me", ToBytes("1"));
+        WriteFile(dir / "clash/READ.ME", ToBytes("2"));
+        WriteFile(dir / "reserved/sub/con.txt", ToBytes("device"));
+        WriteFile(dir / "colon/a:b.txt", ToBytes("stream"));
+        WriteFile(dir / "dot/trailing.", ToBytes("renamed"));
+        WriteFile(dir / "accent/caf\xC3\xA9.txt", ToBytes("utf-8"));
+        WriteFile(dir / "backslash/a\\b.txt", ToBytes("separator"));
+        WriteFile(dir / "long/" + std::string(160, 'n'), ToBytes("long"));
+        fs::create_directories(dir / "onlyempty/a/b");
+        WriteFile(dir / "linked/real.txt", ToBytes("real"));
+        fs::create_directory_symlink(dir / "linked", dir / "linked/loop");
+        fs::create_directories(dir / "fifo");
+        ASSERT_EQ(::mkfifo((dir / "fifo/pipe").c_str(), 0600), 0);
+        fs::create_directories(dir / "huge");
+        WriteFile(dir / "huge/big.bin", {});
+        fs::resize_file(dir / "huge/big.bin", k4pack::kMaxFolderBytes + 1);  // sparse
+        WriteFile(dir / "notpe.exe", ToBytes("#!/bin/sh\n"));
+        MakeBadCabinets();
+    }
+
+    void MakeBadCabinets() {
+        WriteFile(dir / "notcab.cab", ToBytes("this is no cabinet at all, just some text"));
+        k4pack::WriteCabinet({{src + "/readme.txt", "ok.txt", 21, SampleTime()}},
+                             k4pack::Compression::Mszip, dir / "good.cab");
+        const Bytes good = ReadFile(dir / "good.cab");
+        WriteFile(dir / "truncated.cab", Bytes(good.begin(), good.end() - 10));
+        Bytes inSet = good;
+        inSet[30] = 2;  // "a next cabinet follows"
+        WriteFile(dir / "inset.cab", inSet);
+        k4pack::WriteCabinet({{src + "/readme.txt", "..\\evil.txt", 21, SampleTime()}},
+                             k4pack::Compression::Mszip, dir / "hostile.cab");
+        WriteFile(dir / "huge.cab", good);
+        fs::resize_file(dir / "huge.cab", std::uint64_t{k4pack::kMaxFileSize} + 1);
+    }
+
+    void ExpectRefused(const Refusal& refusal) {
+        const std::vector<std::string> before = FolderNames(dir.Path());
+        const RunResult run = RunK4pack(refusal.args);
+        EXPECT_EQ(run.status, refusal.status) << refusal.what << "\n" << run.err;
+        EXPECT_TRUE(run.err.starts_with("k4pack: ")) << refusal.what << "\n" << run.err;
+        EXPECT_EQ(run.out, "") << refusal.what;
+        EXPECT_EQ(FolderNames(dir.Path()), before) << refusal.what;
+    }
+};
+
+}  // namespace
+
+TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
+    MakeBadInputs();
+    const std::string longText(256, 'x');
+    const std::string longTarget = "C:\\" + std::string(97, 't');
+    const std::vector<Refusal> refusals = {
+        {"target of 256 bytes", BareArgs({"-t", longText, src}), 1},
+        {"caption of 256 bytes", BareArgs({"-c", longText, src}), 1},
+        {"title of 256 bytes", BareArgs({"-T", longText, src}), 1},
+        {"missing input", PackArgs({dir / "nothing"}), 1},
+        {"empty folders only", PackArgs({dir / "onlyempty"}), 1},
+        {"missing stub", {"-o", out, "-s", dir / "nostub.exe", src}, 1},
+        {"stub not a PE file", {"-o", out, "-s", dir / "notpe.exe", src}, 1},
+        {"names differing in case only", PackArgs({dir / "clash"}), 1},
+        {"reserved device name", PackArgs({dir / "reserved"}), 1},
+        {"colon", PackArgs({dir / "colon"}), 1},
+        {"trailing dot", PackArgs({dir / "dot"}), 1},
+        {"non-ASCII name", PackArgs({dir / "accent"}), 1},
+        {"backslash in a name", PackArgs({dir / "backslash"}), 1},
+        {"path over 255 with the target", BareArgs({"-t", longTarget, dir / "long"}), 1},
+        {"symbolic link to a folder", PackArgs({dir / "linked"}), 1},
+        {"named pipe", PackArgs({dir / "fifo"}), 1},
+        {"files over 2 GiB", PackArgs({dir / "huge"}), 1},
+        {"output folder missing", {"-o", dir / "nofolder/out.exe", "-s", stub, src}, 1},
+        {"cabinet not a cabinet", PackArgs({"--cab", dir / "notcab.cab"}), 1},
+        {"cabinet truncated", PackArgs({"--cab", dir / "truncated.cab"}), 1},
+        {"cabinet of a set", PackArgs({"--cab", dir / "inset.cab"}), 1},
+        {"cabinet with '..' name", PackArgs({"--cab", dir / "hostile.cab"}), 1},
+        {"cabinet over 2 GiB", PackArgs({"--cab", dir / "huge.cab"}), 1},
+        {"cabinet missing", PackArgs({"--cab", dir / "missing.cab"}), 1},
+    };
+    for (const Refusal& refusal : refusals) ExpectRefused(refusal);
+    // The same cabinet without its flaws goes through, so the refusals above are its flaws'.
+    EXPECT_EQ(RunK4pack(PackArgs({"--cab", dir / "good.cab"})).status, 0);
+}
+
+TEST_F(RefusalTest, CommandLineErrorsEndWithStatus2AndNoOutput) {
+    const std::vector<Refusal> refusals = {
+        {"nothing at all", {}, 2},
+        {"unknown option", PackArgs({"--frobnicate", src}), 2},
+        {"unknown short option", PackArgs({"-x", src}), 2},
+        {"no output", {"-s", stub, src}, 2},
+        {"no stub", {"-o", out, src}, 2},
+        {"no inputs", PackArgs({}), 2},
+        {"inputs and a cabinet", PackArgs({"--cab", dir / "x.cab", src}), 2},
+        {"no compression for a given cabinet", PackArgs({"-0", "--cab", dir / "x.cab"}), 2},
+        {"option without its value", {"-s", stub, src, "-o"}, 2},
+        {"option twice", PackArgs({"-o", dir / "other.exe", src}), 2},
+        {"value for a switch", PackArgs({"--no-compression=yes", src}), 2},
+        {"inspect without a file", {"inspect"}, 2},
+        {"inspect with two files", {"inspect", out, stub}, 2},
+        {"inspect with an option", {"inspect", "-o", out, stub}, 2},
+    };
+    for (const Refusal& refusal : refusals) ExpectRefused(refusal);
+}
+
+TEST_F(RefusalTest, ExistingOutputStaysAsItWasWhenPackingFails) {
+    WriteFile(dir / "clash/Read.me", ToBytes("1"));
+    WriteFile(dir / "clash/READ.ME", ToBytes("2"));
+    WriteFile(out, ToBytes("previous output"));
+    ExpectRefused({"late refusal", PackArgs({dir / "clash"}), 1});
+    EXPECT_EQ(ReadFile(out), ToBytes("previous output"));
+
+    // Fails at the very end (a folder cannot be replaced by a file): the written file and
+    // the cabinet are gone with their temporary folder.
+    WriteFile(dir / "taken/inside.txt", ToBytes("x"));
+    ExpectRefused({"output is a folder", {"-o", dir / "taken", "-s", stub, src}, 1});
+    EXPECT_TRUE(fs::is_directory(dir / "taken"));
+}

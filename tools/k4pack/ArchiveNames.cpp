@@ -1,0 +1,117 @@
+// Name rules for cabinet entries, judged the way Windows will read the names on extraction.
+#include "ArchiveNames.h"
+
+#include <algorithm>
+#include <array>
+#include <unordered_set>
+
+#include "PackError.h"
+
+namespace k4pack {
+namespace {
+
+std::string UpperAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+// Windows opens these as devices whatever the extension or folder, so "sub\con.txt" writes to
+// the console instead of a file.
+bool IsReservedDeviceName(std::string_view component) {
+    std::string_view base = component.substr(0, component.find('.'));
+    while (!base.empty() && base.back() == ' ')
+        base.remove_suffix(1);
+    const std::string upper = UpperAscii(base);
+    static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
+    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) return true;
+    if (upper.size() != 4 || !(upper.starts_with("COM") || upper.starts_with("LPT"))) return false;
+    const auto digit = static_cast<unsigned char>(upper[3]);
+    // 0 to 9, and the superscripts 1, 2, 3 as the Windows Latin-1 code page encodes them.
+    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+}
+
+std::string CharacterProblem(unsigned char c, NameBytes bytes) {
+    if (c < 0x20) return "contains a control character";
+    if (c == ':') return "contains a colon (a drive or a data stream on Windows)";
+    if (c == '/') return "contains a forward slash, which Windows reads as a folder separator";
+    if (std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
+        return std::string("contains '") + static_cast<char>(c) +
+               "', which Windows does not allow in names";
+    if (c >= 0x80 && bytes == NameBytes::AsciiOnly)
+        return "is not plain ASCII; the extractor creates names in the Windows code page";
+    return {};
+}
+
+std::string ComponentProblem(std::string_view component) {
+    if (component.empty()) return "has an empty folder name";
+    if (component == "." || component == "..")
+        return "has a '" + std::string(component) + "' component";
+    if (component.back() == '.' || component.back() == ' ')
+        return "has a name ending in a dot or space, which Windows drops";
+    if (IsReservedDeviceName(component))
+        return "uses the reserved device name '" + std::string(component) + "'";
+    return {};
+}
+
+}  // namespace
+
+std::string ExtractPrefix(std::string_view targetDirectory) {
+    if (targetDirectory.empty()) return "C:\\Buf\\";
+    if (targetDirectory == "\\") return {};
+    std::string prefix(targetDirectory);
+    if (prefix.back() != '\\') prefix += '\\';
+    return prefix;
+}
+
+std::string NameProblem(std::string_view name, NameBytes bytes) {
+    if (name.empty()) return "is empty";
+    if (name.front() == '\\') return "is an absolute path";
+    for (unsigned char c : name) {
+        std::string problem = CharacterProblem(c, bytes);
+        if (!problem.empty()) return problem;
+    }
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = name.find('\\', start);
+        std::string problem = ComponentProblem(name.substr(start, end - start));
+        if (!problem.empty()) return problem;
+        if (end == std::string_view::npos) return {};
+        start = end + 1;
+    }
+}
+
+void CheckArchiveNames(const std::vector<std::string>& names, std::string_view targetDirectory,
+                       NameBytes bytes) {
+    if (names.size() > kMaxCabinetFiles)
+        throw PackError(std::to_string(names.size()) + " files; a cabinet holds at most " +
+                        std::to_string(kMaxCabinetFiles));
+    const std::size_t prefixLength = ExtractPrefix(targetDirectory).size();
+    std::unordered_set<std::string> files;
+    std::unordered_set<std::string> folders;
+    for (const std::string& name : names) {
+        const std::string problem = NameProblem(name, bytes);
+        if (!problem.empty()) throw PackError("\"" + name + "\" " + problem);
+        if (prefixLength + name.size() > kMaxExtractPath)
+            throw PackError("\"" + name + "\" is too long: with the target directory \"" +
+                            ExtractPrefix(targetDirectory) + "\" its path has " +
+                            std::to_string(prefixLength + name.size()) +
+                            " characters, more than the extractor's " +
+                            std::to_string(kMaxExtractPath));
+        const std::string upper = UpperAscii(name);
+        if (!files.insert(upper).second)
+            throw PackError("\"" + name + "\" occurs twice (Windows ignores letter case)");
+        if (folders.count(upper))
+            throw PackError("\"" + name + "\" is a file and also a folder of another name");
+        for (std::size_t pos = upper.find('\\'); pos != std::string::npos;
+             pos = upper.find('\\', pos + 1)) {
+            const std::string folder = upper.substr(0, pos);
+            if (files.count(folder))
+                throw PackError("\"" + name + "\" needs a folder where another name is a file");
+            folders.insert(folder);
+        }
+    }
+}
+
+}  // namespace k4pack

@@ -1,0 +1,69 @@
+// Narrow byte-source and byte-sink interfaces, so the payload layout can be written to and
+// read from files and memory alike, and little-endian helpers for the 32-bit fields.
+#pragma once
+#include <algorithm>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "PackError.h"
+
+namespace k4pack {
+
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t Size() const = 0;
+    // Fills `out` completely from `offset`, or throws PackError.
+    virtual void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const = 0;
+};
+
+class ByteSink {
+public:
+    virtual ~ByteSink() = default;
+    virtual void Write(std::span<const std::uint8_t> bytes) = 0;
+};
+
+class MemorySource : public ByteSource {
+public:
+    explicit MemorySource(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    std::uint64_t Size() const override { return bytes_.size(); }
+    void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
+        if (offset > bytes_.size() || out.size() > bytes_.size() - offset)
+            throw PackError("read beyond the end of the data");
+        std::copy_n(bytes_.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+    }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+class MemorySink : public ByteSink {
+public:
+    void Write(std::span<const std::uint8_t> bytes) override {
+        bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
+    }
+    const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
+
+private:
+    std::vector<std::uint8_t> bytes_;
+};
+
+inline std::uint32_t LoadLe32(const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+inline std::uint16_t LoadLe16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+// Copies `length` bytes of `from`, starting at `offset`, to `to` in bounded chunks.
+void CopyBytes(const ByteSource& from, std::uint64_t offset, std::uint64_t length, ByteSink& to);
+
+}  // namespace k4pack

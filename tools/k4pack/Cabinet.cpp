@@ -1,0 +1,153 @@
+// libgcab behind plain C++: owners for its GObjects and errors, cabinet writing and listing.
+#include "Cabinet.h"
+
+#include <libgcab.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "Bytes.h"
+#include "PackError.h"
+
+namespace k4pack {
+namespace {
+
+struct GObjectUnref {
+    void operator()(gpointer object) const { g_object_unref(object); }
+};
+template <class T>
+using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+
+struct GErrorFree {
+    void operator()(GError* error) const { g_error_free(error); }
+};
+using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
+
+// Collects a GError reported through `Out()` and turns it into a PackError.
+class GErrorSlot {
+public:
+    GError** Out() { return &raw_; }
+    [[noreturn]] void Throw(const std::string& what) {
+        GErrorPtr owned(raw_);
+        raw_ = nullptr;
+        throw PackError(what + ": " + (owned ? owned->message : "unknown libgcab failure"));
+    }
+    ~GErrorSlot() {
+        if (raw_) g_error_free(raw_);
+    }
+
+private:
+    GError* raw_ = nullptr;
+};
+
+constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
+constexpr std::uint16_t kFlagNextCabinet = 0x0002;
+
+void AddFile(GCabFolder* folder, const SourceFile& source) {
+    GObjectPtr<GFile> file(g_file_new_for_path(source.path.c_str()));
+    GObjectPtr<GCabFile> entry(gcab_file_new_with_file(source.name.c_str(), file.get()));
+    GErrorSlot error;
+    if (!gcab_folder_add_file(folder, entry.get(), FALSE, nullptr, error.Out()))
+        error.Throw(source.path);
+    // Set after adding: adding reads the file's own time, which libgcab stores as UTC.
+    const DosStamp stamp = ToDosStamp(source.modified);
+    GDateTime* raw = g_date_time_new_utc(stamp.year, stamp.month, stamp.day, stamp.hour,
+                                         stamp.minute, stamp.second);
+    gcab_file_set_date_time(entry.get(), raw);
+    g_date_time_unref(raw);
+}
+
+std::string FormatStamp(GCabFile* file) {
+    GDateTime* stamp = gcab_file_get_date_time(file);
+    if (stamp == nullptr) return "-";
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", g_date_time_get_year(stamp),
+                  g_date_time_get_month(stamp), g_date_time_get_day_of_month(stamp),
+                  g_date_time_get_hour(stamp), g_date_time_get_minute(stamp),
+                  g_date_time_get_second(stamp));
+    g_date_time_unref(stamp);
+    return text;
+}
+
+}  // namespace
+
+CabinetHeader ParseCabinetHeader(std::span<const std::uint8_t> head, std::uint64_t available) {
+    if (head.size() < 4 ||
+        LoadLe32(head.data()) != LoadLe32(reinterpret_cast<const std::uint8_t*>("MSCF")))
+        throw PackError("not a cabinet (no \"MSCF\" at its start)");
+    if (head.size() < kCabinetHeaderSize || available < kCabinetHeaderSize)
+        throw PackError("cabinet is shorter than its header");
+    CabinetHeader header;
+    header.size = LoadLe32(head.data() + 8);
+    header.folders = LoadLe16(head.data() + 26);
+    header.files = LoadLe16(head.data() + 28);
+    header.flags = LoadLe16(head.data() + 30);
+    if (header.size > available)
+        throw PackError("cabinet is truncated: its header gives " + std::to_string(header.size) +
+                        " bytes, " + std::to_string(available) + " are present");
+    if (header.flags & (kFlagPreviousCabinet | kFlagNextCabinet))
+        throw PackError("cabinet is part of a multi-cabinet set; the extractor carries one");
+    return header;
+}
+
+DosStamp ToDosStamp(std::time_t modified) {
+    std::tm local{};
+    localtime_r(&modified, &local);
+    const int year = local.tm_year + 1900;
+    if (year < 1980) return DosStamp{1980, 1, 1, 0, 0, 0};
+    if (year > 2107) return DosStamp{2107, 12, 31, 23, 59, 58};
+    // A leap second (60) would not fit the 5-bit field of seconds / 2.
+    const int second = std::min(local.tm_sec, 59) / 2 * 2;
+    return DosStamp{year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second};
+}
+
+void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
+                  const std::string& cabinetPath) {
+    GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
+    GObjectPtr<GCabFolder> folder(gcab_folder_new(
+        compression == Compression::Mszip ? GCAB_COMPRESSION_MSZIP : GCAB_COMPRESSION_NONE));
+    for (const SourceFile& source : files)
+        AddFile(folder.get(), source);
+    GErrorSlot error;
+    if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), error.Out()))
+        error.Throw(cabinetPath);
+
+    GObjectPtr<GFile> target(g_file_new_for_path(cabinetPath.c_str()));
+    GObjectPtr<GFileOutputStream> stream(g_file_replace(
+        target.get(), nullptr, FALSE, G_FILE_CREATE_REPLACE_DESTINATION, nullptr, error.Out()));
+    if (!stream) error.Throw(cabinetPath);
+    auto* out = G_OUTPUT_STREAM(stream.get());
+    if (!gcab_cabinet_write_simple(cabinet.get(), out, nullptr, nullptr, nullptr, error.Out()))
+        error.Throw(cabinetPath);
+    if (!g_output_stream_close(out, nullptr, error.Out())) error.Throw(cabinetPath);
+}
+
+std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t offset) {
+    GObjectPtr<GFile> file(g_file_new_for_path(path.c_str()));
+    GErrorSlot error;
+    GObjectPtr<GFileInputStream> stream(g_file_read(file.get(), nullptr, error.Out()));
+    if (!stream) error.Throw(path);
+    // libgcab reads header, folders and file list in sequence from the stream's position.
+    if (!g_seekable_seek(G_SEEKABLE(stream.get()), static_cast<goffset>(offset), G_SEEK_SET,
+                         nullptr, error.Out()))
+        error.Throw(path);
+    GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
+    if (!gcab_cabinet_load(cabinet.get(), G_INPUT_STREAM(stream.get()), nullptr, error.Out()))
+        error.Throw(path + ": cabinet cannot be read");
+
+    std::vector<CabinetEntry> entries;
+    GPtrArray* folders = gcab_cabinet_get_folders(cabinet.get());
+    for (guint i = 0; i < folders->len; ++i) {
+        auto* folder = static_cast<GCabFolder*>(g_ptr_array_index(folders, i));
+        GSList* list = gcab_folder_get_files(folder);
+        for (GSList* item = list; item != nullptr; item = item->next) {
+            auto* entry = static_cast<GCabFile*>(item->data);
+            entries.push_back(CabinetEntry{gcab_file_get_name(entry), gcab_file_get_size(entry),
+                                           FormatStamp(entry)});
+        }
+        g_slist_free(list);
+    }
+    return entries;
+}
+
+}  // namespace k4pack

@@ -1,0 +1,25 @@
+// The command line of k4pack: option parsing, usage text, and the two commands (pack and
+// inspect), with errors on `err` prefixed "k4pack: " and the exit status as result.
+#pragma once
+#include <map>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace k4pack {
+
+struct ParsedArguments {
+    std::map<std::string, std::string> options;  // long name -> value ("" for switches)
+    std::vector<std::string> operands;
+};
+
+// GNU-style: "--name value", "--name=value", "-o value", "-ovalue", bundled switches ("-0h"),
+// "--" ends the options. Throws UsageError for an unknown option, a missing value, a value
+// given to a switch, or an option given twice.
+ParsedArguments ParseArguments(const std::vector<std::string>& args);
+
+// Runs k4pack with `args` (without the program name). Returns 0, 1 (failure, nothing
+// written) or 2 (command line not understood).
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace k4pack

@@ -1,0 +1,53 @@
+// The inspect command: the same validity rules as the extractor's payload reader, plus the
+// cabinet's own header and file list.
+#include "Inspect.h"
+
+#include <array>
+#include <iomanip>
+
+#include "Cabinet.h"
+#include "FileIo.h"
+#include "PayloadLayout.h"
+
+namespace k4pack {
+
+namespace {
+
+// The payload as the extractor would read it, with its cabinet's header checked too.
+PayloadContents ReadValidPayload(const ReadableFile& file) {
+    try {
+        PayloadContents payload = ReadPayload(file);
+        const PayloadLayout& layout = payload.layout;
+        std::array<std::uint8_t, kCabinetHeaderSize> head{};
+        const auto headSize = std::min<std::uint64_t>(layout.cabinetSize, head.size());
+        file.ReadAt(layout.cabinetOffset, std::span(head.data(), headSize));
+        ParseCabinetHeader(std::span(head.data(), headSize), layout.cabinetSize);
+        return payload;
+    } catch (const PackError& e) {
+        throw InvalidPayload(file.Path() + ": no valid payload: " + e.what());
+    }
+}
+
+}  // namespace
+
+void Inspect(const std::string& path, std::ostream& out) {
+    const ReadableFile file(path);
+    const PayloadContents payload = ReadValidPayload(file);
+    const PayloadLayout& layout = payload.layout;
+    const std::vector<CabinetEntry> entries = ListCabinet(path, layout.cabinetOffset);
+
+    std::uint64_t total = 0;
+    for (const CabinetEntry& entry : entries)
+        total += entry.size;
+    out << "target directory: \"" << payload.texts.targetDirectory << "\"\n"
+        << "window caption:   \"" << payload.texts.windowCaption << "\"\n"
+        << "title line:       \"" << payload.texts.titleLine << "\"\n"
+        << "program image:    " << layout.imageSize << " bytes\n"
+        << "cabinet:          " << layout.cabinetSize << " bytes at offset " << layout.cabinetOffset
+        << "\n"
+        << "files:            " << entries.size() << ", " << total << " bytes\n";
+    for (const CabinetEntry& entry : entries)
+        out << std::setw(12) << entry.size << "  " << entry.modified << "  " << entry.name << "\n";
+}
+
+}  // namespace k4pack

@@ -1,0 +1,130 @@
+// The packing steps in order: check, build the cabinet, write, verify, rename.
+#include "Packer.h"
+
+#include <array>
+#include <memory>
+#include <numeric>
+
+#include "ArchiveNames.h"
+#include "FileIo.h"
+#include "SourceFiles.h"
+
+namespace k4pack {
+namespace {
+
+constexpr std::uint64_t kPeOffsetField = 0x3C;
+
+// Every check on the inputs that needs no output: names, count, total size.
+std::vector<SourceFile> CollectCheckedSources(const PackRequest& request) {
+    std::vector<SourceFile> sources = CollectSourceFiles(request.inputs);
+    if (sources.empty()) throw PackError("no files to pack (empty folders only)");
+    std::vector<std::string> names;
+    for (const SourceFile& source : sources)
+        names.push_back(source.name);
+    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AsciiOnly);
+    const std::uint64_t total = std::accumulate(
+        sources.begin(), sources.end(), std::uint64_t{0},
+        [](std::uint64_t sum, const SourceFile& source) { return sum + source.size; });
+    if (total > kMaxFolderBytes)
+        throw PackError("the files hold " + std::to_string(total) +
+                        " bytes; a cabinet holds at most " + std::to_string(kMaxFolderBytes) +
+                        " (2 GiB)");
+    return sources;
+}
+
+// A cabinet taken as is must still be one the extractor can carry and unpack safely.
+std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
+    if (cabinet.Size() > kMaxFileSize)
+        throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
+                        " bytes; a cabinet holds at most 2 GiB");
+    std::array<std::uint8_t, kCabinetHeaderSize> head{};
+    const auto headSize = std::min<std::uint64_t>(cabinet.Size(), head.size());
+    cabinet.ReadAt(0, std::span(head.data(), headSize));
+    try {
+        ParseCabinetHeader(std::span(head.data(), headSize), cabinet.Size());
+    } catch (const PackError& e) {
+        throw PackError(cabinet.Path() + ": " + e.what());
+    }
+    std::vector<std::string> names;
+    for (const CabinetEntry& entry : ListCabinet(cabinet.Path(), 0))
+        names.push_back(entry.name);
+    if (names.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
+    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AnyByte);
+    return names.size();
+}
+
+void WriteSelfExtractor(const std::string& path, const ReadableFile& stub,
+                        const PayloadLayout& layout, const PayloadTexts& texts,
+                        const ReadableFile& cabinet) {
+    WritableFile out(path);
+    CopyBytes(stub, 0, stub.Size(), out);
+    WritePayload(out, layout, texts, cabinet);
+    out.MakeExecutable();
+    out.Close();
+}
+
+// Reads the written file back the way the extractor will, before it replaces anything.
+void VerifySelfExtractor(const std::string& path, const PayloadLayout& expected,
+                         const PayloadTexts& texts) {
+    const PayloadContents written = ReadPayload(ReadableFile(path));
+    if (written.texts != texts || written.layout.cabinetOffset != expected.cabinetOffset ||
+        written.layout.cabinetSize != expected.cabinetSize ||
+        written.layout.fileSize != expected.fileSize)
+        throw PackError(path + ": the written file does not read back as written");
+}
+
+}  // namespace
+
+void CheckPortableExecutable(const ByteSource& file) {
+    std::array<std::uint8_t, 4> field{};
+    if (file.Size() < kPeOffsetField + field.size()) throw PackError("too short for a PE file");
+    file.ReadAt(0, std::span(field.data(), 2));
+    if (field[0] != 'M' || field[1] != 'Z') throw PackError("not a PE file (no \"MZ\")");
+    file.ReadAt(kPeOffsetField, field);
+    const std::uint64_t peOffset = LoadLe32(field.data());
+    if (peOffset > file.Size() - field.size())
+        throw PackError("not a PE file (PE header offset beyond the end)");
+    file.ReadAt(peOffset, field);
+    if (field != std::array<std::uint8_t, 4>{'P', 'E', 0, 0})
+        throw PackError("not a PE file (no \"PE\" signature)");
+}
+
+PackSummary Pack(const PackRequest& request) {
+    CheckPayloadTexts(request.texts);
+    const ReadableFile stub(request.stubPath);
+    try {
+        CheckPortableExecutable(stub);
+    } catch (const PackError& e) {
+        throw PackError(request.stubPath + ": " + e.what());
+    }
+
+    PackSummary summary;
+    std::vector<SourceFile> sources;
+    std::unique_ptr<ReadableFile> givenCabinet;
+    if (!request.cabinetPath.empty()) {
+        givenCabinet = std::make_unique<ReadableFile>(request.cabinetPath);
+        summary.files = CheckGivenCabinet(request, *givenCabinet);
+    } else {
+        sources = CollectCheckedSources(request);
+        summary.files = sources.size();
+    }
+
+    const TemporaryFolder scratch(request.outputPath);
+    std::unique_ptr<ReadableFile> builtCabinet;
+    if (!givenCabinet) {
+        WriteCabinet(sources, request.compression, scratch.PathOf("payload.cab"));
+        builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
+    }
+    const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;
+    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size());
+
+    const std::string written = scratch.PathOf("output.exe");
+    WriteSelfExtractor(written, stub, layout, request.texts, cabinet);
+    VerifySelfExtractor(written, layout, request.texts);
+    MoveIntoPlace(written, request.outputPath);
+    summary.cabinetSize = layout.cabinetSize;
+    summary.fileSize = layout.fileSize;
+    return summary;
+}
+
+}  // namespace k4pack

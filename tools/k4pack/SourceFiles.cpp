@@ -1,0 +1,75 @@
+// Walk of the input files and folders.
+#include "SourceFiles.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "FileIo.h"
+#include "PackError.h"
+
+namespace k4pack {
+namespace fs = std::filesystem;
+namespace {
+
+// Follows a symbolic link given on purpose; fails for anything but a regular file.
+SourceFile DescribeFile(const fs::path& path, std::string name) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) throw PackError(SystemErrorText(path.string()));
+    if (!S_ISREG(info.st_mode)) throw PackError(path.string() + ": not a regular file or folder");
+    return SourceFile{path.string(), std::move(name), static_cast<std::uint64_t>(info.st_size),
+                      info.st_mtime};
+}
+
+std::string CabinetName(const fs::path& relative) {
+    std::string name;
+    for (const fs::path& part : relative) {
+        const std::string text = part.string();
+        if (text.find('\\') != std::string::npos)
+            throw PackError("\"" + relative.string() +
+                            "\": a backslash in a name would become a folder separator");
+        if (!name.empty()) name += '\\';
+        name += text;
+    }
+    return name;
+}
+
+void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out) {
+    try {
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
+            const fs::path relative = entry.path().lexically_relative(folder);
+            if (entry.is_symlink() && entry.is_directory())
+                throw PackError(entry.path().string() +
+                                ": symbolic link to a folder; name the folder itself instead");
+            if (entry.is_directory()) continue;
+            out.push_back(DescribeFile(entry.path(), CabinetName(relative)));
+        }
+    } catch (const fs::filesystem_error& e) {
+        throw PackError(e.path1().string() + ": " + e.code().message());
+    }
+}
+
+}  // namespace
+
+std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs) {
+    std::vector<SourceFile> files;
+    for (const std::string& input : inputs) {
+        std::error_code error;
+        const fs::file_status status = fs::status(input, error);
+        if (error && error != std::errc::no_such_file_or_directory)
+            throw PackError(input + ": " + error.message());
+        if (!fs::exists(status)) throw PackError(input + ": no such file or folder");
+        if (fs::is_directory(status)) {
+            CollectFolder(input, files);
+        } else {
+            const fs::path path(input);
+            files.push_back(DescribeFile(path, CabinetName(path.filename())));
+        }
+    }
+    std::sort(files.begin(), files.end(),
+              [](const SourceFile& a, const SourceFile& b) { return a.name < b.name; });
+    return files;
+}
+
+}  // namespace k4pack

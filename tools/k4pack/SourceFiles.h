@@ -1,0 +1,26 @@
+// Turns the command line's files and folders into the list of files to pack, each with its
+// name inside the cabinet (backslash-separated), size and modification time.
+#pragma once
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace k4pack {
+
+struct SourceFile {
+    std::string path;  // where the file is read from
+    std::string name;  // name inside the cabinet
+    std::uint64_t size = 0;
+    std::time_t modified = 0;
+};
+
+// A file input contributes its own name; a folder input contributes every file below it,
+// named relative to the folder (the folder's own name is not part of it). Empty folders
+// cannot be stored in a cabinet and are left out. Throws PackError for a missing input, a
+// symbolic link to a folder inside a folder input (never followed: loops), anything that is
+// neither file nor folder, and a name part containing a backslash (it would become a folder
+// separator). The result is sorted by name.
+std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs);
+
+}  // namespace k4pack
