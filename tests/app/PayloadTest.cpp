@@ -1,0 +1,182 @@
+// The payload reader: finding the own file from a command line, the exact bytes of
+// the temporary cabinet, and every malformed payload ending in the one message.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <climits>
+#include <string>
+#include "K4Payload.h"
+#include "K4Settings.h"
+#include "PayloadFixture.h"
+
+using namespace payloadtest;
+
+namespace {
+struct Located {
+    std::string directory, fileName;
+};
+Located Parse(const std::string& commandLine) {
+    ShortString d("junk"), n("junk");
+    ParseOwnCommandLine(ShortString(commandLine), d, n);
+    return {d.Str(), n.Str()};
+}
+}  // namespace
+
+TEST(CommandLine, QuotedPathDropsQuotesAndArguments) {
+    Located l = Parse("\"C:\\Program Files\\My App\\Setup.exe\" /S x.y \"q\"");
+    EXPECT_EQ(l.directory, "C:\\PROGRAM FILES\\MY APP");
+    EXPECT_EQ(l.fileName, "SETUP.EXE");
+    Located open = Parse("\"c:\\dir\\x.exe");
+    EXPECT_EQ(open.directory, "C:\\DIR") << "no closing quote: nothing more is cut";
+    EXPECT_EQ(open.fileName, "X.EXE");
+}
+
+TEST(CommandLine, UnquotedPathLosesDotlessArgumentsWithTheExtension) {
+    Located l = Parse("  c:\\dir\\setup.exe /s -q  ");
+    EXPECT_EQ(l.directory, "C:\\DIR");
+    EXPECT_EQ(l.fileName, "SETUP.EXE");
+}
+
+TEST(CommandLine, ArgumentWithAPointSplitsInsideTheArguments) {
+    Located l = Parse("C:\\DIR\\SETUP.EXE README.TXT");
+    EXPECT_EQ(l.directory, "C:\\DIR");
+    EXPECT_EQ(l.fileName, "SETUP.EXE README.EXE");
+}
+
+TEST(CommandLine, NoDirectoryAndOtherExtensions) {
+    Located bare = Parse("setup");
+    EXPECT_EQ(bare.directory, "");
+    EXPECT_EQ(bare.fileName, "SETUP.EXE");
+    Located scr = Parse("\"C:\\A\\show.scr\" /s");
+    EXPECT_EQ(scr.directory, "C:\\A");
+    EXPECT_EQ(scr.fileName, "SHOW.EXE") << "always named .EXE, whatever the real extension";
+    Located empty = Parse("");
+    EXPECT_EQ(empty.directory, "");
+    EXPECT_EQ(empty.fileName, ".EXE");
+}
+
+TEST(CommandLine, OnlyTheFirst255CharactersCount) {
+    std::string name(300, 'n');
+    Located l = Parse("C:\\D\\" + name + ".EXE");
+    EXPECT_EQ(l.directory, "C:\\D");
+    EXPECT_EQ(l.fileName, std::string(250, 'N') + ".EXE") << "the extension was beyond the first 255";
+}
+
+TEST(OwnModule, PathNamesThisRunningProgram) {
+    std::string path = OwnModulePath();
+    ASSERT_GT(path.size(), 4u);
+    EXPECT_EQ(CharUpperA(path.data() + path.size() - 4), std::string(".EXE"));
+    EXPECT_NE(GetFileAttributesA(path.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+using ReadPayloadTest = PayloadFixture;
+
+TEST_F(ReadPayloadTest, CopiesTheCabinetWithTheTrailerAndSetsTheTexts) {
+    std::string cabinet = Cabinet(500);
+    std::string payload = Payload("C:\\Target", "Caption", "The title", cabinet);
+    std::string exe = WriteExe(Stub() + payload);
+    EXPECT_FALSE(Read(exe));
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(ExtractPath, "C:\\Target");
+    EXPECT_EQ(WindowCaption, "Caption");
+    EXPECT_EQ(TitleLabelText, "The title");
+    std::string written = ReadBytes("DATAFILE.K4A");
+    EXPECT_EQ(written.size(), 504u) << "the cabinet and the 4 trailer bytes";
+    EXPECT_TRUE(written == cabinet + payload.substr(payload.size() - 4));
+}
+
+TEST_F(ReadPayloadTest, EmptyTextsReplaceTheDefaults) {
+    std::string cabinet = Cabinet(100);
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("", "", "", cabinet))));
+    EXPECT_EQ(ExtractPath, "");
+    EXPECT_EQ(WindowCaption, "");
+    EXPECT_EQ(TitleLabelText, "");
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 104u);
+}
+
+TEST_F(ReadPayloadTest, LongestTextsAndACabinetSpanningManyBlocks) {
+    std::string t(255, 'T');
+    std::string cabinet = Cabinet(3 * 256 * 1024 + 17, 3);
+    std::string payload = Payload(t, t, t, cabinet);
+    EXPECT_FALSE(Read(WriteExe(Stub() + payload)));
+    EXPECT_EQ(WindowCaption.Str(), t);
+    std::string written = ReadBytes("DATAFILE.K4A");
+    EXPECT_EQ(written.size(), cabinet.size() + 4);
+    EXPECT_TRUE(written == cabinet + payload.substr(payload.size() - 4));
+}
+
+TEST_F(ReadPayloadTest, ReplacesAnExistingLargerTemporaryFile) {
+    WriteBytes(scratch_ + "\\DATAFILE.K4A", std::string(5000, 'o'));
+    std::string cabinet = Cabinet(64);
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 68u);
+}
+
+TEST_F(ReadPayloadTest, StubWithoutPayloadAndFilesTooShortForATrailer) {
+    ExpectRejected(WriteExe(Stub()), "stub ending in zero bytes");
+    ExpectRejected(WriteExe(""), "empty file");
+    ExpectRejected(WriteExe("\x05\0\0", "SHORT.EXE"), "three bytes");
+    ExpectRejected(scratch_ + "\\MISSING.EXE", "missing file");
+    ExpectRejected("", "no path at all");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReadPayloadTest, TextLengthAbove255InAnyPosition) {
+    std::string t256(256, 'x');
+    std::string cab = Cabinet(40);
+    auto withTexts = [&](const std::string& a, const std::string& b, const std::string& c) {
+        return WriteExe(Stub() + Payload(a, b, c, cab));
+    };
+    ExpectRejected(withTexts(t256, "b", "c"), "first text of 256");
+    ExpectRejected(withTexts("a", t256, "c"), "second text of 256");
+    ExpectRejected(withTexts("a", "b", t256), "third text of 256");
+    std::string huge = Le32(INT_MAX) + Counted("b") + Counted("c") + cab;
+    ExpectRejected(WriteExe(Stub() + huge + Le32(static_cast<std::int32_t>(huge.size()))), "length INT_MAX");
+    EXPECT_FALSE(DataFileExists()) << "nothing written for a rejected payload";
+}
+
+TEST_F(ReadPayloadTest, TrailerOutsideTheFileOrNegative) {
+    std::string image = Stub() + Counted("a") + Counted("b") + Counted("c") + Cabinet(40);
+    auto size = static_cast<std::int32_t>(image.size() + 4);
+    ExpectRejected(WriteExe(image + Le32(size - 3)), "trailer reaching one byte before the file");
+    ExpectRejected(WriteExe(image + Le32(INT_MAX)), "trailer INT_MAX");
+    ExpectRejected(WriteExe(image + Le32(-1)), "trailer -1");
+    ExpectRejected(WriteExe(image + Le32(INT_MIN)), "trailer INT_MIN");
+    ExpectRejected(WriteExe(image + Le32(-8)), "trailer -8 (count would be 4 + 12 past the end)");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReadPayloadTest, TrailerCoveringTheWholeFileIsReadFromTheStart) {
+    // The largest valid trailer puts the block at offset 0: the first length comes
+    // from the file's first bytes, here a valid payload with no program before it.
+    std::string payload = Payload("a", "b", "c", Cabinet(30));
+    EXPECT_FALSE(Read(WriteExe(payload)));
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 34u);
+    ExpectRejected(WriteExe("MZ" + payload.substr(2)), "block at 0 starting with MZ");
+}
+
+TEST_F(ReadPayloadTest, CabinetCountOfZeroOrLess) {
+    // The third text is the trailer itself: nothing is left for the cabinet.
+    std::string block = Le32(0) + Le32(0) + Le32(4);
+    ExpectRejected(WriteExe(Stub() + block + Le32(static_cast<std::int32_t>(block.size()))), "count 0");
+    // The texts claim more bytes than the block holds.
+    std::string longer = Counted("abc") + Le32(0) + Le32(40);
+    ExpectRejected(WriteExe(Stub() + longer + Le32(static_cast<std::int32_t>(longer.size()))), "text past the end");
+    EXPECT_FALSE(DataFileExists());
+}
+
+TEST_F(ReadPayloadTest, TemporaryFileThatCannotBeCreated) {
+    ASSERT_TRUE(CreateDirectoryA("DATAFILE.K4A", nullptr));
+    ExpectRejected(WriteExe(Stub() + Payload("a", "b", "c", Cabinet(50))), "a folder named like the file");
+    DataFileName = "NO\\SUCH\\DIR\\DATAFILE.K4A";
+    ExpectRejected(WriteExe(Stub() + Payload("a", "b", "c", Cabinet(50))), "missing folder");
+}
+
+TEST_F(ReadPayloadTest, OwnFileOpenedByAnotherProgramForWriting) {
+    // The own file is read while nobody may change it: a writer holding it open
+    // without sharing makes the read fail, and that failure is the message too.
+    std::string exe = WriteExe(Stub() + Payload("a", "b", "c", Cabinet(50)));
+    HANDLE writer = CreateFileA(exe.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    ExpectRejected(exe, "locked own file");
+    CloseHandle(writer);
+}
