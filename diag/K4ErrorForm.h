@@ -1,10 +1,11 @@
 // The error log (texts collected for a later report) and the modal error window
 // that shows a snapshot of it, newest text first, with the allocation count.
 #pragma once
-#include <windows.h>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
+#include "K4Form.h"
 #include "K4Stacks.h"
 #include "ShortString.h"
 
@@ -30,14 +31,22 @@ void ClearErrors();
 // snapshot in the error window; returns when the window has been closed.
 void ReportErrors();
 
+// The error window: a black memo of texts, a byte count and one button that
+// Enter and Esc press too.
+class TErrorForm : public ui::Form {
+public:
+    TErrorForm();
+    void Button1Click();
+};
+
 // Shows the stack in a new modal error window with the given title; returns when
 // the window has been closed and destroyed.
 void ShowErrorWindow(const ShortString& title, const HardStack& stack);
 
-// The memo's text for a stack of message records: one line per entry, newest first.
-std::string MemoText(const HardStack& stack);
-// Replaces the lines of a multi-line edit control with MemoText(stack).
-void StackToMemo(const HardStack& stack, HWND memo);
+// The texts of a stack of message records, newest first.
+std::vector<std::string> StackLines(const HardStack& stack);
+// Replaces the memo's lines with StackLines(stack), one line per entry.
+void StackToMemo(const HardStack& stack, ui::Control& memo);
 // "m:" followed by AllocatedBytes in decimal.
 ShortString MemoryLabelText();
 

@@ -48,24 +48,27 @@ void ReportErrors() {
         snapshot.Push(&record);
     }
     ClearErrors();
-    if (g_windowHook) g_windowHook(ErrorWindowTitle, snapshot);
+    if (g_windowHook)
+        g_windowHook(ErrorWindowTitle, snapshot);
+    else
+        ShowErrorWindow(ErrorWindowTitle, snapshot);
     snapshot.Done();
 }
 
-std::string MemoText(const HardStack& stack) {
-    std::string text;
+std::vector<std::string> StackLines(const HardStack& stack) {
+    std::vector<std::string> lines;
     const auto entryBytes = static_cast<std::size_t>(stack.ElementSize);
     for (std::int32_t n = stack.Count - 1; n >= 0; --n) {
         ShortString record;  // entries are raw bytes: copied out, not cast
         std::memcpy(&record, stack.EntryAt(n), std::min(sizeof record, entryBytes));
-        text += record.View();
-        if (n > 0) text += "\r\n";
+        lines.push_back(record.Str());
     }
-    return text;
+    return lines;
 }
 
-void StackToMemo(const HardStack& stack, HWND memo) {
-    SetWindowTextA(memo, MemoText(stack).c_str());
+void StackToMemo(const HardStack& stack, ui::Control& memo) {
+    memo.Clear();
+    for (const std::string& line : StackLines(stack)) memo.AddLine(line);
 }
 
 ShortString MemoryLabelText() { return ShortString("m:") + std::to_string(AllocatedBytes).c_str(); }

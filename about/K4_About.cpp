@@ -1,0 +1,109 @@
+// The about window: its design, its handlers and the routine that shows it.
+#include "K4_About.h"
+#include <windows.h>
+#include <array>
+#include <memory>
+#include "K4ErrorForm.h"
+#include "K4ExternalProcess.h"
+
+ShortString AboutCaption("About K4");
+ShortString AboutIdentText("Windows Cabinet Files");
+TAboutBox* AboutBox = nullptr;
+
+namespace {
+
+ShortString g_identLine;  // ShowAboutBox's ident line, read by FormCreate
+std::optional<std::string> g_browserForTests;
+
+const char* ActiveBrowserPath() { return g_browserForTests ? g_browserForTests->c_str() : BrowserPath; }
+
+// An existing file; a folder of that name does not count.
+bool FileExists(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+const ui::FormSpec& Design() {
+    static const ui::FormSpec spec = [] {
+        ui::FormSpec s;
+        s.caption = "About";
+        s.client = {298, 172};
+        s.centred = true;
+        s.border = ui::Border::Dialog;
+        s.font = ui::FontSpec{"MS Sans Serif", 0, 11};
+        s.colour = ui::Colour::System(COLOR_BTNFACE);
+        s.textColour = ui::Colour::System(COLOR_WINDOWTEXT);
+        s.focus = "OKButton";
+        return s;
+    }();
+    return spec;
+}
+
+const std::array<ui::ControlSpec, 8>& ControlTable() {
+    static const std::array<ui::ControlSpec, 8> table = {
+        ui::Button("OKButton", {111, 140, 75, 25}, "OK").Flags(ui::DefaultButton).Tab(0),
+        ui::Panel("Panel1", {8, 8, 281, 129}).Tab(1),
+        ui::Image("ProgramIcon", {8, 8, 64, 64}, K4_PRODUCT_PICTURE).In("Panel1"),
+        ui::Label("ProductName", {88, 16, 0, 0}).In("Panel1"),
+        ui::Label("Version", {88, 40, 0, 0}).In("Panel1"),
+        ui::Label("Copyright", {8, 88, 0, 0}).In("Panel1"),
+        ui::Label("weblabel", {8, 104, 0, 0}).Flags(ui::HandCursor).In("Panel1"),
+        ui::Label("Label1", {88, 56, 0, 0}).In("Panel1"),
+    };
+    return table;
+}
+
+}  // namespace
+
+TAboutBox::TAboutBox() : ui::Form(Design(), ControlTable()) {
+    OnCreate = [this] { FormCreate(); };
+    OnShow = [this] { FormShow(); };
+    Item("OKButton").OnClick = [this] { OKButtonClick(); };
+    Item("weblabel").OnClick = [this] { weblabelClick(); };
+}
+
+void TAboutBox::FormCreate() {
+    SetCaption(AboutCaption.View());
+    Item("ProductName").SetCaption("Vemra K4");
+    Item("Version").SetCaption(GetBuildText().View());
+    Item("Copyright").SetCaption(AuthorLine);
+    Item("weblabel").SetCaption(WebAddress);
+    Item("Label1").SetCaption(g_identLine.View());
+}
+
+void TAboutBox::FormShow() {
+    ui::Control& link = Item("weblabel");
+    bool browser = FileExists(ActiveBrowserPath());
+    link.SetFontStyle(false, browser);
+    link.SetBackColour(browser ? ui::Colour::Rgb(192, 192, 192) : ui::Colour::System(COLOR_BTNFACE));
+    link.SetHandCursor(browser);
+}
+
+void TAboutBox::OKButtonClick() { Close(); }
+
+void TAboutBox::weblabelClick() {
+    const char* browser = ActiveBrowserPath();
+    if (!FileExists(browser)) return;
+    // Unquoted on purpose: the system resolves a path with spaces by trying its
+    // prefixes, and the full path is the one that names the program.
+    ShortString commandLine(browser);
+    commandLine += ' ';
+    commandLine += std::string_view(Item("weblabel").Caption());
+    ExecuteProgram(commandLine);
+    if (ErrorsPending()) ReportErrors();
+}
+
+void ShowAboutBox(ShortString productLine, ShortString identLine) {
+    g_identLine = identLine;
+    auto box = std::make_unique<TAboutBox>();
+    AboutBox = box.get();
+    // Cleared however the window ends, so that no one is left holding a freed one.
+    struct Forget {
+        ~Forget() { AboutBox = nullptr; }
+    } forget;
+    box->Create();
+    box->Item("ProductName").SetCaption(productLine.View());
+    box->ShowModal();
+}
+
+void SetBrowserPathForTests(std::optional<std::string> path) { g_browserForTests = std::move(path); }

@@ -1,0 +1,64 @@
+// The modal error window: its design and the routine that fills and runs it.
+#include "K4ErrorForm.h"
+#include <array>
+
+namespace {
+
+const ui::FormSpec& Design() {
+    static const ui::FormSpec spec = [] {
+        ui::FormSpec s;
+        s.caption = "Error";
+        s.client = {471, 177};
+        s.x = 191;
+        s.y = 107;
+        s.border = ui::Border::Single;
+        s.font = ui::FontSpec{"Courier New", 0, 11};
+        s.colour = ui::Colour::System(COLOR_BTNFACE);
+        s.textColour = ui::Colour::System(COLOR_WINDOWTEXT);
+        s.focus = "Button1";
+        return s;
+    }();
+    return spec;
+}
+
+const std::array<ui::ControlSpec, 4>& ControlTable() {
+    // The memo's font is its own, not the window's, though both are Courier New.
+    static const std::array<ui::ControlSpec, 4> table = {
+        ui::Memo("Memo1", {8, 24, 457, 113})
+            .Anchors(ui::AnchorAll)
+            .Font(ui::FontSpec{"Courier New", 0, 11})
+            .BackColour(ui::Colour::Rgb(0, 0, 0))
+            .TextColour(ui::Colour::Rgb(255, 255, 255))
+            .Tab(0)
+            .Flags(ui::NoTabStop),
+        ui::Button("Button1", {8, 144, 241, 25}, "Ok")
+            .Anchors(ui::AnchorLeft | ui::AnchorBottom)
+            .Flags(ui::DefaultButton | ui::CancelButton)
+            .Tab(1),
+        ui::Label("Label1", {8, 8, 42, 14}, "Label1"),
+        ui::Label("Label2", {376, 144, 42, 14}, "Label2").Anchors(ui::AnchorLeft | ui::AnchorBottom),
+    };
+    return table;
+}
+
+}  // namespace
+
+TErrorForm::TErrorForm() : ui::Form(Design(), ControlTable()) {
+    Item("Button1").OnClick = [this] { Button1Click(); };
+}
+
+void TErrorForm::Button1Click() {
+    SetModalResult(ui::ModalOk);
+    Close();
+}
+
+void ShowErrorWindow(const ShortString& title, const HardStack& stack) {
+    TErrorForm form;
+    form.Create();
+    form.SetCaption(title.View());
+    form.Item("Button1").SetCaption(ErrorButtonCaption.View());
+    form.Item("Label1").SetCaption("");
+    form.Item("Label2").SetCaption(MemoryLabelText().View());
+    StackToMemo(stack, form.Item("Memo1"));
+    form.ShowModal();
+}
