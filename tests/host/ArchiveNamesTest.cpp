@@ -15,6 +15,7 @@ TEST(ExtractPrefix, FollowsHowTheExtractorCompletesItsTargetDirectory) {
 }
 
 TEST(NameProblem, RefusesNamesThatLeaveTheTargetOrCannotBeCreated) {
+    // clang-format off
     const char* hostile[] = {
         "",                    // nothing to create
         "\\abs.txt",           // root of the current drive
@@ -36,6 +37,7 @@ TEST(NameProblem, RefusesNamesThatLeaveTheTargetOrCannotBeCreated) {
         "con", "CON", "con.txt", "sub\\Con.tar.gz", "aux .txt", "nul", "PRN",
         "com1", "COM9.log", "lpt1", "LPT0", "com0", "sub\\deep\\lpt9.txt",
     };
+    // clang-format on
     for (const char* name : hostile) {
         EXPECT_NE(NameProblem(name, NameBytes::AnyByte), "") << '"' << name << '"';
         EXPECT_NE(NameProblem(name, NameBytes::AsciiOnly), "") << '"' << name << '"';
@@ -47,11 +49,23 @@ TEST(NameProblem, RefusesNamesThatLeaveTheTargetOrCannotBeCreated) {
 
 TEST(NameProblem, AcceptsOrdinaryNamesThatMerelyLookAlike) {
     const char* harmless[] = {
-        "readme.txt", "sub\\deep\\data.bin", "console.txt", "CONX", "connect\\a.txt",
-        "COM10",      "LPT",                 "com1x.txt",   ".hidden", "a.b.c",
-        "name with spaces.txt", "..dots.txt", "x\\y\\z\\w.v", "nul_ptr.h",
+        "readme.txt",
+        "sub\\deep\\data.bin",
+        "console.txt",
+        "CONX",
+        "connect\\a.txt",
+        "COM10",
+        "LPT",
+        "com1x.txt",
+        ".hidden",
+        "a.b.c",
+        "name with spaces.txt",
+        "..dots.txt",
+        "x\\y\\z\\w.v",
+        "nul_ptr.h",
     };
-    for (const char* name : harmless) EXPECT_EQ(NameProblem(name, NameBytes::AsciiOnly), "") << name;
+    for (const char* name : harmless)
+        EXPECT_EQ(NameProblem(name, NameBytes::AsciiOnly), "") << name;
 }
 
 TEST(NameProblem, NonAsciiIsRefusedOnlyForNamesFromThisFileSystem) {
@@ -65,8 +79,8 @@ TEST(CheckArchiveNames, PathLengthCountsTheTargetDirectory) {
     EXPECT_NO_THROW(CheckArchiveNames({std::string(248, 'n')}, "", NameBytes::AsciiOnly));
     EXPECT_THROW(CheckArchiveNames({std::string(249, 'n')}, "", NameBytes::AsciiOnly), PackError);
     // "C:\Out" gains a backslash: 7 characters again; a 100-character target leaves 154.
-    EXPECT_NO_THROW(CheckArchiveNames({"sub\\" + std::string(244, 'n')}, "C:\\Out",
-                                      NameBytes::AsciiOnly));
+    EXPECT_NO_THROW(
+        CheckArchiveNames({"sub\\" + std::string(244, 'n')}, "C:\\Out", NameBytes::AsciiOnly));
     const std::string longTarget = "C:\\" + std::string(97, 't');
     EXPECT_NO_THROW(CheckArchiveNames({std::string(154, 'n')}, longTarget, NameBytes::AsciiOnly));
     EXPECT_THROW(CheckArchiveNames({std::string(155, 'n')}, longTarget, NameBytes::AsciiOnly),
@@ -86,7 +100,8 @@ TEST(CheckArchiveNames, RefusesNamesThatMeetOnWindows) {
 
 TEST(CheckArchiveNames, AtMost65535Files) {
     std::vector<std::string> names;
-    for (std::size_t i = 0; i < kMaxCabinetFiles; ++i) names.push_back(std::to_string(i) + ".f");
+    for (std::size_t i = 0; i < kMaxCabinetFiles; ++i)
+        names.push_back(std::to_string(i) + ".f");
     EXPECT_NO_THROW(CheckArchiveNames(names, "", NameBytes::AsciiOnly));
     names.push_back("one-more");
     EXPECT_THROW(CheckArchiveNames(names, "", NameBytes::AsciiOnly), PackError);

@@ -34,9 +34,8 @@ TEST_F(PackTest, ProgramReportsThroughExitStatusAndPrefixedMessages) {
     EXPECT_EQ(usage.status, 2);
     EXPECT_TRUE(usage.out.starts_with("k4pack: ")) << usage.out;
 
-    const RunResult refused =
-        RunShell(program + " -o " + Quote(out) + " -s " + Quote(src + "/readme.txt") + " " +
-                 Quote(src) + " 2>&1");
+    const RunResult refused = RunShell(program + " -o " + Quote(out) + " -s " +
+                                       Quote(src + "/readme.txt") + " " + Quote(src) + " 2>&1");
     EXPECT_EQ(refused.status, 1);
     EXPECT_TRUE(refused.out.starts_with("k4pack: ")) << refused.out;
     EXPECT_FALSE(fs::exists(out));

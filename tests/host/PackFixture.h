@@ -1,8 +1,8 @@
 // The packer tests' common ground: a sample folder with known contents and times, a stub,
 // and the output path, in a scratch folder and a time zone away from UTC.
 #pragma once
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <ctime>
@@ -59,8 +59,8 @@ protected:
     }
 
     std::vector<std::string> PackArgs(std::vector<std::string> extra) const {
-        std::vector<std::string> args = {"-o", out, "-s", stub, "-t", "C:\\Out", "-c", "Caption",
-                                         "-T", "Title line"};
+        std::vector<std::string> args = {"-o",      out,  "-s",      stub, "-t",
+                                         "C:\\Out", "-c", "Caption", "-T", "Title line"};
         args.insert(args.end(), extra.begin(), extra.end());
         return args;
     }
@@ -94,6 +94,6 @@ private:
 };
 
 inline const std::vector<std::string> kSampleNames = {"readme.txt", "sub\\deep\\data.bin",
-                                               "sub\\notes.txt"};
+                                                      "sub\\notes.txt"};
 
 }  // namespace k4test

@@ -7,7 +7,6 @@
 using namespace k4test;
 using k4pack::PayloadTexts;
 
-
 TEST_F(PackTest, FolderBecomesStubTextsCabinetAndTrailer) {
     const RunResult run = RunK4pack(PackArgs({src}));
     ASSERT_EQ(run.status, 0) << run.err;
@@ -38,8 +37,8 @@ TEST_F(PackTest, CabinetReadsBackWithAnIndependentToolInBothCompressions) {
     for (bool store : {false, true}) {
         SCOPED_TRACE(store ? "no compression" : "MSZIP");
         fs::remove(out);
-        const RunResult run = RunK4pack(PackArgs(store ? std::vector<std::string>{"-0", src}
-                                                       : std::vector<std::string>{src}));
+        const RunResult run = RunK4pack(
+            PackArgs(store ? std::vector<std::string>{"-0", src} : std::vector<std::string>{src}));
         ASSERT_EQ(run.status, 0) << run.err;
         const Bytes cabinet = CabinetOf(out);
         // CFFOLDER.typeCompress follows the 36-byte header: 1 is MSZIP, 0 none.

@@ -13,7 +13,9 @@ using k4test::Bytes;
 namespace {
 
 // A stand-in cabinet: only its first four bytes matter to the block.
-Bytes SmallCabinet() { return k4test::ToBytes("MSCF\x01\x02\x03\x04\x05\x06"); }
+Bytes SmallCabinet() {
+    return k4test::ToBytes("MSCF\x01\x02\x03\x04\x05\x06");
+}
 
 // image + block + trailer in memory, as the packer writes them to a file.
 Bytes BuildFile(const Bytes& image, const PayloadTexts& texts, const Bytes& cabinet) {
@@ -29,7 +31,9 @@ Bytes WithTrailer(Bytes bytes, std::uint32_t value) {
     return bytes;
 }
 
-PayloadContents Read(const Bytes& file) { return ReadPayload(MemorySource(file)); }
+PayloadContents Read(const Bytes& file) {
+    return ReadPayload(MemorySource(file));
+}
 
 }  // namespace
 
@@ -37,6 +41,7 @@ TEST(PayloadLayout, BlockAndTrailerMatchHandComputedBytes) {
     const PayloadTexts texts{"C:\\T", "Cap", "Title"};
     const Bytes file = BuildFile(k4test::ToBytes("IMG"), texts, SmallCabinet());
     // L = 12 + 4 + 3 + 5 + 10 = 34 = 0x22.
+    // clang-format off
     const Bytes expected = {
         'I', 'M', 'G',                                      // image, untouched
         4,   0,   0,   0,   'C', ':', '\\', 'T',            // len1 text1
@@ -44,6 +49,7 @@ TEST(PayloadLayout, BlockAndTrailerMatchHandComputedBytes) {
         5,   0,   0,   0,   'T', 'i', 't',  'l', 'e',       // len3 text3
         'M', 'S', 'C', 'F', 1,   2,   3,    4,   5,   6,    // cabinet
         0x22, 0,  0,   0};                                  // trailer
+    // clang-format on
     EXPECT_EQ(file, expected);
 
     const PayloadLayout layout = PlanPayload(3, texts, 10);
@@ -63,8 +69,8 @@ TEST(PayloadLayout, WorkedExampleOfTextsAndCabinet) {
 
 TEST(PayloadLayout, TextsOfZeroAndMaximumLengthRoundTrip) {
     for (const PayloadTexts& texts :
-         {PayloadTexts{}, PayloadTexts{std::string(255, 'x'), std::string(255, 'y'),
-                                       std::string(255, '\xE9')}}) {
+         {PayloadTexts{},
+          PayloadTexts{std::string(255, 'x'), std::string(255, 'y'), std::string(255, '\xE9')}}) {
         const Bytes file = BuildFile(k4test::FakeStub(), texts, SmallCabinet());
         const PayloadContents read = Read(file);
         EXPECT_EQ(read.texts, texts);
@@ -77,8 +83,9 @@ TEST(PayloadLayout, TextOver255BytesIsRefusedWhicheverTextItIs) {
     const std::string tooLong(256, 'x');
     for (int which = 0; which < 3; ++which) {
         PayloadTexts texts;
-        (which == 0 ? texts.targetDirectory : which == 1 ? texts.windowCaption : texts.titleLine) =
-            tooLong;
+        (which == 0   ? texts.targetDirectory
+         : which == 1 ? texts.windowCaption
+                      : texts.titleLine) = tooLong;
         EXPECT_THROW(CheckPayloadTexts(texts), PackError) << "text " << which + 1;
         EXPECT_THROW(PlanPayload(0, texts, 10), PackError) << "text " << which + 1;
         EXPECT_THROW(EncodeTextFields(texts), PackError) << "text " << which + 1;
@@ -116,19 +123,26 @@ TEST(PayloadReader, RefusesFilesTheExtractorWouldRefuse) {
     AppendLe32(beyondBlock, 200);
     AppendLe32(beyondBlock, 0);
     AppendLe32(beyondBlock, 0);
+    Bytes noThirdLength = image;  // L = 12: len1 = 4, its 4 bytes, len2 = 0, then nothing
+    AppendLe32(noThirdLength, 4);
+    noThirdLength.insert(noThirdLength.end(), {'t', 'e', 'x', 't'});
+    AppendLe32(noThirdLength, 0);
     const std::vector<Case> cases = {
         {"shorter than the trailer", Bytes{1, 2, 3}},
         {"program without payload (zero trailer)", WithTrailer(image, 0)},
         {"trailer below 12", WithTrailer(image, 11)},
-        {"trailer beyond the file", WithTrailer(image, static_cast<std::uint32_t>(image.size()) + 1)},
+        {"trailer beyond the file",
+         WithTrailer(image, static_cast<std::uint32_t>(image.size()) + 1)},
         {"negative trailer", WithTrailer(image, 0xFFFFFFF0u)},
         {"text runs beyond the block", WithTrailer(beyondBlock, 12)},
+        {"no room for the third length", WithTrailer(noThirdLength, 12)},
         {"empty cabinet", BuildFile(image, {}, {})},
         {"cabinet without MSCF", BuildFile(image, {}, k4test::ToBytes("MSCX1234"))},
         {"truncated by one byte", Bytes(good.begin(), good.end() - 1)},
         {"truncated to half", Bytes(good.begin(), good.begin() + good.size() / 2)},
     };
-    for (const Case& c : cases) EXPECT_THROW(Read(c.file), InvalidPayload) << c.what;
+    for (const Case& c : cases)
+        EXPECT_THROW(Read(c.file), InvalidPayload) << c.what;
 }
 
 TEST(PayloadReader, RefusesTextLengthsOutside0To255) {
@@ -193,8 +207,8 @@ TEST(DosStamp, KeepsLocalTimeToTwoSecondsAndClampsToTheFormatsRange) {
     local.tm_sec = 31;
     local.tm_isdst = -1;
     const DosStamp stamp = ToDosStamp(std::mktime(&local));
-    EXPECT_EQ(std::vector<int>({stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute,
-                                stamp.second}),
+    EXPECT_EQ(std::vector<int>(
+                  {stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second}),
               std::vector<int>({2021, 6, 15, 10, 20, 30}));
 
     const DosStamp early = ToDosStamp(86400 * 365);  // 1971

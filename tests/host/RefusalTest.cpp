@@ -35,6 +35,8 @@ protected:
         WriteFile(dir / "huge/big.bin", {});
         fs::resize_file(dir / "huge/big.bin", k4pack::kMaxFolderBytes + 1);  // sparse
         WriteFile(dir / "notpe.exe", ToBytes("#!/bin/sh\n"));
+        fs::create_directories(dir / "dangling");
+        fs::create_symlink(dir / "gone.txt", dir / "dangling/link.txt");
         MakeBadCabinets();
     }
 
@@ -49,6 +51,7 @@ protected:
         WriteFile(dir / "inset.cab", inSet);
         k4pack::WriteCabinet({{src + "/readme.txt", "..\\evil.txt", 21, SampleTime()}},
                              k4pack::Compression::Mszip, dir / "hostile.cab");
+        k4pack::WriteCabinet({}, k4pack::Compression::Mszip, dir / "nofiles.cab");
         WriteFile(dir / "huge.cab", good);
         fs::resize_file(dir / "huge.cab", std::uint64_t{k4pack::kMaxFileSize} + 1);
     }
@@ -77,6 +80,7 @@ TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
         {"empty folders only", PackArgs({dir / "onlyempty"}), 1},
         {"missing stub", {"-o", out, "-s", dir / "nostub.exe", src}, 1},
         {"stub not a PE file", {"-o", out, "-s", dir / "notpe.exe", src}, 1},
+        {"stub is a folder", {"-o", out, "-s", src, src}, 1},
         {"names differing in case only", PackArgs({dir / "clash"}), 1},
         {"reserved device name", PackArgs({dir / "reserved"}), 1},
         {"colon", PackArgs({dir / "colon"}), 1},
@@ -86,6 +90,7 @@ TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
         {"path over 255 with the target", BareArgs({"-t", longTarget, dir / "long"}), 1},
         {"symbolic link to a folder", PackArgs({dir / "linked"}), 1},
         {"named pipe", PackArgs({dir / "fifo"}), 1},
+        {"dangling symbolic link", PackArgs({dir / "dangling"}), 1},
         {"files over 2 GiB", PackArgs({dir / "huge"}), 1},
         {"output folder missing", {"-o", dir / "nofolder/out.exe", "-s", stub, src}, 1},
         {"cabinet not a cabinet", PackArgs({"--cab", dir / "notcab.cab"}), 1},
@@ -94,8 +99,10 @@ TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
         {"cabinet with '..' name", PackArgs({"--cab", dir / "hostile.cab"}), 1},
         {"cabinet over 2 GiB", PackArgs({"--cab", dir / "huge.cab"}), 1},
         {"cabinet missing", PackArgs({"--cab", dir / "missing.cab"}), 1},
+        {"cabinet without files", PackArgs({"--cab", dir / "nofiles.cab"}), 1},
     };
-    for (const Refusal& refusal : refusals) ExpectRefused(refusal);
+    for (const Refusal& refusal : refusals)
+        ExpectRefused(refusal);
     // The same cabinet without its flaws goes through, so the refusals above are its flaws'.
     EXPECT_EQ(RunK4pack(PackArgs({"--cab", dir / "good.cab"})).status, 0);
 }
@@ -111,20 +118,23 @@ TEST_F(RefusalTest, CommandLineErrorsEndWithStatus2AndNoOutput) {
         {"inputs and a cabinet", PackArgs({"--cab", dir / "x.cab", src}), 2},
         {"no compression for a given cabinet", PackArgs({"-0", "--cab", dir / "x.cab"}), 2},
         {"option without its value", {"-s", stub, src, "-o"}, 2},
+        {"long option without its value", {"-o", out, src, "--stub"}, 2},
+        {"empty cabinet name", PackArgs({"--cab="}), 2},
         {"option twice", PackArgs({"-o", dir / "other.exe", src}), 2},
         {"value for a switch", PackArgs({"--no-compression=yes", src}), 2},
         {"inspect without a file", {"inspect"}, 2},
         {"inspect with two files", {"inspect", out, stub}, 2},
         {"inspect with an option", {"inspect", "-o", out, stub}, 2},
     };
-    for (const Refusal& refusal : refusals) ExpectRefused(refusal);
+    for (const Refusal& refusal : refusals)
+        ExpectRefused(refusal);
 }
 
 TEST_F(RefusalTest, ExistingOutputStaysAsItWasWhenPackingFails) {
     WriteFile(dir / "clash/Read.me", ToBytes("1"));
     WriteFile(dir / "clash/READ.ME", ToBytes("2"));
     WriteFile(out, ToBytes("previous output"));
-    ExpectRefused({"late refusal", PackArgs({dir / "clash"}), 1});
+    ExpectRefused({"refused input", PackArgs({dir / "clash"}), 1});
     EXPECT_EQ(ReadFile(out), ToBytes("previous output"));
 
     // Fails at the very end (a folder cannot be replaced by a file): the written file and
@@ -132,4 +142,15 @@ TEST_F(RefusalTest, ExistingOutputStaysAsItWasWhenPackingFails) {
     WriteFile(dir / "taken/inside.txt", ToBytes("x"));
     ExpectRefused({"output is a folder", {"-o", dir / "taken", "-s", stub, src}, 1});
     EXPECT_TRUE(fs::is_directory(dir / "taken"));
+}
+
+TEST_F(RefusalTest, CabinetLibraryFailuresBecomeErrors) {
+    EXPECT_THROW(k4pack::WriteCabinet({{dir / "gone.txt", "gone.txt", 1, SampleTime()}},
+                                      k4pack::Compression::Mszip, dir / "x.cab"),
+                 k4pack::PackError);
+    EXPECT_THROW(k4pack::WriteCabinet({{src + "/readme.txt", "a.txt", 21, SampleTime()}},
+                                      k4pack::Compression::Mszip, dir / "nofolder/x.cab"),
+                 k4pack::PackError);
+    EXPECT_THROW(k4pack::ListCabinet(dir / "gone.cab", 0), k4pack::PackError);
+    EXPECT_THROW(k4pack::ListCabinet(src + "/readme.txt", 0), k4pack::PackError);
 }

@@ -42,12 +42,15 @@ private:
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline Bytes ToBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+inline Bytes ToBytes(const std::string& text) {
+    return Bytes(text.begin(), text.end());
+}
 
 inline void WriteFile(const std::string& path, const Bytes& bytes) {
     fs::create_directories(fs::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
@@ -61,7 +64,8 @@ inline Bytes ReadFile(const std::string& path) {
 // "PE\0\0" there, filled up to `size` with a repeating pattern.
 inline Bytes FakeStub(std::size_t size = 1024) {
     Bytes stub(size);
-    for (std::size_t i = 0; i < size; ++i) stub[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < size; ++i)
+        stub[i] = static_cast<std::uint8_t>(i * 7 + 3);
     stub[0] = 'M';
     stub[1] = 'Z';
     stub[0x3C] = 0x40;
@@ -105,13 +109,16 @@ inline RunResult RunShell(const std::string& command) {
     if (pipe == nullptr) return result;
     char buffer[4096];
     std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.out.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.out.append(buffer, n);
     const int raw = ::pclose(pipe);
     result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     return result;
 }
 
-inline std::string Quote(const std::string& text) { return "'" + text + "'"; }
+inline std::string Quote(const std::string& text) {
+    return "'" + text + "'";
+}
 
 // Names in a folder, to see that a refused run left nothing behind.
 inline std::vector<std::string> FolderNames(const fs::path& folder) {

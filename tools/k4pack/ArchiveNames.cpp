@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <unordered_map>
 #include <unordered_set>
 
 #include "PackError.h"
@@ -88,7 +89,7 @@ void CheckArchiveNames(const std::vector<std::string>& names, std::string_view t
         throw PackError(std::to_string(names.size()) + " files; a cabinet holds at most " +
                         std::to_string(kMaxCabinetFiles));
     const std::size_t prefixLength = ExtractPrefix(targetDirectory).size();
-    std::unordered_set<std::string> files;
+    std::unordered_map<std::string, std::string> files;  // upper case -> name as given
     std::unordered_set<std::string> folders;
     for (const std::string& name : names) {
         const std::string problem = NameProblem(name, bytes);
@@ -100,8 +101,9 @@ void CheckArchiveNames(const std::vector<std::string>& names, std::string_view t
                             " characters, more than the extractor's " +
                             std::to_string(kMaxExtractPath));
         const std::string upper = UpperAscii(name);
-        if (!files.insert(upper).second)
-            throw PackError("\"" + name + "\" occurs twice (Windows ignores letter case)");
+        if (auto [it, added] = files.emplace(upper, name); !added)
+            throw PackError("\"" + it->second + "\" and \"" + name +
+                            "\" are the same name on Windows, which ignores letter case");
         if (folders.count(upper))
             throw PackError("\"" + name + "\" is a file and also a folder of another name");
         for (std::size_t pos = upper.find('\\'); pos != std::string::npos;

@@ -90,7 +90,8 @@ TemporaryFolder::TemporaryFolder(const std::string& besidePath) {
     std::string pattern = (parent / ".k4pack-XXXXXX").string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) throw PackError(SystemErrorText(pattern));
+    if (::mkdtemp(buffer.data()) == nullptr)
+        throw PackError("cannot make a temporary folder: " + SystemErrorText(parent.string()));
     path_ = buffer.data();
 }
 

@@ -1,4 +1,4 @@
-// The packing steps in order: check, build the cabinet, write, verify, rename.
+// The packing steps in order: check, build the cabinet, write, rename.
 #include "Packer.h"
 
 #include <array>
@@ -63,16 +63,6 @@ void WriteSelfExtractor(const std::string& path, const ReadableFile& stub,
     out.Close();
 }
 
-// Reads the written file back the way the extractor will, before it replaces anything.
-void VerifySelfExtractor(const std::string& path, const PayloadLayout& expected,
-                         const PayloadTexts& texts) {
-    const PayloadContents written = ReadPayload(ReadableFile(path));
-    if (written.texts != texts || written.layout.cabinetOffset != expected.cabinetOffset ||
-        written.layout.cabinetSize != expected.cabinetSize ||
-        written.layout.fileSize != expected.fileSize)
-        throw PackError(path + ": the written file does not read back as written");
-}
-
 }  // namespace
 
 void CheckPortableExecutable(const ByteSource& file) {
@@ -120,7 +110,6 @@ PackSummary Pack(const PackRequest& request) {
 
     const std::string written = scratch.PathOf("output.exe");
     WriteSelfExtractor(written, stub, layout, request.texts, cabinet);
-    VerifySelfExtractor(written, layout, request.texts);
     MoveIntoPlace(written, request.outputPath);
     summary.cabinetSize = layout.cabinetSize;
     summary.fileSize = layout.fileSize;
