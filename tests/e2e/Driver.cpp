@@ -170,6 +170,15 @@ HWND FindProcessWindow(const Process& process, const char* className, const char
     }
 }
 
+HWND VisibleMainWindow(DWORD processId, const char* caption) {
+    for (HWND w : ProcessWindows(processId, nullptr, caption)) {
+        char cls[256] = {};
+        GetClassNameA(w, cls, sizeof cls);
+        if (IsWindowVisible(w) && std::string(cls) != "#32770") return w;
+    }
+    return nullptr;
+}
+
 std::string WindowText(HWND window) {
     char buf[4096] = {};
     DWORD_PTR copied = 0;

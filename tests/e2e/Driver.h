@@ -85,6 +85,10 @@ HWND FindProcessWindow(const Process& process, const char* className, const char
                        DWORD timeoutMs = DefaultTimeoutMs);
 std::vector<HWND> ProcessWindows(DWORD processId, const char* className, const char* caption);
 
+// A shown top-level window of the process with the caption that is not a dialog
+// box ("#32770"): the program's main window once it is up; null if none is there now.
+HWND VisibleMainWindow(DWORD processId, const char* caption);
+
 // Window text through WM_GETTEXT, which works across processes (GetWindowText does
 // not for controls of another process).
 std::string WindowText(HWND window);

@@ -31,12 +31,15 @@ TEST(TrimSpaces, RemovesOnlyTheSpaceCharacterAtBothEnds) {
 }
 
 TEST(UpperCase, ChangesOnlyLowerLettersAndTheUpperBytes) {
-    for (int b = 0; b < 256; ++b) {
-        int expected = (b >= 'a' && b <= 'z') || b >= 0xE0 ? b - 0x20 : b;
-        EXPECT_EQ(static_cast<unsigned char>(UpCaseChar(static_cast<char>(b))), expected) << "byte " << b;
-    }
-    EXPECT_EQ(static_cast<unsigned char>(UpCaseChar('\xF7')), 0xD7);
-    EXPECT_EQ(static_cast<unsigned char>(UpCaseChar('\xFF')), 0xDF);
+    auto up = [](int b) { return static_cast<unsigned char>(UpCaseChar(static_cast<char>(b))); };
+    EXPECT_EQ(up('a'), 'A');
+    EXPECT_EQ(up('z'), 'Z');
+    EXPECT_EQ(up(0xE0), 0xC0);
+    EXPECT_EQ(up(0xF7), 0xD7);
+    EXPECT_EQ(up(0xFF), 0xDF);
+    const int stay[] = {'A', 'Z', '0', '9', '`', '{', '.', '\\', ':', ' ', 0x00, 0x7F, 0x80, 0x9A, 0xC0, 0xDF};
+    for (int b : stay)
+        EXPECT_EQ(up(b), b) << "byte " << b << " stays";
 }
 
 TEST(UpperCase, ShortStringKeepsItsLength) {
