@@ -20,11 +20,6 @@ constexpr std::uint32_t CopyBlockSize = 256 * 1024;
 // The error code of a trailer that cannot describe a block inside this file.
 constexpr std::int32_t BadTrailerError = ERROR_INVALID_DATA;
 
-std::int32_t LastError() {
-    DWORD e = GetLastError();
-    return e ? static_cast<std::int32_t>(e) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
-}
-
 // Reads the trailer L and moves to the block start size - 4 - L. The trailer is
 // untrusted: L must be neither negative nor reach before the start of the file.
 std::int32_t SeekToBlock(BlockFile& file, std::int64_t size, std::int64_t& blockLength) {
@@ -32,9 +27,7 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t size, std::int64_t& block
     if (std::int32_t err = file.Seek(size - 4)) return err;
     unsigned char raw[4];
     if (std::int32_t err = file.Read(raw, 4)) return err;
-    auto l = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw[0]) | static_cast<std::uint32_t>(raw[1]) << 8 |
-                                       static_cast<std::uint32_t>(raw[2]) << 16 |
-                                       static_cast<std::uint32_t>(raw[3]) << 24);
+    std::int32_t l = DecodeLe32(raw);
     if (l < 0 || l > size - 4) return BadTrailerError;
     blockLength = l;
     return file.Seek(size - 4 - l);
@@ -44,13 +37,13 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t size, std::int64_t& block
 // (replacing any file of that name).
 std::int32_t CopyToNewFile(BlockFile& in, std::int64_t count, const char* outPath) {
     UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return LastError();
+    if (!out) return LastErrorCode();
     auto block = std::make_unique<char[]>(CopyBlockSize);
     while (count > 0) {
         auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
         if (std::int32_t err = in.Read(block.get(), n)) return err;
         DWORD written = 0;
-        if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) return LastError();
+        if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) return LastErrorCode();
         if (written != n) return ERROR_WRITE_FAULT;
         count -= n;
     }

@@ -1,13 +1,10 @@
 // Block reading of an existing file with the shared error code.
 #include "K4BlockFile.h"
 
-namespace {
-std::int32_t LastError() {
+std::int32_t LastErrorCode() {
     DWORD e = GetLastError();
-    // A failed call that leaves no error code must still read as a failure.
     return e ? static_cast<std::int32_t>(e) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
 }
-}  // namespace
 
 std::int32_t BlockFile::Open(const char* path, Access access) {
     DWORD desired = GENERIC_READ;
@@ -19,12 +16,12 @@ std::int32_t BlockFile::Open(const char* path, Access access) {
     // The previous file is closed first: it must not hold a share against this open.
     handle_.Reset();
     handle_.Reset(CreateFileA(path, desired, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return handle_ ? 0 : LastError();
+    return handle_ ? 0 : LastErrorCode();
 }
 
 std::int32_t BlockFile::Size(std::int64_t& size) const {
     LARGE_INTEGER li{};
-    if (!GetFileSizeEx(handle_.Get(), &li)) return LastError();
+    if (!GetFileSizeEx(handle_.Get(), &li)) return LastErrorCode();
     size = li.QuadPart;
     return 0;
 }
@@ -33,12 +30,12 @@ std::int32_t BlockFile::Seek(std::int64_t position) {
     if (position < 0) return ERROR_NEGATIVE_SEEK;
     LARGE_INTEGER li{};
     li.QuadPart = position;
-    return SetFilePointerEx(handle_.Get(), li, nullptr, FILE_BEGIN) ? 0 : LastError();
+    return SetFilePointerEx(handle_.Get(), li, nullptr, FILE_BEGIN) ? 0 : LastErrorCode();
 }
 
 std::int32_t BlockFile::Position(std::int64_t& position) const {
     LARGE_INTEGER zero{}, now{};
-    if (!SetFilePointerEx(handle_.Get(), zero, &now, FILE_CURRENT)) return LastError();
+    if (!SetFilePointerEx(handle_.Get(), zero, &now, FILE_CURRENT)) return LastErrorCode();
     position = now.QuadPart;
     return 0;
 }
@@ -49,7 +46,7 @@ std::int32_t BlockFile::Read(void* buffer, std::uint32_t count) {
     // means the end of the file.
     while (count > 0) {
         DWORD got = 0;
-        if (!ReadFile(handle_.Get(), out, count, &got, nullptr)) return LastError();
+        if (!ReadFile(handle_.Get(), out, count, &got, nullptr)) return LastErrorCode();
         if (got == 0) return ShortReadError;
         out += got;
         count -= got;

@@ -5,6 +5,10 @@
 #include <cstdint>
 #include "UniqueHandle.h"
 
+// GetLastError as a shared error code: a failed call that left no code still
+// reads as a failure.
+std::int32_t LastErrorCode();
+
 // The error code of a read that met the end of the file before the count was reached.
 inline constexpr std::int32_t ShortReadError = 100;
 

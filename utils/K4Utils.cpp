@@ -68,6 +68,12 @@ ShortString NumberToText(double value) {
     return ShortString(v);
 }
 
+std::int32_t DecodeLe32(const unsigned char* bytes) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+                                     static_cast<std::uint32_t>(bytes[2]) << 16 |
+                                     static_cast<std::uint32_t>(bytes[3]) << 24);
+}
+
 void GuardedBlockRead(std::int32_t& err, BlockFile& file, void* buffer, std::int32_t count) {
     if (err != 0 || count <= 0) return;
     err = file.Read(buffer, static_cast<std::uint32_t>(count));
@@ -77,9 +83,7 @@ ShortString ReadCountedString(std::int32_t& err, BlockFile& file) {
     unsigned char raw[4] = {};
     GuardedBlockRead(err, file, raw, 4);
     if (err != 0) return ShortString();
-    auto n = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw[0]) | static_cast<std::uint32_t>(raw[1]) << 8 |
-                                       static_cast<std::uint32_t>(raw[2]) << 16 |
-                                       static_cast<std::uint32_t>(raw[3]) << 24);
+    std::int32_t n = DecodeLe32(raw);
     if (n > static_cast<std::int32_t>(ShortString::MaxLength)) {
         err = OversizedStringError;
         return ShortString();

@@ -27,6 +27,9 @@ void SplitPath(const ShortString& path, ShortString& directory, ShortString& nam
 // 7 -> "7", 2.5 -> "2.5", 10 -> "10".
 ShortString NumberToText(double value);
 
+// A 32-bit little-endian signed integer from its 4 bytes.
+std::int32_t DecodeLe32(const unsigned char* bytes);
+
 // Does nothing while err is not 0; otherwise reads count bytes from the file's
 // current position and sets err to the read's result (see BlockFile::Read).
 // A count of 0 or less reads nothing.
