@@ -1,0 +1,72 @@
+// A byte-by-byte writer of Microsoft cabinets for tests: one uncompressed folder,
+// every header field and checksum either correct or deliberately wrong, so that a
+// test can hand the extractor exactly the hostile cabinet it means to.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace cabw {
+
+// Header flags and special folder indices of the cabinet format.
+inline constexpr std::uint16_t FlagPrevCabinet = 0x0001;
+inline constexpr std::uint16_t FlagNextCabinet = 0x0002;
+inline constexpr std::uint16_t FolderContinuedToNext = 0xFFFE;
+// An uncompressed data block holds at most this many bytes.
+inline constexpr std::size_t MaxBlockData = 32768;
+
+// The DOS date and time of 2021-03-04 05:06:08.
+inline constexpr std::uint16_t DefaultDate = ((2021 - 1980) << 9) | (3 << 5) | 4;
+inline constexpr std::uint16_t DefaultTime = (5 << 11) | (6 << 5) | (8 / 2);
+
+struct Member {
+    std::string name;  // bytes as stored, without the terminating NUL
+    std::string data;  // the bytes this member contributes to the folder
+    std::uint16_t date = DefaultDate;
+    std::uint16_t time = DefaultTime;
+    std::uint16_t attribs = 0x20;  // archive
+    // Stored instead of the true values when set.
+    std::optional<std::uint32_t> declaredSize;    // cbFile
+    std::optional<std::uint32_t> declaredOffset;  // uoffFolderStart
+    std::optional<std::uint16_t> folderIndex;     // iFolder
+};
+
+struct Cabinet {
+    std::vector<Member> members;
+    std::uint16_t setId = 0x1234;
+    std::uint16_t flags = 0;
+    // Written after the fixed header when the matching flag is set.
+    std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
+
+    // Stored instead of the true values when set.
+    std::optional<std::uint16_t> declaredFiles;       // cFiles
+    std::optional<std::uint32_t> declaredLength;      // cbCabinet
+    std::optional<std::uint32_t> declaredFilesStart;  // coffFiles
+    std::optional<std::uint32_t> declaredDataStart;   // coffCabStart of the folder
+    std::optional<std::uint16_t> declaredBlocks;      // cCFData of the folder
+
+    // Data blocks (0-based) written with a checksum one off the true one.
+    std::vector<std::size_t> badChecksumBlocks;
+    // Data blocks written with a checksum of 0 ("none").
+    bool noChecksums = false;
+    // Largest block; smaller values give more blocks for the same data.
+    std::size_t blockSize = MaxBlockData;
+};
+
+// The cabinet's bytes.
+std::string Build(const Cabinet& cabinet);
+// Where the first data block starts in Build(cabinet)'s bytes.
+std::size_t DataStart(const Cabinet& cabinet);
+
+// The format's data-block checksum of `size` bytes, continuing from `seed`.
+std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed);
+// The checksum stored for one data block: over the data, then over the block's
+// two length fields (4 bytes, as stored).
+std::uint32_t BlockChecksum(const std::string& blockHeaderLengths, const std::string& data);
+
+// One member with the given name and data, every other field true.
+Cabinet OneFile(const std::string& name, const std::string& data);
+
+}  // namespace cabw
