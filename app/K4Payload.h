@@ -1,5 +1,6 @@
 // The payload behind the program's last byte: three texts and a cabinet, closed by a
-// 4-byte trailer holding the block's length.
+// 4-byte trailer holding the block's length. In a signed program the certificate
+// table follows the trailer, and the payload ends in front of it.
 #pragma once
 #include <string>
 #include "ShortString.h"
@@ -7,8 +8,9 @@
 // Works out directory and file name of the running program from its command line.
 void LocateOwnExecutable(ShortString& directory, ShortString& fileName);
 
-// Reads the payload into the settings and writes the cabinet to "DATAFILE.K4A" in
-// the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
+// Reads the payload into the settings and writes everything after the third text
+// up to the trailer's end (the cabinet, any padding, the trailer) to "DATAFILE.K4A"
+// in the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
 // the program. Returns true.
 bool ReadPayload();
 

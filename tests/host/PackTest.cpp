@@ -3,6 +3,7 @@
 #include <iomanip>
 
 #include "PackFixture.h"
+#include "SignedImage.h"
 
 using namespace k4test;
 using k4pack::PayloadTexts;
@@ -21,6 +22,7 @@ TEST_F(PackTest, FolderBecomesStubTextsCabinetAndTrailer) {
     EXPECT_EQ(payload.layout.imageSize, stubBytes.size());
     EXPECT_EQ(k4pack::LoadLe32(written.data() + written.size() - 4),
               written.size() - 4 - stubBytes.size());
+    EXPECT_EQ(written.size() % 8, 0u) << "signing must insert nothing before its table";
 
     std::vector<std::string> names;
     for (const auto& entry : k4pack::ListCabinet(out, payload.layout.cabinetOffset)) {
@@ -81,7 +83,10 @@ TEST_F(PackTest, GivenCabinetIsCarriedByteForByte) {
     const Bytes fields = k4pack::EncodeTextFields({"C:\\Out", "Caption", "Title line"});
     expected.insert(expected.end(), fields.begin(), fields.end());
     expected.insert(expected.end(), cabinet.begin(), cabinet.end());
-    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(fields.size() + cabinet.size()));
+    const std::size_t padding = (8 - (expected.size() + 4) % 8) % 8;
+    expected.resize(expected.size() + padding, 0);
+    k4pack::AppendLe32(expected,
+                       static_cast<std::uint32_t>(fields.size() + cabinet.size() + padding));
     EXPECT_EQ(ReadFile(out), expected);
 }
 
@@ -98,6 +103,8 @@ TEST_F(PackTest, InspectShowsTextsCabinetAndFileList) {
              << "program image:    4096 bytes\n"
              << "cabinet:          " << layout.cabinetSize << " bytes at offset "
              << layout.cabinetOffset << "\n"
+             << "padding:          " << layout.paddingSize << " bytes\n"
+             << "signature:        none\n"
              << "files:            3, 70033 bytes\n";
     for (auto [size, name] : {std::pair{21, "readme.txt"}, std::pair{70000, "sub\\deep\\data.bin"},
                               std::pair{12, "sub\\notes.txt"}})
@@ -132,4 +139,35 @@ TEST_F(PackTest, InspectRefusesFilesWithoutAValidPayload) {
     const RunResult missing = RunK4pack({"inspect", dir / "missing.exe"});
     EXPECT_EQ(missing.status, 1);
     EXPECT_TRUE(missing.err.starts_with("k4pack: ")) << missing.err;
+}
+
+TEST_F(PackTest, SignedProgramIsRefusedAndASignedSelfExtractorInspected) {
+    using namespace signedimage;
+    const std::string image = Image(PeKind::Pe32, 4096);
+    const std::string signedStub = dir / "signed-stub.exe";
+    WriteFile(signedStub, ToBytes(Signed(image, PeKind::Pe32, 0)));
+    const RunResult refused = RunK4pack({"-o", out, "-s", signedStub, src});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("signed"), std::string::npos) << refused.err;
+    EXPECT_FALSE(fs::exists(out));
+
+    WriteFile(stub, ToBytes(image));
+    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0) << "the same program unsigned";
+    const Bytes packed = ReadFile(out);
+    const std::string unsignedList = RunK4pack({"inspect", out}).out;
+    ASSERT_NE(unsignedList.find("signature:        none\n"), std::string::npos) << unsignedList;
+    for (std::size_t inserted : {0, 5}) {
+        SCOPED_TRACE(inserted);
+        const std::string table = TableBytes(0x318);
+        WriteFile(out, ToBytes(Signed(std::string(packed.begin(), packed.end()), PeKind::Pe32,
+                                      inserted, table)));
+        const RunResult run = RunK4pack({"inspect", out});
+        ASSERT_EQ(run.status, 0) << run.err;
+        std::string expected = unsignedList;
+        const std::string signature = "signature:        certificate table of 792 bytes at offset " +
+                                      std::to_string(packed.size() + inserted) + "\n";
+        expected.replace(expected.find("signature:"), std::string("signature:        none\n").size(),
+                         signature);
+        EXPECT_EQ(run.out, expected);
+    }
 }

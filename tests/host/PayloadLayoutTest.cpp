@@ -12,9 +12,15 @@ using k4test::Bytes;
 
 namespace {
 
-// A stand-in cabinet: only its first four bytes matter to the block.
-Bytes SmallCabinet() {
-    return k4test::ToBytes("MSCF\x01\x02\x03\x04\x05\x06");
+// A stand-in cabinet: "MSCF", and its own length where a cabinet header keeps it (cbCabinet
+// at offset 8), which tells the reader where the padding begins.
+Bytes SmallCabinet(std::uint32_t size = 40) {
+    Bytes cabinet = k4test::PatternBytes(size, 7);
+    const Bytes head = k4test::ToBytes("MSCF");
+    std::copy(head.begin(), head.end(), cabinet.begin());
+    for (int i = 0; i < 4; ++i)
+        cabinet[8 + i] = static_cast<std::uint8_t>(size >> (8 * i));
+    return cabinet;
 }
 
 // image + block + trailer in memory, as the packer writes them to a file.
@@ -37,10 +43,11 @@ PayloadContents Read(const Bytes& file) {
 
 }  // namespace
 
-TEST(PayloadLayout, BlockAndTrailerMatchHandComputedBytes) {
+TEST(PayloadLayout, BlockPaddingAndTrailerMatchHandComputedBytes) {
     const PayloadTexts texts{"C:\\T", "Cap", "Title"};
-    const Bytes file = BuildFile(k4test::ToBytes("IMG"), texts, SmallCabinet());
-    // L = 12 + 4 + 3 + 5 + 10 = 34 = 0x22.
+    const Bytes cabinet = k4test::ToBytes("MSCF\x01\x02\x03\x04\x05\x06");
+    const Bytes file = BuildFile(k4test::ToBytes("IMG"), texts, cabinet);
+    // 3 + 24 + 10 + 4 = 41 bytes unpadded: 7 zero bytes make 48. L = 12 + 12 + 10 + 7 = 41.
     // clang-format off
     const Bytes expected = {
         'I', 'M', 'G',                                      // image, untouched
@@ -48,23 +55,82 @@ TEST(PayloadLayout, BlockAndTrailerMatchHandComputedBytes) {
         3,   0,   0,   0,   'C', 'a', 'p',                  // len2 text2
         5,   0,   0,   0,   'T', 'i', 't',  'l', 'e',       // len3 text3
         'M', 'S', 'C', 'F', 1,   2,   3,    4,   5,   6,    // cabinet
-        0x22, 0,  0,   0};                                  // trailer
+        0,   0,   0,   0,   0,   0,   0,                    // padding
+        41,  0,   0,   0};                                  // trailer
     // clang-format on
     EXPECT_EQ(file, expected);
 
     const PayloadLayout layout = PlanPayload(3, texts, 10);
-    EXPECT_EQ(layout.blockLength, 34u);
+    EXPECT_EQ(layout.blockLength, 41u);
+    EXPECT_EQ(layout.paddingSize, 7u);
     EXPECT_EQ(layout.cabinetOffset, 27u);
     EXPECT_EQ(layout.fileSize, file.size());
 }
 
 TEST(PayloadLayout, WorkedExampleOfTextsAndCabinet) {
-    // Texts of 8, 5 and 9 bytes and a 500-byte cabinet: 534 bytes, then the trailer.
-    const PayloadLayout layout =
-        PlanPayload(1000, {std::string(8, 'a'), std::string(5, 'b'), std::string(9, 'c')}, 500);
+    // Texts of 8, 5 and 9 bytes and a 500-byte cabinet: 534 bytes, then the trailer; behind
+    // an image of 998 bytes the file is 1536 bytes, a multiple of 8, so nothing is padded.
+    const PayloadTexts texts{std::string(8, 'a'), std::string(5, 'b'), std::string(9, 'c')};
+    const PayloadLayout layout = PlanPayload(998, texts, 500);
     EXPECT_EQ(layout.blockLength, 534u);
-    EXPECT_EQ(layout.fileSize, 1000u + 534 + 4);
-    EXPECT_EQ(layout.cabinetOffset, 1000u + 34);
+    EXPECT_EQ(layout.paddingSize, 0u);
+    EXPECT_EQ(layout.fileSize, 998u + 534 + 4);
+    EXPECT_EQ(layout.cabinetOffset, 998u + 34);
+    // Behind 1000 bytes, 6 zero bytes make it 1544; they count in L.
+    const PayloadLayout padded = PlanPayload(1000, texts, 500);
+    EXPECT_EQ(padded.paddingSize, 6u);
+    EXPECT_EQ(padded.blockLength, 540u);
+    EXPECT_EQ(padded.fileSize, 1544u);
+}
+
+TEST(PayloadLayout, PaddingMakesEveryFileAMultipleOf8AndReadsBack) {
+    const PayloadTexts texts{"d", "cc", ""};
+    const Bytes cabinet = SmallCabinet(41);
+    for (std::size_t imageSize = 0x100; imageSize < 0x108; ++imageSize) {
+        SCOPED_TRACE(imageSize);
+        Bytes image = k4test::FakeStub(0x100);
+        image.resize(imageSize, 0x11);
+        const Bytes file = BuildFile(image, texts, cabinet);
+        const PayloadLayout planned = PlanPayload(image.size(), texts, cabinet.size());
+        ASSERT_EQ(file.size(), planned.fileSize);
+        EXPECT_EQ(file.size() % kFileAlignment, 0u);
+        EXPECT_LT(planned.paddingSize, kFileAlignment);
+        EXPECT_EQ(file.size(), image.size() + 15 + cabinet.size() + planned.paddingSize + 4);
+
+        const PayloadContents read = Read(file);
+        EXPECT_EQ(read.texts, texts);
+        EXPECT_EQ(read.layout.imageSize, image.size());
+        EXPECT_EQ(read.layout.cabinetSize, cabinet.size());
+        EXPECT_EQ(read.layout.paddingSize, planned.paddingSize);
+        EXPECT_EQ(read.layout.blockLength, planned.blockLength);
+        const auto padding = file.begin() + static_cast<std::ptrdiff_t>(read.layout.cabinetOffset +
+                                                                        cabinet.size());
+        EXPECT_TRUE(std::all_of(padding, file.end() - 4, [](std::uint8_t b) { return b == 0; }));
+    }
+}
+
+TEST(PayloadReader, CabinetLengthFromItsHeaderOnlyWhenItCanBeOne) {
+    // The rest of the block after the texts is 45 cabinet bytes and the padding. A header
+    // length below a header's size, or beyond that rest (a truncated cabinet), leaves the
+    // whole rest as the cabinet, for the cabinet header check to judge.
+    const Bytes image = k4test::FakeStub();
+    const std::uint64_t padding = PlanPayload(image.size(), {}, 45).paddingSize;
+    ASSERT_GT(padding, 0u);
+    const std::uint64_t rest = 45 + padding;
+    for (auto [stated, cabinetSize] : {std::pair<std::uint32_t, std::uint64_t>{0, rest},
+                                       {35, rest},
+                                       {36, 36},
+                                       {45, 45},
+                                       {static_cast<std::uint32_t>(rest), rest},
+                                       {static_cast<std::uint32_t>(rest + 1), rest},
+                                       {0xFFFFFFFF, rest}}) {
+        Bytes cabinet = SmallCabinet(45);
+        for (int i = 0; i < 4; ++i)
+            cabinet[8 + i] = static_cast<std::uint8_t>(stated >> (8 * i));
+        const PayloadLayout read = Read(BuildFile(image, {}, cabinet)).layout;
+        EXPECT_EQ(read.cabinetSize, cabinetSize) << stated;
+        EXPECT_EQ(read.paddingSize, rest - cabinetSize) << stated;
+    }
 }
 
 TEST(PayloadLayout, TextsOfZeroAndMaximumLengthRoundTrip) {
@@ -95,8 +161,11 @@ TEST(PayloadLayout, TextOver255BytesIsRefusedWhicheverTextItIs) {
 TEST(PayloadLayout, FileSizeLimitIsTheExtractorsSigned32BitRange) {
     const PayloadTexts texts{"a", "", ""};
     const std::uint64_t fixed = 12 + 1 + kTrailerSize;
-    EXPECT_EQ(PlanPayload(1000, texts, kMaxFileSize - fixed - 1000).fileSize, kMaxFileSize);
-    EXPECT_THROW(PlanPayload(1000, texts, kMaxFileSize - fixed - 999), PackError);
+    // The largest multiple of 8 within the signed 32-bit range, padding included.
+    const std::uint64_t largest = kMaxFileSize / kFileAlignment * kFileAlignment;
+    EXPECT_EQ(PlanPayload(1000, texts, largest - fixed - 1000).fileSize, largest);
+    EXPECT_EQ(PlanPayload(1000, texts, largest - fixed - 1007).fileSize, largest);
+    EXPECT_THROW(PlanPayload(1000, texts, largest - fixed - 999), PackError) << "padded past it";
     EXPECT_THROW(PlanPayload(0, texts, std::uint64_t{1} << 40), PackError);
 }
 
@@ -108,6 +177,12 @@ TEST(PayloadLayout, WriterRefusesALayoutPlannedForOtherContents) {
     EXPECT_THROW(WritePayload(sink, otherCabinet, texts, MemorySource(cabinet)), PackError);
     const PayloadLayout otherTexts = PlanPayload(0, {"longer dir", "", ""}, cabinet.size());
     EXPECT_THROW(WritePayload(sink, otherTexts, texts, MemorySource(cabinet)), PackError);
+    PayloadLayout morePadding = PlanPayload(0, texts, cabinet.size());
+    morePadding.paddingSize += 8;
+    morePadding.blockLength += 8;
+    EXPECT_THROW(WritePayload(sink, morePadding, texts, MemorySource(cabinet)), PackError)
+        << "padding is never a whole alignment unit";
+    EXPECT_TRUE(sink.Bytes().empty()) << "nothing written for a refused layout";
 }
 
 TEST(PayloadReader, RefusesFilesTheExtractorWouldRefuse) {

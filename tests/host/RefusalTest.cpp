@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include "PackFixture.h"
+#include "SignedImage.h"
 
 using namespace k4test;
 
@@ -35,6 +36,9 @@ protected:
         WriteFile(dir / "huge/big.bin", {});
         fs::resize_file(dir / "huge/big.bin", k4pack::kMaxFolderBytes + 1);  // sparse
         WriteFile(dir / "notpe.exe", ToBytes("#!/bin/sh\n"));
+        using signedimage::PeKind;
+        WriteFile(dir / "signed.exe",
+                  ToBytes(signedimage::Signed(signedimage::Image(PeKind::Pe32Plus), PeKind::Pe32Plus, 0)));
         fs::create_directories(dir / "dangling");
         fs::create_symlink(dir / "gone.txt", dir / "dangling/link.txt");
         MakeBadCabinets();
@@ -80,6 +84,7 @@ TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
         {"empty folders only", PackArgs({dir / "onlyempty"}), 1},
         {"missing stub", {"-o", out, "-s", dir / "nostub.exe", src}, 1},
         {"stub not a PE file", {"-o", out, "-s", dir / "notpe.exe", src}, 1},
+        {"stub already signed", {"-o", out, "-s", dir / "signed.exe", src}, 1},
         {"stub is a folder", {"-o", out, "-s", src, src}, 1},
         {"names differing in case only", PackArgs({dir / "clash"}), 1},
         {"reserved device name", PackArgs({dir / "reserved"}), 1},

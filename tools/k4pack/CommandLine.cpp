@@ -48,6 +48,14 @@ constexpr const char* kUsage =
     "  -0, --no-compression   store the files uncompressed (default: MSZIP)\n"
     "  -h, --help             show this help and exit\n"
     "\n"
+    "Signing: pack first, then sign OUT.exe; never pack a signed program. Signing appends\n"
+    "a certificate table, and the extractor finds its payload in front of it. For example:\n"
+    "  k4pack -o setup.exe -s K4EXTRACTOR.exe files/\n"
+    "  openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem \\\n"
+    "      -days 365 -subj '/CN=Example Publisher'\n"
+    "  osslsigncode sign -certs cert.pem -key key.pem -in setup.exe -out setup-signed.exe\n"
+    "  osslsigncode verify -CAfile cert.pem -in setup-signed.exe\n"
+    "\n"
     "Exit status: 0 success, 1 failure (no output written), 2 command line not understood.\n";
 
 const OptionSpec* FindLong(const std::string& name) {

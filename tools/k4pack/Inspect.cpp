@@ -1,5 +1,5 @@
-// The inspect command: the same validity rules as the extractor's payload reader, plus the
-// cabinet's own header and file list.
+// The inspect command: the same validity rules as the extractor's payload reader, signed
+// files included, plus the cabinet's own header and file list.
 #include "Inspect.h"
 
 #include <array>
@@ -45,7 +45,13 @@ void Inspect(const std::string& path, std::ostream& out) {
         << "program image:    " << layout.imageSize << " bytes\n"
         << "cabinet:          " << layout.cabinetSize << " bytes at offset " << layout.cabinetOffset
         << "\n"
-        << "files:            " << entries.size() << ", " << total << " bytes\n";
+        << "padding:          " << layout.paddingSize << " bytes\n";
+    if (layout.certificateTableSize == 0)
+        out << "signature:        none\n";
+    else
+        out << "signature:        certificate table of " << layout.certificateTableSize
+            << " bytes at offset " << layout.certificateTableOffset << "\n";
+    out << "files:            " << entries.size() << ", " << total << " bytes\n";
     for (const CabinetEntry& entry : entries)
         out << std::setw(12) << entry.size << "  " << entry.modified << "  " << entry.name << "\n";
 }

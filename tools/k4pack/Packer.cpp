@@ -7,6 +7,7 @@
 
 #include "ArchiveNames.h"
 #include "FileIo.h"
+#include "Signature.h"
 #include "SourceFiles.h"
 
 namespace k4pack {
@@ -53,6 +54,17 @@ std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& ca
     return names.size();
 }
 
+// A signature on the program would end up in the middle of the self-extractor, where it
+// covers nothing and where a signing tool, taking everything from the table on as the old
+// signature, would cut the payload off. The program is signed after packing, never before.
+void CheckUnsignedStub(const std::string& path, const ByteSource& stub) {
+    const std::optional<CertificateTable> directory = ReadSecurityDirectory(stub);
+    if (directory && (directory->offset != 0 || directory->size != 0))
+        throw PackError(path +
+                        ": the extractor program is signed; pack an unsigned build and sign "
+                        "the self-extractor afterwards");
+}
+
 void WriteSelfExtractor(const std::string& path, const ReadableFile& stub,
                         const PayloadLayout& layout, const PayloadTexts& texts,
                         const ReadableFile& cabinet) {
@@ -87,6 +99,7 @@ PackSummary Pack(const PackRequest& request) {
     } catch (const PackError& e) {
         throw PackError(request.stubPath + ": " + e.what());
     }
+    CheckUnsignedStub(request.stubPath, stub);
 
     PackSummary summary;
     std::vector<SourceFile> sources;

@@ -3,6 +3,10 @@
 
 #include <array>
 #include <cstring>
+#include <optional>
+
+#include "Cabinet.h"
+#include "Signature.h"
 
 namespace k4pack {
 namespace {
@@ -10,6 +14,8 @@ namespace {
 constexpr std::uint32_t kTextFieldCount = 3;
 constexpr std::uint32_t kLengthFieldSize = 4;
 constexpr std::array<std::uint8_t, 4> kCabinetSignature{'M', 'S', 'C', 'F'};
+// CFHEADER.cbCabinet: the cabinet's own length, which tells it from the padding behind it.
+constexpr std::uint64_t kCabinetSizeField = 8;
 
 void CheckText(const char* what, const std::string& text) {
     if (text.size() > kMaxTextLength)
@@ -39,6 +45,51 @@ std::string ReadText(const ByteSource& file, std::uint64_t& offset, std::uint64_
     return text;
 }
 
+// Reads the block whose trailer ends at `end` (the end of the file, or in front of a
+// certificate table).
+PayloadContents ReadPayloadEndingAt(const ByteSource& file, std::uint64_t end) {
+    if (end < kTrailerSize) throw InvalidPayload("file is shorter than the 4-byte trailer");
+    std::array<std::uint8_t, 4> trailer{};
+    file.ReadAt(end - kTrailerSize, trailer);
+    const auto blockLength = static_cast<std::int32_t>(LoadLe32(trailer.data()));
+    if (blockLength < static_cast<std::int32_t>(kTextFieldCount * kLengthFieldSize))
+        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
+                             ", less than the 12 bytes of the length fields");
+    if (static_cast<std::uint64_t>(blockLength) > end - kTrailerSize)
+        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
+                             ", more than the file has in front of it");
+
+    PayloadContents result;
+    PayloadLayout& layout = result.layout;
+    layout.blockLength = static_cast<std::uint32_t>(blockLength);
+    layout.payloadEnd = end;
+    layout.fileSize = file.Size();
+    layout.imageSize = end - kTrailerSize - layout.blockLength;
+    const std::uint64_t blockEnd = end - kTrailerSize;
+    std::uint64_t offset = layout.imageSize;
+    result.texts.targetDirectory = ReadText(file, offset, blockEnd, 1);
+    result.texts.windowCaption = ReadText(file, offset, blockEnd, 2);
+    result.texts.titleLine = ReadText(file, offset, blockEnd, 3);
+    layout.cabinetOffset = offset;
+    const std::uint64_t available = blockEnd - offset;  // the cabinet and any padding
+
+    std::array<std::uint8_t, 4> field{};
+    if (available < field.size()) throw InvalidPayload("no room for a cabinet after the texts");
+    file.ReadAt(offset, field);
+    if (field != kCabinetSignature)
+        throw InvalidPayload("the data after the texts is not a cabinet (no \"MSCF\")");
+    // A length the header cannot mean (or one beyond the block, a truncated cabinet) leaves
+    // the whole rest as the cabinet, for the header check to judge.
+    layout.cabinetSize = available;
+    if (available >= kCabinetSizeField + field.size()) {
+        file.ReadAt(offset + kCabinetSizeField, field);
+        const std::uint64_t ownSize = LoadLe32(field.data());
+        if (ownSize >= kCabinetHeaderSize && ownSize <= available) layout.cabinetSize = ownSize;
+    }
+    layout.paddingSize = available - layout.cabinetSize;
+    return result;
+}
+
 }  // namespace
 
 void CheckPayloadTexts(const PayloadTexts& texts) {
@@ -54,7 +105,9 @@ PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
                                      texts.targetDirectory.size() + texts.windowCaption.size() +
                                      texts.titleLine.size();
     // Each term is below 2^63 here (sizes of real files), so the sum cannot wrap.
-    const std::uint64_t fileSize = imageSize + textFields + cabinetSize + kTrailerSize;
+    const std::uint64_t unpadded = imageSize + textFields + cabinetSize + kTrailerSize;
+    const std::uint64_t padding = (kFileAlignment - unpadded % kFileAlignment) % kFileAlignment;
+    const std::uint64_t fileSize = unpadded + padding;
     if (fileSize > kMaxFileSize)
         throw PackError("the self-extractor would be " + std::to_string(fileSize) +
                         " bytes; the extractor reads at most 2 GiB (" +
@@ -63,7 +116,9 @@ PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
     layout.imageSize = imageSize;
     layout.cabinetOffset = imageSize + textFields;
     layout.cabinetSize = cabinetSize;
-    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize);
+    layout.paddingSize = padding;
+    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize + padding);
+    layout.payloadEnd = fileSize;
     layout.fileSize = fileSize;
     return layout;
 }
@@ -82,49 +137,46 @@ std::vector<std::uint8_t> EncodeTextFields(const PayloadTexts& texts) {
 void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts& texts,
                   const ByteSource& cabinet) {
     const std::vector<std::uint8_t> fields = EncodeTextFields(texts);
-    if (layout.cabinetSize != cabinet.Size() ||
-        layout.blockLength != fields.size() + cabinet.Size())
+    if (layout.cabinetSize != cabinet.Size() || layout.paddingSize >= kFileAlignment ||
+        layout.blockLength != fields.size() + cabinet.Size() + layout.paddingSize)
         throw PackError("payload layout does not match its texts and cabinet");
     out.Write(fields);
     CopyBytes(cabinet, 0, cabinet.Size(), out);
+    out.Write(std::vector<std::uint8_t>(layout.paddingSize, 0));
     std::vector<std::uint8_t> trailer;
     AppendLe32(trailer, layout.blockLength);
     out.Write(trailer);
 }
 
 PayloadContents ReadPayload(const ByteSource& file) {
-    const std::uint64_t size = file.Size();
-    if (size < kTrailerSize) throw InvalidPayload("file is shorter than the 4-byte trailer");
-    std::array<std::uint8_t, 4> trailer{};
-    file.ReadAt(size - kTrailerSize, trailer);
-    const auto blockLength = static_cast<std::int32_t>(LoadLe32(trailer.data()));
-    if (blockLength < static_cast<std::int32_t>(kTextFieldCount * kLengthFieldSize))
-        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
-                             ", less than the 12 bytes of the length fields");
-    if (static_cast<std::uint64_t>(blockLength) > size - kTrailerSize)
-        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
-                             ", more than the file has in front of it");
-
-    PayloadContents result;
-    PayloadLayout& layout = result.layout;
-    layout.blockLength = static_cast<std::uint32_t>(blockLength);
-    layout.fileSize = size;
-    layout.imageSize = size - kTrailerSize - layout.blockLength;
-    const std::uint64_t blockEnd = size - kTrailerSize;
-    std::uint64_t offset = layout.imageSize;
-    result.texts.targetDirectory = ReadText(file, offset, blockEnd, 1);
-    result.texts.windowCaption = ReadText(file, offset, blockEnd, 2);
-    result.texts.titleLine = ReadText(file, offset, blockEnd, 3);
-    layout.cabinetOffset = offset;
-    layout.cabinetSize = blockEnd - offset;
-
-    std::array<std::uint8_t, 4> signature{};
-    if (layout.cabinetSize < signature.size())
-        throw InvalidPayload("no room for a cabinet after the texts");
-    file.ReadAt(offset, signature);
-    if (signature != kCabinetSignature)
-        throw InvalidPayload("the data after the texts is not a cabinet (no \"MSCF\")");
-    return result;
+    const std::optional<CertificateTable> table = FindCertificateTable(file);
+    if (table) {
+        for (std::uint64_t skipped = 0;
+             skipped < kCertificateTableAlignment && skipped + kTrailerSize <= table->offset;
+             ++skipped) {
+            const std::uint64_t end = table->offset - skipped;
+            // Each further candidate skips one more byte, which signing only fills with zero.
+            std::array<std::uint8_t, 1> byte{};
+            if (skipped > 0) file.ReadAt(end, byte);
+            if (byte[0] != 0) break;
+            try {
+                PayloadContents found = ReadPayloadEndingAt(file, end);
+                found.layout.certificateTableOffset = table->offset;
+                found.layout.certificateTableSize = table->size;
+                return found;
+            } catch (const InvalidPayload&) {
+                // Not this candidate; the next one lies one byte earlier.
+            }
+        }
+    }
+    try {
+        return ReadPayloadEndingAt(file, file.Size());
+    } catch (const InvalidPayload& e) {
+        if (!table) throw;
+        throw InvalidPayload(std::string(e.what()) +
+                             " (the file is signed, and no payload ends in front of its"
+                             " certificate table)");
+    }
 }
 
 }  // namespace k4pack

@@ -1,0 +1,30 @@
+// The Authenticode certificate table of a PE file: found through the security entry of the
+// PE data directory, whose "address" is a file offset. Signing appends the table behind
+// everything else in the file, so a signed self-extractor's payload ends in front of it.
+#pragma once
+#include <cstdint>
+#include <optional>
+
+#include "Bytes.h"
+
+namespace k4pack {
+
+// Signing tools put the table on an 8-byte boundary, inserting up to 7 zero bytes before it.
+inline constexpr std::uint64_t kCertificateTableAlignment = 8;
+
+struct CertificateTable {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+// The security directory entry as the PE headers give it (offset and size, either may be 0),
+// or nothing when the headers are not consistent: no "MZ", a PE header or optional header
+// beyond the end, an optional header of unknown kind or too short to hold the entry.
+std::optional<CertificateTable> ReadSecurityDirectory(const ByteSource& file);
+
+// The certificate table behind everything else in the file: named by the security entry,
+// starting after the headers, ending exactly at the end of the file, its first certificate
+// inside it. Anything else, also any inconsistency in the headers, counts as unsigned.
+std::optional<CertificateTable> FindCertificateTable(const ByteSource& file);
+
+}  // namespace k4pack
