@@ -1,6 +1,7 @@
 // The extraction pass's work on each cabinet member: refusing unsafe names, making
 // subfolders, creating the target file, reporting progress, stamping its time, and
 // removing a file whose data never arrived complete.
+#include <cstring>
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
@@ -45,10 +46,11 @@ bool TDecompr::MayOpen(const char* path) const {
     return path && SamePathText(FullPathOf(WideFromCodePage(path, CP_ACP)), cabinetFullPath_);
 }
 
-bool TDecompr::IsCabinetItself(const std::wstring& targetPath) const {
-    // By name, and by identity for other spellings of the same file (short names,
-    // hard links) once the target exists.
-    if (!cabinetFullPath_.empty() && SamePathText(FullPathOf(targetPath), cabinetFullPath_)) return true;
+bool TDecompr::NamesTheCabinet(const std::wstring& targetPath) const {
+    return !cabinetFullPath_.empty() && SamePathText(FullPathOf(targetPath), cabinetFullPath_);
+}
+
+bool TDecompr::IsTheCabinet(const std::wstring& targetPath) const {
     return cabinetIdentity_.known && IdentityOf(targetPath.c_str()) == cabinetIdentity_;
 }
 
@@ -64,16 +66,25 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const std::string shownPath = TargetDir.Str() + shownName.Str();
     const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
     if (length > MaxTargetPath) FailCreate(shownPath);
-    if (IsCabinetItself(widePath)) return RefuseUnsafe(shownName);
+    if (NamesTheCabinet(widePath)) return RefuseUnsafe(shownName);
     if (!CreateMemberFolders(wideDir, wideName)) FailCreate(shownPath);
     if (!HasRoomForStream()) return -1;
 
-    std::unique_ptr<TNamedStream> stream =
-        utf ? std::make_unique<TNamedStream>(widePath, ShortString(shownPath), ModeCreate)
-            : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
+    std::unique_ptr<TNamedStream> stream;
+    try {
+        stream = utf ? std::make_unique<TNamedStream>(widePath, ShortString(shownPath), ModeCreate)
+                     : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
+    } catch (const K4FileError&) {
+        // The library holds the cabinet open for the whole copy, so creating over it
+        // under another name (a hard link, a short name) fails on sharing; only then
+        // is the identity worth a look.
+        if (IsTheCabinet(widePath)) return RefuseUnsafe(shownName);
+        throw;
+    }
     const INT_PTR id = stream->Id();
     AddStream(stream.release());
     targetSlot_ = StreamCount();
+    targetSize_ = static_cast<std::uint32_t>(note.cb);
     targetPath_ = widePath;
     targetShown_ = ShortString(shownPath);
 
@@ -91,6 +102,15 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
     std::int32_t slot = 0;
     TNamedStream* stream = FindStream(note.hf, slot);
     if (!stream) return 0;
+    if (slot == targetSlot_) {
+        // Some versions of the library announce the end of a member even after its
+        // data failed; a file shorter than its entry is not kept.
+        LARGE_INTEGER size;
+        if (!GetFileSizeEx(stream->Handle(), &size) || size.QuadPart != targetSize_) {
+            DiscardTarget();
+            return 0;
+        }
+    }
     // The cabinet keeps local time; an impossible date leaves the time of creation
     // rather than whatever a failed conversion would produce.
     FILETIME local, utc;
@@ -105,12 +125,23 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
     return 1;
 }
 
-void TDecompr::RemoveUnfinishedTarget() {
+void TDecompr::DiscardTarget() {
     if (targetPath_.empty()) return;
     if (targetSlot_ > 0 && StreamAt(targetSlot_)) ReleaseStream(targetSlot_);
     DeleteFileW(targetPath_.c_str());
-    if (LastErrorText.Empty() && !CabExceptionPending())
-        LastErrorText = CabErrorName(CabError) + " while extracting \"" + targetShown_ + "\"";
+    discardedShown_ = targetShown_;
     targetSlot_ = 0;
     targetPath_.clear();
+}
+
+void TDecompr::RecordRunFailure(bool copied) {
+    // A kept exception speaks for itself; the listing's errors are never shown.
+    if (ListingPass || !LastErrorText.Empty() || CabExceptionPending()) return;
+    if (!discardedShown_.Empty()) {
+        const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("FDIERROR_CORRUPT_CABINET");
+        LastErrorText = reason + " while extracting \"" + discardedShown_ + "\"";
+    } else if (!copied) {
+        // A failed copy must never look like success to the caller.
+        LastErrorText = CabErrorName(CabError);
+    }
 }

@@ -101,14 +101,13 @@ void TDecompr::Run() {
     cabinetFullPath_ = FullPathOf(cabinet);
     cabinetIdentity_ = IdentityOf(cabinet.c_str());
     targetPath_.clear();
+    discardedShown_ = ShortString();
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
     cabinetFullPath_.clear();
-    if (!copied) {
-        RemoveUnfinishedTarget();
-        if (!ListingPass && LastErrorText.Empty() && !CabExceptionPending()) LastErrorText = CabErrorName(CabError);
-    }
+    if (!copied) DiscardTarget();   // the member the library gave up on, if any
     // What the library left open after a failure is closed here, not leaked.
     ReleaseAllStreams();
+    RecordRunFailure(copied != FALSE);
     RethrowCabException();
     if (ListingPass) LastCabinetSize = CabinetSize;
 }

@@ -94,8 +94,14 @@ private:
 
     void EmptyTable();
     void ReleaseAllStreams();
-    bool IsCabinetItself(const std::wstring& targetPath) const;
-    void RemoveUnfinishedTarget();
+    // Whether a target path is the cabinet being read: by its full name, and by
+    // file identity for other names of the same file.
+    bool NamesTheCabinet(const std::wstring& targetPath) const;
+    bool IsTheCabinet(const std::wstring& targetPath) const;
+    // Closes and deletes the member being written (its data never arrived whole)
+    // and remembers its name for the error text.
+    void DiscardTarget();
+    void RecordRunFailure(bool copied);
     void ReportProgress();
 
     // OpenStreams: the count and the 100000 slots (slot n at index n - 1).
@@ -110,6 +116,8 @@ private:
     std::wstring cabinetFullPath_;
     FileIdentity cabinetIdentity_;
     std::int32_t targetSlot_ = 0;
+    std::uint32_t targetSize_ = 0;
     std::wstring targetPath_;
     ShortString targetShown_;
+    ShortString discardedShown_;
 };

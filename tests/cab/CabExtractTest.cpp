@@ -1,0 +1,131 @@
+// Extraction passes over real cabinets: progress, contents, replaced files,
+// subfolders, last-write times and Unicode names.
+#include <gtest/gtest.h>
+#include "CabTestSupport.h"
+#include "K4CabNames.h"
+#include "K4Error.h"
+
+namespace {
+void ListThenExtract(const std::string& cabinet, const std::string& target) {
+    RunPass(true, cabinet, target);
+    RunPass(false, cabinet, target);
+}
+
+SYSTEMTIME LocalWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    EXPECT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));
+    FILETIME local;
+    SYSTEMTIME st{};
+    FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+    FileTimeToSystemTime(&local, &st);
+    return st;
+}
+}  // namespace
+
+TEST(Extraction, ReportsPercentOfListedBytesAsEachFileStarts) {
+    ScratchDir target;
+    ListThenExtract(DataPath("progress.cab"), target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    EXPECT_EQ(ReportedProgress, (std::vector<std::int32_t>{10, 30, 100}));
+    for (const char* name : {"a100.bin", "b200.bin", "c700.bin"})
+        EXPECT_EQ(ReadAll(target / name), ReadAll(DataPath(std::string("progress\\") + name))) << name;
+
+    ListThenExtract(DataPath("tiny.cab"), target.Path());
+    EXPECT_EQ(ReportedProgress, (std::vector<std::int32_t>{12, 25, 100}));
+    EXPECT_EQ(ReadAll(target / "six.txt"), "abcdef");
+}
+
+TEST(Extraction, WithoutAListingCreatesEveryFileButReportsNothing) {
+    ScratchDir target;
+    ListingPass = true;
+    ListedByteTotal = 0;
+    RunPass(false, DataPath("tiny.cab"), target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    EXPECT_TRUE(ReportedProgress.empty());
+    EXPECT_EQ(FolderEntries(target.Path()), (std::vector<std::string>{"one.txt", "six.txt", "two.txt"}));
+}
+
+TEST(Extraction, ReplacesExistingFilesWithoutAsking) {
+    ScratchDir target;
+    WriteAll(target / "six.txt", std::string(5000, 'z'));
+    ListThenExtract(DataPath("tiny.cab"), target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    EXPECT_EQ(ReadAll(target / "six.txt"), "abcdef") << "the length follows the new content";
+}
+
+TEST(Extraction, CreatesMissingSubfoldersInsideTheTarget) {
+    ScratchDir target;
+    ASSERT_TRUE(CreateDirectoryA((target / "sub").c_str(), nullptr)) << "one level exists already";
+    ListThenExtract(DataPath("folders.cab"), target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    for (const char* name : {"top.txt", "sub\\inner.txt", "sub\\deeper\\leaf.txt", "other\\x.bin"})
+        EXPECT_EQ(ReadAll(target / name), ReadAll(DataPath(std::string("folders\\") + name))) << name;
+}
+
+TEST(Extraction, ASubfolderThatCannotBeMadeEndsTheRun) {
+    ScratchDir target;
+    WriteAll(target / "sub", "a file where the folder should go");
+    RunPass(true, DataPath("folders.cab"), target.Path());
+    try {
+        RunPass(false, DataPath("folders.cab"), target.Path());
+        FAIL() << "no failure raised";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target.Path() + "sub\\inner.txt");
+    }
+    EXPECT_TRUE(FileExists(target / "top.txt")) << "files extracted before stay";
+    EXPECT_FALSE(FileExists(target / "other\\x.bin")) << "the run ended at the failing file";
+    EXPECT_EQ(ReadAll(target / "sub"), "a file where the folder should go");
+}
+
+TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
+    ScratchDir target;
+    CabMember even{"even.txt", "e", (41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4};
+    CabMember odd{"odd.txt", "o", (44 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29};
+    WriteAll(target / "t.cab", BuildCabinet({even, odd}));
+    RunPass(false, target / "t.cab", target / "out");
+    ASSERT_EQ(LastErrorText, "");   // TargetDir without separator: names join directly
+    const SYSTEMTIME a = LocalWriteTime(target / "outeven.txt");
+    EXPECT_EQ(a.wYear, 2021);
+    EXPECT_EQ(a.wMonth, 3);
+    EXPECT_EQ(a.wDay, 4);
+    EXPECT_EQ(a.wHour, 5);
+    EXPECT_EQ(a.wMinute, 6);
+    EXPECT_EQ(a.wSecond, 8);
+    const SYSTEMTIME b = LocalWriteTime(target / "outodd.txt");
+    EXPECT_EQ(b.wYear, 2024);
+    EXPECT_EQ(b.wMonth, 12);
+    EXPECT_EQ(b.wDay, 31);
+    EXPECT_EQ(b.wHour, 23);
+    EXPECT_EQ(b.wMinute, 59);
+    EXPECT_EQ(b.wSecond, 58) << "DOS times count two-second steps";
+}
+
+TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
+    ScratchDir target;
+    const std::uint16_t fine = (5 << 11) | (6 << 5) | 4;
+    CabMember zero{"zero.txt", "z", 0, 0};
+    CabMember feb30{"feb30.txt", "f", (41 << 9) | (2 << 5) | 30, fine};
+    CabMember hour25{"hour25.txt", "h", (41 << 9) | (3 << 5) | 4, (25 << 11)};
+    WriteAll(target / "t.cab", BuildCabinet({zero, feb30, hour25}));
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    RunPass(false, target / "t.cab", target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    for (const char* name : {"zero.txt", "feb30.txt", "hour25.txt"}) {
+        const SYSTEMTIME st = LocalWriteTime(target / name);
+        EXPECT_EQ(st.wYear, now.wYear) << name;
+        EXPECT_EQ(st.wMonth, now.wMonth) << name;
+    }
+}
+
+TEST(Extraction, UnicodeFlaggedNamesAreCreatedUnderTheirRealName) {
+    ScratchDir target;
+    CabMember utf{"\xE6\x97\xA5\xE6\x9C\xAC\\caf\xC3\xA9.txt", "unicode", (41 << 9) | (3 << 5) | 4, 0, 0xA0};
+    CabMember plain{"plain.txt", "bytes"};
+    WriteAll(target / "u.cab", BuildCabinet({utf, plain}));
+    ListThenExtract(target / "u.cab", target.Path());
+    EXPECT_EQ(LastErrorText, "");
+    const std::wstring wide = WideFromCodePage(target.Path(), CP_ACP) + L"\u65E5\u672C\\caf\u00E9.txt";
+    EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES) << "created under its Unicode name";
+    EXPECT_EQ(ReadAll(target / "plain.txt"), "bytes");
+}

@@ -1,0 +1,238 @@
+// How passes fail: missing, foreign, corrupt and truncated sources, a library that
+// cannot be loaded, targets that cannot be created, exhausted memory, and failures
+// raised inside callbacks that must reach the caller after the library returned.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <cstdlib>
+#include <memory>
+#include <stdexcept>
+#include "CabTestSupport.h"
+#include "K4CabCallbacks.h"
+#include "K4Error.h"
+
+namespace {
+std::string MessageOfPass(bool listing, const std::string& cabinet, const std::string& target) {
+    try {
+        RunPass(listing, cabinet, target);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(nothing raised)";
+}
+
+std::uint32_t Read32(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+}  // namespace
+
+TEST(SourceFailures, AMissingSourceRaisesOutOfOpen) {
+    ScratchDir dir;
+    ListingPass = true;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    try {
+        pass->Open(ShortString(dir / "absent.cab"), ShortString(dir.Path()));
+        FAIL() << "opened a missing cabinet";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "absent.cab"));
+    }
+    EXPECT_NE(pass->FdiHandle, nullptr);
+    EXPECT_EQ(CurrentDecompr, pass.get());
+    EXPECT_EQ(LastErrorText, "");
+    pass.reset();
+    EXPECT_EQ(CurrentDecompr, nullptr) << "a freed decompressor is not left behind";
+}
+
+TEST(SourceFailures, AFileThatIsNotACabinetIsNamed) {
+    ScratchDir dir;
+    WriteAll(dir / "text.cab", "just some text, clearly not a cabinet file at all");
+    ListingPass = true;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(dir / "text.cab"), ShortString(dir.Path()));
+    EXPECT_EQ(LastErrorText, ShortString("Not a valid source \"" + (dir / "text.cab") + "\""));
+    EXPECT_EQ(CabError.erfOper, -1);
+    EXPECT_EQ(pass->StreamCount(), 0) << "the probe is gone from the table";
+    EXPECT_FALSE(FileExists(dir / "text.cab") && !DeleteFileA((dir / "text.cab").c_str())) << "probe closed";
+    WriteAll(dir / "text.cab", "just some text, clearly not a cabinet file at all");
+    pass.reset();
+
+    LineRecorder list;
+    RunPass(true, dir / "text.cab", dir.Path(), &list);
+    EXPECT_TRUE(list.lines.empty());
+    RunPass(false, dir / "text.cab", dir.Path());
+    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"text.cab"}) << "no file created";
+}
+
+TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
+    ScratchDir dir;
+    const FdiEntryPoints missing = LoadFdiEntryPoints("k4-no-such-library.dll");
+    EXPECT_FALSE(missing.Complete());
+    EXPECT_TRUE(Fdi().Complete()) << "the system library loads from the system folder";
+    UseFdiEntryPoints(&missing);
+    ListedByteTotal = 55;
+    CabSetId = 9;
+    ListingPass = true;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    EXPECT_EQ(pass->FdiHandle, nullptr);
+    EXPECT_EQ(CabError.erfOper, -1);
+    EXPECT_EQ(LastErrorText, "UNKNOWN CAB ERROR -1");
+    EXPECT_EQ(ListedByteTotal, 0) << "reset before the library is asked";
+    EXPECT_EQ(CabSetId, 0);
+    EXPECT_EQ(CurrentDecompr, nullptr);
+    pass->Run();
+    pass->Close();
+    UseFdiEntryPoints(nullptr);
+    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+}
+
+TEST(DataFailures, ACorruptCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
+    ScratchDir dir;
+    std::string cab = ReadAll(DataPath("large.cab"));
+    const std::uint32_t dataStart = Read32(cab, 36);
+    cab.replace(dataStart + 8 + 200, 64, std::string(64, '\xFF'));
+    WriteAll(dir / "corrupt.cab", cab);
+    RunPass(true, dir / "corrupt.cab", dir.Path());
+    ASSERT_EQ(LastErrorText, "") << "the listing reads no data";
+    RunPass(false, dir / "corrupt.cab", dir.Path());
+    EXPECT_NE(LastErrorText, "") << "a corrupt cabinet never looks like success";
+    EXPECT_EQ(LastErrorText.View().rfind("FDIERROR_", 0), 0u) << LastErrorText.Str();
+    EXPECT_NE(LastErrorText.View().find("big.txt"), std::string_view::npos) << LastErrorText.Str();
+    EXPECT_FALSE(FileExists(dir / "big.txt"));
+    EXPECT_FALSE(FileExists(dir / "after.txt"));
+}
+
+TEST(DataFailures, ATruncatedCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
+    ScratchDir dir;
+    std::string cab = ReadAll(DataPath("large.cab"));
+    WriteAll(dir / "cut.cab", cab.substr(0, cab.size() / 2));
+    RunPass(true, dir / "cut.cab", dir.Path());
+    RunPass(false, dir / "cut.cab", dir.Path());
+    EXPECT_NE(LastErrorText, "");
+    EXPECT_FALSE(FileExists(dir / "big.txt"));
+
+    // Cut inside the member entries: the copy fails before any file starts, and the
+    // library's own error is the text.
+    const std::string tiny = ReadAll(DataPath("tiny.cab"));
+    WriteAll(dir / "entries.cab", tiny.substr(0, 60));
+    RunPass(false, dir / "entries.cab", dir / "none\\");
+    EXPECT_EQ(LastErrorText, "FDIERROR_CORRUPT_CABINET");
+
+    WriteAll(dir / "stub.cab", cab.substr(0, 20));
+    RunPass(false, dir / "stub.cab", dir.Path());
+    EXPECT_EQ(LastErrorText, ShortString("Not a valid source \"" + (dir / "stub.cab") + "\""));
+}
+
+TEST(TargetFailures, ALockedTargetFileRaisesCannotCreate) {
+    ScratchDir dir;
+    WriteAll(dir / "two.txt", "held");
+    UniqueFile held(CreateFileA((dir / "two.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(held);
+    RunPass(true, DataPath("tiny.cab"), dir.Path());
+    EXPECT_EQ(MessageOfPass(false, DataPath("tiny.cab"), dir.Path()), "Cannot create file " + (dir / "two.txt"));
+    EXPECT_EQ(LastErrorText, "") << "a raised failure is not also an error text";
+    EXPECT_EQ(ReadAll(dir / "one.txt"), "x") << "files extracted before stay";
+    EXPECT_FALSE(FileExists(dir / "six.txt"));
+}
+
+TEST(TargetFailures, APathBeyond255CharactersIsNeitherCutNorCreated) {
+    ScratchDir dir;
+    std::string target = dir.Path();
+    while (target.size() < 200) {
+        target += std::string(40, 'd') + "\\";
+        ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+    }
+    const std::string name(256 - target.size(), 'f');   // one character too many
+    WriteAll(dir / "long.cab", BuildCabinet({{"short.txt", "s"}, {name, "l"}}));
+    const std::string message = MessageOfPass(false, dir / "long.cab", target);
+    EXPECT_EQ(message, ShortString("Cannot create file " + target + name).Str()) << "message cut at 255";
+    EXPECT_EQ(FolderEntries(target), std::vector<std::string>{"short.txt"}) << "nothing under a cut name";
+}
+
+TEST(KeptFailures, ACabinetThatVanishesBeforeTheRunRaisesCannotOpen) {
+    ScratchDir dir;
+    WriteAll(dir / "gone.cab", ReadAll(DataPath("tiny.cab")));
+    ListingPass = false;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(dir / "gone.cab"), ShortString(dir.Path()));
+    ASSERT_EQ(LastErrorText, "");
+    ASSERT_TRUE(DeleteFileA((dir / "gone.cab").c_str()));
+    try {
+        pass->Run();
+        FAIL() << "ran without its cabinet";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "gone.cab"));
+    }
+    pass->Close();
+}
+
+TEST(KeptFailures, AFailureInTheProgressHandlerStopsTheRunAndRemovesTheStartedFile) {
+    ScratchDir dir;
+    RunPass(true, DataPath("progress.cab"), dir.Path());
+    ListingPass = false;
+    ProgressHandler = [](std::int32_t percent) {
+        if (percent == 30) throw std::runtime_error("stopped at 30");
+    };
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(DataPath("progress.cab")), ShortString(dir.Path()));
+    EXPECT_THROW(
+        try { pass->Run(); } catch (const std::runtime_error& e) {
+            EXPECT_STREQ(e.what(), "stopped at 30");
+            throw;
+        },
+        std::runtime_error);
+    EXPECT_TRUE(FileExists(dir / "a100.bin"));
+    EXPECT_FALSE(FileExists(dir / "b200.bin")) << "the file whose start failed is removed";
+    EXPECT_FALSE(FileExists(dir / "c700.bin"));
+}
+
+TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
+    ScratchDir dir;
+    SetCabHeapAlloc([](std::size_t) -> void* { return nullptr; });
+    ListingPass = true;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    EXPECT_THROW(pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path())), std::bad_alloc);
+    EXPECT_EQ(pass->FdiHandle, nullptr);
+    EXPECT_EQ(LastErrorText, "UNKNOWN CAB ERROR -1");
+    SetCabHeapAlloc(nullptr);
+
+    // Memory runs out once the copy is under way: the library's context exists.
+    static int allowed;
+    allowed = 0;
+    ClearCabError();
+    pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    ASSERT_NE(pass->FdiHandle, nullptr);
+    SetCabHeapAlloc([](std::size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
+    EXPECT_THROW(pass->Run(), std::bad_alloc);
+    SetCabHeapAlloc(nullptr);
+    pass->Close();
+}
+
+TEST(KeptFailures, TheLibraryMayOpenNothingButTheCabinetDuringARun) {
+    ScratchDir dir;
+    WriteAll(dir / "other.cab", ReadAll(DataPath("tiny.cab")));
+    static std::string other;
+    static INT_PTR opened;
+    other = dir / "other.cab";
+    opened = 0;
+    RunPass(true, DataPath("tiny.cab"), dir.Path());
+    ListingPass = false;
+    ProgressHandler = [](std::int32_t) {
+        if (!opened) opened = CabOpen(other.data(), _O_RDONLY | _O_BINARY, 0);
+    };
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    pass->Run();
+    EXPECT_EQ(opened, -1);
+    EXPECT_EQ(LastErrorText, ShortString("Refused to open \"" + other + "\""));
+    pass->Close();
+}

@@ -1,0 +1,36 @@
+// Real cabinets of 1, 100 and 20,000 files, listed and extracted byte for byte.
+#include <gtest/gtest.h>
+#include <cstdio>
+#include "CabTestSupport.h"
+
+namespace {
+void ListAndExtractAll(const std::string& set, int files) {
+    ScratchDir target;
+    const std::string cabinet = DataPath(set + ".cab");
+    LineRecorder list;
+    RunPass(true, cabinet, target.Path(), &list);
+    ASSERT_EQ(LastErrorText, "");
+    ASSERT_EQ(static_cast<int>(list.lines.size()), files);
+
+    RunPass(false, cabinet, target.Path());
+    ASSERT_EQ(LastErrorText, "");
+    ASSERT_FALSE(ReportedProgress.empty());
+    EXPECT_EQ(ReportedProgress.back(), 100);
+    const std::vector<std::string> extracted = FolderEntries(target.Path());
+    ASSERT_EQ(static_cast<int>(extracted.size()), files);
+    EXPECT_EQ(extracted, FolderEntries(DataPath(set)));
+    std::int64_t total = 0;
+    for (const std::string& name : extracted) {
+        const std::string bytes = ReadAll(target / name);
+        ASSERT_EQ(bytes, ReadAll(DataPath(set + "\\" + name))) << name;
+        total += static_cast<std::int64_t>(bytes.size());
+    }
+    EXPECT_EQ(total, ListedByteTotal);
+    for (std::size_t i = 1; i < ReportedProgress.size(); ++i)
+        ASSERT_LE(ReportedProgress[i - 1], ReportedProgress[i]) << "progress never goes back";
+}
+}  // namespace
+
+TEST(LargeCabinets, OneFile) { ListAndExtractAll("one", 1); }
+TEST(LargeCabinets, HundredFiles) { ListAndExtractAll("hundred", 100); }
+TEST(LargeCabinets, TwentyThousandFiles) { ListAndExtractAll("many", 20000); }

@@ -1,0 +1,229 @@
+// The decompressor's stream table, the file streams and their modes, and the file
+// callbacks as the library sees them.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <memory>
+#include "CabTestSupport.h"
+#include "K4CabCallbacks.h"
+#include "K4Error.h"
+
+namespace {
+std::unique_ptr<TNamedStream> NewFile(const std::string& path, const std::string& content = "data") {
+    WriteAll(path, content);
+    return std::make_unique<TNamedStream>(ShortString(path), ModeReadShared);
+}
+
+bool HandleIsOpen(HANDLE h) {
+    DWORD flags = 0;
+    return GetHandleInformation(h, &flags) != 0;
+}
+}  // namespace
+
+TEST(StreamTable, SlotsAreUsedInOrderAndNeverReusedWithinARun) {
+    ScratchDir dir;
+    auto decompr = std::make_unique<TDecompr>();
+    auto first = NewFile(dir / "1");
+    auto second = NewFile(dir / "2");
+    TNamedStream* firstRaw = first.get();
+    ASSERT_TRUE(decompr->AddStream(first.release()));
+    ASSERT_TRUE(decompr->AddStream(second.release()));
+    EXPECT_EQ(decompr->StreamCount(), 2);
+    EXPECT_EQ(decompr->StreamAt(1), firstRaw);
+
+    decompr->ReleaseStream(1);
+    EXPECT_EQ(decompr->StreamAt(1), nullptr);
+    EXPECT_EQ(decompr->StreamCount(), 2) << "closing does not lower the count";
+    auto third = NewFile(dir / "3");
+    TNamedStream* thirdRaw = third.get();
+    ASSERT_TRUE(decompr->AddStream(third.release()));
+    EXPECT_EQ(decompr->StreamCount(), 3);
+    EXPECT_EQ(decompr->StreamAt(3), thirdRaw);
+}
+
+TEST(StreamTable, FindStreamSkipsClosedSlotsAndReportsMisses) {
+    ScratchDir dir;
+    auto decompr = std::make_unique<TDecompr>();
+    auto a = NewFile(dir / "a");
+    auto b = NewFile(dir / "b");
+    const INT_PTR aId = a->Id(), bId = b->Id();
+    decompr->AddStream(a.release());
+    decompr->AddStream(b.release());
+    std::int32_t slot = -1;
+    EXPECT_EQ(decompr->FindStream(aId, slot)->FileName, ShortString(dir / "a"));
+    EXPECT_EQ(slot, 1);
+    EXPECT_EQ(decompr->FindStream(bId, slot)->FileName, ShortString(dir / "b"));
+    EXPECT_EQ(slot, 2);
+
+    decompr->ReleaseStream(1);
+    CabError.erfOper = 4;
+    LastErrorText = "";
+    EXPECT_EQ(decompr->FindStream(aId, slot), nullptr);
+    EXPECT_EQ(slot, 0);
+    EXPECT_EQ(LastErrorText, "FDIERROR_CORRUPT_CABINET") << "a miss records the library's error name";
+    ClearCabError();
+    EXPECT_NE(decompr->FindStream(bId, slot), nullptr) << "the other stream is still found";
+}
+
+TEST(StreamTable, AFullTableRefusesTheNextStreamInsteadOfWritingPastIt) {
+    ScratchDir dir;
+    auto decompr = std::make_unique<TDecompr>();
+    auto original = NewFile(dir / "shared");
+    // Duplicated handles of one file: 100000 table entries without 100000 files.
+    for (std::int32_t i = 0; i < TDecompr::MaxStreams; ++i) {
+        HANDLE copy = nullptr;
+        ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), original->Handle(), GetCurrentProcess(), &copy, 0, FALSE,
+                                    DUPLICATE_SAME_ACCESS));
+        ASSERT_TRUE(decompr->AddStream(new TNamedStream(ShortString("copy"), UniqueFile(copy))));
+    }
+    EXPECT_EQ(decompr->StreamCount(), TDecompr::MaxStreams);
+    ClearCabError();
+    HANDLE extra = original->Handle();
+    EXPECT_FALSE(decompr->AddStream(original.release()));
+    EXPECT_EQ(decompr->StreamCount(), TDecompr::MaxStreams);
+    EXPECT_FALSE(LastErrorText.Empty());
+    EXPECT_NE(LastErrorText.View().find("100000"), std::string_view::npos) << LastErrorText.Str();
+    EXPECT_FALSE(HandleIsOpen(extra)) << "the refused stream is freed";
+    ClearCabError();
+}
+
+TEST(StreamTable, DestroyingTheDecompressorClosesStreamsLeftInTheTable) {
+    ScratchDir dir;
+    auto decompr = std::make_unique<TDecompr>();
+    auto stream = NewFile(dir / "left");
+    HANDLE h = stream->Handle();
+    decompr->AddStream(stream.release());
+    decompr.reset();
+    EXPECT_FALSE(HandleIsOpen(h));
+}
+
+TEST(NamedStream, CreateModeReplacesAndHoldsTheFileExclusively) {
+    ScratchDir dir;
+    WriteAll(dir / "f", "a much longer old content");
+    {
+        TNamedStream created(ShortString(dir / "f"), ModeCreate);
+        EXPECT_EQ(created.Write("new", 3), 3);
+        EXPECT_THROW(TNamedStream(ShortString(dir / "f"), ModeReadShared), K4FileError) << "not shared";
+    }
+    EXPECT_EQ(ReadAll(dir / "f"), "new");
+}
+
+TEST(NamedStream, ReadModesShareAsTheirTableSays) {
+    ScratchDir dir;
+    WriteAll(dir / "f", "0123456789");
+    {
+        TNamedStream exclusive(ShortString(dir / "f"), ModeReadNotShared);
+        EXPECT_THROW(TNamedStream(ShortString(dir / "f"), ModeReadShared), K4FileError);
+    }
+    TNamedStream shared(ShortString(dir / "f"), ModeReadShared);
+    TNamedStream writer(ShortString(dir / "f"), ModeWriteShared);
+    EXPECT_EQ(writer.Write("AB", 2), 2);
+    EXPECT_EQ(shared.Write("x", 1), -1) << "a read mode cannot write";
+    char buffer[16] = {};
+    EXPECT_EQ(shared.Read(buffer, sizeof buffer), 10) << "fewer at the end of the file";
+    EXPECT_EQ(std::string(buffer, 10), "AB23456789");
+    EXPECT_EQ(shared.Seek(-3, 2), 7);
+    EXPECT_EQ(shared.Seek(1, 1), 8);
+    EXPECT_EQ(shared.Read(buffer, 4), 2);
+    EXPECT_EQ(shared.Seek(0, 0), 0);
+    EXPECT_EQ(shared.Seek(-1, 0), -1) << "before the start";
+    EXPECT_EQ(shared.Seek(0, 3), -1) << "no such origin";
+    EXPECT_EQ(shared.Read(buffer, 0), 0);
+}
+
+TEST(NamedStream, FailuresNameThePath) {
+    ScratchDir dir;
+    try {
+        TNamedStream missing(ShortString(dir / "missing"), ModeReadShared);
+        FAIL() << "opened a missing file";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "missing"));
+    }
+    try {
+        TNamedStream noFolder(ShortString(dir / "no\\such\\f"), ModeCreate);
+        FAIL() << "created a file in a missing folder";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + (dir / "no\\such\\f"));
+    }
+}
+
+TEST(FileCallbacks, UnknownHandlesFailTheWayTheLibraryExpects) {
+    auto decompr = std::make_unique<TDecompr>();
+    CurrentDecompr = decompr.get();
+    char buffer[4];
+    EXPECT_EQ(CabRead(12345, buffer, 4), static_cast<UINT>(-1));
+    EXPECT_EQ(CabWrite(12345, buffer, 4), static_cast<UINT>(-1));
+    EXPECT_EQ(CabSeek(12345, 0, 0), -1);
+    EXPECT_EQ(CabClose(12345), 0);
+    FDINOTIFICATION note{};
+    note.hf = 12345;
+    EXPECT_EQ(CabNotify(fdintCLOSE_FILE_INFO, &note), 0) << "asks the library to stop";
+    CurrentDecompr = nullptr;
+    EXPECT_EQ(CabRead(12345, buffer, 4), static_cast<UINT>(-1)) << "no decompressor running";
+}
+
+TEST(FileCallbacks, OpenRegistersAStreamAndCloseFreesIt) {
+    ScratchDir dir;
+    WriteAll(dir / "c", "content");
+    auto decompr = std::make_unique<TDecompr>();
+    CurrentDecompr = decompr.get();
+    std::string path = dir / "c";
+    const INT_PTR hf = CabOpen(path.data(), _O_RDONLY | _O_BINARY, 0);
+    ASSERT_NE(hf, -1);
+    EXPECT_EQ(decompr->StreamCount(), 1);
+    char buffer[8] = {};
+    EXPECT_EQ(CabRead(hf, buffer, 8), 7u);
+    EXPECT_EQ(CabSeek(hf, 2, 0), 2);
+    EXPECT_EQ(CabClose(hf), 0);
+    EXPECT_EQ(decompr->StreamAt(1), nullptr);
+    EXPECT_FALSE(CabExceptionPending());
+    CurrentDecompr = nullptr;
+}
+
+TEST(FileCallbacks, AFailedOpenIsKeptForTheCallerNotThrownIntoTheLibrary) {
+    ScratchDir dir;
+    auto decompr = std::make_unique<TDecompr>();
+    CurrentDecompr = decompr.get();
+    std::string path = dir / "absent";
+    EXPECT_EQ(CabOpen(path.data(), _O_RDONLY, 0), -1);
+    ASSERT_TRUE(CabExceptionPending());
+    FDINOTIFICATION note{};
+    EXPECT_EQ(CabNotify(fdintCABINET_INFO, &note), -1) << "nothing more happens after a kept failure";
+    try {
+        RethrowCabException();
+        FAIL() << "nothing kept";
+    } catch (const K4FileError& e) {
+        EXPECT_EQ(std::string(e.what()), "Cannot open file " + path);
+    }
+    EXPECT_FALSE(CabExceptionPending());
+    CurrentDecompr = nullptr;
+}
+
+TEST(MemoryCallbacks, RefuseEmptyOrNegativeCountsAndKeepExhaustion) {
+    EXPECT_EQ(CabAlloc(0), nullptr);
+    EXPECT_EQ(CabAlloc(0x80000000u), nullptr);
+    EXPECT_FALSE(CabExceptionPending()) << "a refused count is not exhaustion";
+    void* block = CabAlloc(100);
+    ASSERT_NE(block, nullptr);
+    CabFree(block);
+    CabFree(nullptr);
+
+    SetCabHeapAlloc([](std::size_t) -> void* { return nullptr; });
+    EXPECT_EQ(CabAlloc(100), nullptr);
+    SetCabHeapAlloc(nullptr);
+    EXPECT_TRUE(CabExceptionPending());
+    EXPECT_THROW(RethrowCabException(), std::bad_alloc);
+}
+
+TEST(NotifyCallback, OtherNotificationsAndSpannedSets) {
+    FDINOTIFICATION note{};
+    EXPECT_EQ(CabNotify(fdintCABINET_INFO, &note), 0);
+    EXPECT_EQ(CabNotify(fdintPARTIAL_FILE, &note), 1);
+    EXPECT_EQ(CabNotify(fdintENUMERATE, &note), 1);
+    EXPECT_EQ(CabNotify(static_cast<FDINOTIFICATIONTYPE>(77), &note), 1);
+    char next[] = "PART2.CAB";
+    note.psz1 = next;
+    ClearCabError();
+    EXPECT_EQ(CabNotify(fdintNEXT_CABINET, &note), -1) << "a second cabinet is never opened";
+    EXPECT_EQ(LastErrorText, "Cabinet continues in another cabinet \"PART2.CAB\"");
+    ClearCabError();
+}

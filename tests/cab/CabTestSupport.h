@@ -1,0 +1,59 @@
+// Shared pieces of the cabinet engine tests: scratch folders, whole-file reads and
+// writes, a recorded list and progress, one pass run as the window runs it, and a
+// writer of uncompressed cabinets for names and fields gcab cannot produce.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "K4CabWork.h"
+
+// Folder of the cabinets and input files made at build time, as Wine sees it.
+std::string DataPath(const std::string& relative);
+
+// A fresh empty folder in the temporary folder, removed with its content at the end.
+class ScratchDir {
+public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::string& Path() const { return path_; }   // ends in '\'
+    std::string operator/(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+std::string ReadAll(const std::string& path);
+void WriteAll(const std::string& path, const std::string& bytes);
+std::vector<std::string> FolderEntries(const std::string& folder);   // names, sorted
+void RemoveTree(const std::wstring& folder);
+
+struct LineRecorder final : ListLines {
+    std::vector<std::string> lines;
+    void AddLine(const ShortString& line) override { lines.push_back(line.Str()); }
+};
+
+// Percentages reported through ProgressHandler since the last pass began.
+extern std::vector<std::int32_t> ReportedProgress;
+
+// One pass as the window runs it: set the flag and list, clear the error, Open, Run,
+// Close, free. A raised failure leaves through here like out of the window's pass.
+void RunPass(bool listing, const std::string& cabinet, const std::string& target, ListLines* list = nullptr);
+
+// One member of a hand-made cabinet. `claimedSize` >= 0 puts that size in the
+// member's entry without data (a cabinet only a listing can read).
+struct CabMember {
+    std::string name;
+    std::string data;
+    std::uint16_t date = (41 << 9) | (3 << 5) | 4;   // 2021-03-04
+    std::uint16_t time = (5 << 11) | (6 << 5) | 4;   // 05:06:08
+    std::uint16_t attribs = 0x20;
+    std::int64_t claimedSize = -1;
+};
+// An uncompressed single-folder cabinet holding the members in order.
+std::string BuildCabinet(const std::vector<CabMember>& members, std::uint16_t setId = 0);
+// Writes a new set identifier into a cabinet's header.
+void PatchSetId(std::string& cabinet, std::uint16_t setId);
