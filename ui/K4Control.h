@@ -60,6 +60,8 @@ struct ControlSpec {
     std::string_view parent;   // a panel's name, or empty for the window itself
     int itemHeight = 0;        // list boxes: line height in pixels (0: the font's)
     int bitmapId = 0;          // images: resource id of the bitmap in the executable
+    int id = 0;                // control id (0: 100 + the row's place); lets other
+                               // programs find the control with GetDlgItem
 
     ControlSpec Anchors(unsigned a) const { return With([&](ControlSpec& c) { c.anchors = a; }); }
     ControlSpec Caption(std::string_view t) const { return With([&](ControlSpec& c) { c.caption = t; }); }
@@ -72,7 +74,8 @@ struct ControlSpec {
     ControlSpec Flags(unsigned f) const { return With([&](ControlSpec& c) { c.flags |= f; }); }
     ControlSpec In(std::string_view panel) const { return With([&](ControlSpec& c) { c.parent = panel; }); }
     ControlSpec ItemHeight(int h) const { return With([&](ControlSpec& c) { c.itemHeight = h; }); }
-    ControlSpec Bitmap(int id) const { return With([&](ControlSpec& c) { c.bitmapId = id; }); }
+    ControlSpec Bitmap(int resource) const { return With([&](ControlSpec& c) { c.bitmapId = resource; }); }
+    ControlSpec Id(int value) const { return With([&](ControlSpec& c) { c.id = value; }); }
 
 private:
     template <class F>

@@ -3,6 +3,7 @@
 #include "K4Form.h"
 #include <algorithm>
 #include <stdexcept>
+#include <string>
 
 namespace ui {
 
@@ -94,7 +95,7 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
                                             std::string(row.parent) + " before it");
             panel = it->get();
         }
-        auto control = std::make_unique<Control>(*this, row, 100 + static_cast<int>(controls_.size()));
+        auto control = std::make_unique<Control>(*this, row, NewId(row.id));
         control->panel_ = panel;
         Control* edit = control.get();
         controls_.push_back(std::move(control));
@@ -108,13 +109,20 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
                                     .TextColour(row.textColour)
                                     .Flags(row.flags & Hidden)
                                     .In(row.parent);
-            auto owned = std::make_unique<Control>(*this, label, 100 + static_cast<int>(controls_.size()));
+            auto owned = std::make_unique<Control>(*this, label, NewId(0));
             owned->panel_ = panel;
             owned->attachedTo_ = edit;
             edit->label_ = owned.get();
             controls_.push_back(std::move(owned));
         }
     }
+}
+
+int Form::NewId(int wanted) const {
+    int id = wanted ? wanted : 100 + static_cast<int>(controls_.size());
+    if (id <= IDCANCEL || id > 0xFFFF || FindById(id))
+        throw std::invalid_argument("Control id " + std::to_string(id) + " is taken or out of range");
+    return id;
 }
 
 Form::~Form() {

@@ -37,8 +37,8 @@ enum ModalResult : int { ModalNone = 0, ModalOk = IDOK, ModalCancel = IDCANCEL }
 class Form {
 public:
     // Builds the control objects (no windows yet); the table is checked here:
-    // duplicate names or a parent that is not an earlier panel throw
-    // std::invalid_argument.
+    // duplicate names or ids, ids of 0 to 2 (IDOK, IDCANCEL) or above 0xFFFF, or a
+    // parent that is not an earlier panel throw std::invalid_argument.
     Form(const FormSpec& spec, std::span<const ControlSpec> controls);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -96,6 +96,7 @@ private:
     LRESULT OnCreateMessage();
     LRESULT OnCommand(HWND hwnd, WPARAM wp, LPARAM lp);
     LRESULT OnControlColour(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    int NewId(int wanted) const;
     void CreateControls();
     void OrderTabStops();
     void Paint(HWND hwnd);

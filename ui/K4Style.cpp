@@ -6,6 +6,7 @@ namespace ui {
 FontSpec MergeFont(const FontSpec& base, const FontSpec& own) {
     FontSpec out = base;
     if (!own.face.empty()) out.face = own.face;
+    if (!own.face.empty()) out.fixedPitch = own.fixedPitch;
     if (own.pointSize > 0 || own.pixelHeight > 0) {
         out.pointSize = own.pointSize;
         out.pixelHeight = own.pixelHeight;
@@ -36,6 +37,7 @@ UniqueFont MakeFont(const FontSpec& spec) {
     lf.lfUnderline = spec.underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
+    lf.lfPitchAndFamily = spec.fixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE;
     lstrcpynA(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE);
     return UniqueFont(CreateFontIndirectA(&lf));
 }

@@ -15,7 +15,17 @@ struct FontSpec {
     int pixelHeight = 0;  // character height in pixels; used when pointSize is 0
     bool bold = false;
     bool underline = false;
+    // Columns of text line up: where the face is missing, the system's substitute
+    // must be a fixed-pitch face too.
+    bool fixedPitch = false;
 };
+
+// A fixed-pitch font by face and point size (or pixel height when pointSize is 0).
+inline FontSpec FixedFont(std::string face, int pointSize, int pixelHeight = 0) {
+    FontSpec f{std::move(face), pointSize, pixelHeight};
+    f.fixedPitch = true;
+    return f;
+}
 
 // The control's own font: face and size from `own` where given, else from `base`;
 // bold and underline when either asks for them.

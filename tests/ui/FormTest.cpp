@@ -17,7 +17,7 @@ const ControlSpec kRows[] = {
     Button("Stop", {392, 8, 51, 25}, "Stop").Anchors(AnchorTop | AnchorRight).Tab(3).Flags(CancelButton),
     ListBox("List", {8, 40, 435, 170})
         .Anchors(AnchorAll)
-        .Font({"Courier New", 8})
+        .Font(FixedFont("Courier New", 8))
         .ItemHeight(14)
         .BackColour(Colour::System(COLOR_GRADIENTINACTIVECAPTION))
         .Tab(2),
@@ -100,6 +100,15 @@ TEST_F(FormTest, FontsColoursAndRanges) {
     EXPECT_EQ(list.lfWeight, FW_NORMAL);
     EXPECT_EQ(SendMessageA(form.Item("List").Handle(), LB_GETITEMHEIGHT, 0, 0), 14)
         << "the item height must survive the font";
+    // Columns line up in the list whatever face the system substitutes.
+    HDC probe = GetDC(nullptr);
+    HGDIOBJ old = SelectObject(probe, reinterpret_cast<HFONT>(SendMessageA(form.Item("List").Handle(), WM_GETFONT, 0, 0)));
+    SIZE narrow{}, wide{};
+    GetTextExtentPoint32A(probe, "iiii", 4, &narrow);
+    GetTextExtentPoint32A(probe, "WWWW", 4, &wide);
+    SelectObject(probe, old);
+    ReleaseDC(nullptr, probe);
+    EXPECT_EQ(narrow.cx, wide.cx);
 
     form.Item("Status").SetFontStyle(false, true);
     EXPECT_TRUE(FontOf(form.Item("Status")).lfUnderline);
@@ -294,8 +303,21 @@ TEST_F(FormTest, TableAndCreationFailuresAreReported) {
     EXPECT_THROW(Form(Spec(), noPanel), std::invalid_argument);
     const ControlSpec notAPanel[] = {Label("Box", {0, 0, 1, 1}), Label("A", {0, 0, 1, 1}).In("Box")};
     EXPECT_THROW(Form(Spec(), notAPanel), std::invalid_argument);
+    const ControlSpec sameId[] = {Label("A", {0, 0, 1, 1}).Id(500), Label("B", {0, 0, 1, 1}).Id(500)};
+    EXPECT_THROW(Form(Spec(), sameId), std::invalid_argument);
+    // An explicit id in the range given out by position.
+    const ControlSpec clash[] = {Label("A", {0, 0, 1, 1}).Id(101), Label("B", {0, 0, 1, 1})};
+    EXPECT_THROW(Form(Spec(), clash), std::invalid_argument);
+    const ControlSpec reserved[] = {Button("A", {0, 0, 1, 1}, "A").Id(IDOK)};
+    EXPECT_THROW(Form(Spec(), reserved), std::invalid_argument);
     const ControlSpec panelAfter[] = {Label("A", {0, 0, 1, 1}).In("Box"), Panel("Box", {0, 0, 9, 9})};
     EXPECT_THROW(Form(Spec(), panelAfter), std::invalid_argument);
+
+    const ControlSpec chosen[] = {Label("A", {0, 0, 1, 1}).Id(4711), Label("B", {0, 0, 1, 1})};
+    Form ids(Spec(), chosen);
+    ids.Create();
+    EXPECT_EQ(GetDlgItem(ids.Handle(), 4711), ids.Item("A").Handle());
+    EXPECT_EQ(GetDlgItem(ids.Handle(), 101), ids.Item("B").Handle());
 
     Form form(Spec(), kRows);
     EXPECT_THROW(form.Item("Missing"), std::out_of_range);

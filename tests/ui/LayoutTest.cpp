@@ -74,4 +74,11 @@ TEST(FontSpec, HeightsAndMerging) {
     EXPECT_EQ(merged.face, "Courier New");
     EXPECT_EQ(merged.pointSize, 0);
     EXPECT_EQ(merged.pixelHeight, 11);
+    EXPECT_FALSE(merged.fixedPitch);
+    // The pitch belongs to the face it comes with.
+    merged = ui::MergeFont(ui::FixedFont("Courier New", 8), own);
+    EXPECT_TRUE(merged.fixedPitch);
+    EXPECT_TRUE(merged.bold);
+    merged = ui::MergeFont(ui::FixedFont("Courier New", 8), {"Arial", 9});
+    EXPECT_FALSE(merged.fixedPitch);
 }

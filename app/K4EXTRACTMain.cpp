@@ -1,0 +1,228 @@
+// The extractor window: its design table, creation (payload and listing pass), the
+// refresh that applies the settings, and Start (directory, extraction pass, result).
+#include "K4EXTRACTMain.h"
+#include <windows.h>
+#include <string>
+#include "K4Application.h"
+#include "K4ExtractControls.h"
+#include "K4MemoryCount.h"
+#include "K4Payload.h"
+#include "K4Settings.h"
+
+TK4ExtractForm* K4ExtractForm = nullptr;
+
+namespace {
+
+using namespace ui;
+
+namespace id = extract_ids;
+
+const ControlSpec kDesign[] = {
+    ProgressBar("ProgressBar1", {8, 236, 150, 16}).Anchors(AnchorLeft | AnchorBottom).Tab(0).Id(id::ProgressBar1),
+    Label("Label1", {8, 217, 40, 13}, "Stopped").Anchors(AnchorLeft | AnchorBottom).Id(id::Label1),
+    Button("StartBtn", {320, 8, 53, 25}, "Start")
+        .Anchors(AnchorTop | AnchorRight)
+        .Bold()
+        .Flags(Disabled)
+        .Tab(1)
+        .Id(id::StartBtn),
+    ListBox("ListBox1", {8, 40, 435, 170})
+        .Anchors(AnchorAll)
+        .BackColour(Colour::System(COLOR_GRADIENTINACTIVECAPTION))
+        .Font(FixedFont("Courier New", 8))
+        .ItemHeight(14)
+        .Tab(2)
+        .Id(id::ListBox1),
+    LabeledEdit("LabeledEdit1", {224, 232, 217, 21}, "Extract to path :")
+        .Anchors(AnchorRight | AnchorBottom)
+        .Tab(3)
+        .Id(id::LabeledEdit1),
+    Button("AbBtn", {392, 8, 51, 25}, "About").Anchors(AnchorTop | AnchorRight).Tab(4).Id(id::AbBtn),
+    Label("Label2", {368, 8, 32, 13}, "Label2").Flags(Hidden).Id(id::Label2),
+    Label("Label4", {168, 240, 32, 13}, "Label4").Anchors(AnchorLeft | AnchorBottom).Flags(Hidden).Id(id::Label4),
+    Label("Label3", {8, 16, 305, 13}, "Label3").Bold().Flags(NoAutoSize).Id(id::Label3),
+};
+
+FormSpec DesignSpec() {
+    FormSpec spec;
+    spec.caption = WindowCaption.View();
+    spec.client = {452, 263};
+    spec.x = spec.y = 159;
+    spec.border = Border::Dialog;
+    return spec;
+}
+
+bool FileExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool DirectoryExists(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A quoted path in a message, the whole text cut at 255 characters.
+ShortString Quoted(std::string_view prefix, const std::string& path) {
+    ShortString text(prefix);
+    text += '"';
+    text += std::string_view(path);
+    text += '"';
+    return text;
+}
+
+}  // namespace
+
+TK4ExtractForm::TK4ExtractForm()
+    : Form(DesignSpec(), kDesign),
+      ProgressBar1(Item("ProgressBar1")),
+      Label1(Item("Label1")),
+      StartBtn(Item("StartBtn")),
+      ListBox1(Item("ListBox1")),
+      LabeledEdit1(Item("LabeledEdit1")),
+      AbBtn(Item("AbBtn")),
+      Label2(Item("Label2")),
+      Label4(Item("Label4")),
+      Label3(Item("Label3")),
+      lines_(ListBox1) {
+    SetMainWindow(true);
+    OnCreate = [this] { FormCreate(); };
+    OnPaint = [this] { FormPaint(); };
+    StartBtn.OnClick = [this] { StartBtnClick(); };
+    AbBtn.OnClick = [this] { AbBtnClick(); };
+    LabeledEdit1.OnChange = [this] { LabeledEdit1Change(); };
+}
+
+TK4ExtractForm::~TK4ExtractForm() {
+    if (K4ExtractForm == this) K4ExtractForm = nullptr;
+    if (TargetListBox == &lines_) TargetListBox = nullptr;
+}
+
+void TK4ExtractForm::ListBoxLines::AddLine(const ShortString& line) { list.AddLine(line.View()); }
+
+void TK4ExtractForm::FormCreate() {
+    FListedBytes = 0;
+    FCabinetBytes = 0;
+    FDecompr.reset();
+    FirstPaintDone = false;
+    LocateOwnExecutable(ExeDirectory, ExeFileName);
+    DataFileName = "DATAFILE.K4A";
+    ReadPayload();  // a failure has shown its message and ended the program
+    if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
+    CabFilePath = "DATAFILE.K4A";
+    ListBox1.Clear();
+    ListingPass = true;
+    TargetListBox = &lines_;
+    RunCabinetPass();
+    FListedBytes = ListedByteTotal;
+    FCabinetBytes = LastCabinetSize;
+    RefreshWindow();
+    Label1.SetCaption(StatusLine().View());
+}
+
+void TK4ExtractForm::RunCabinetPass() {
+    ProgressHandler = ShowProgress;
+    ClearCabError();
+    // The pass's engine object goes when the pass ends, also when the engine raises
+    // a failure: its destructor releases the library context and open streams.
+    struct ReleaseOnExit {
+        std::unique_ptr<TDecompr>& owner;
+        ~ReleaseOnExit() {
+            owner.reset();
+            CurrentDecompr = nullptr;
+        }
+    } release{FDecompr};
+    FDecompr = std::make_unique<TDecompr>();
+    FDecompr->Open(ShortString(CabFilePath), ShortString(ExtractPath));
+    CurrentDecompr = FDecompr.get();
+    ProgressBar1.SetMax(100);
+    FDecompr->Run();
+    FDecompr->Close();
+    FDecompr.reset();
+    CurrentDecompr = nullptr;
+    ProgressBar1.SetPosition(0);
+}
+
+ShortString TK4ExtractForm::StatusLine() const {
+    std::string text = std::to_string(ListBox1.Count()) + " " + FilesWord.Str() + " " +
+                       std::to_string(FListedBytes) + "(" + std::to_string(FCabinetBytes) + ")";
+    return ShortString(text);
+}
+
+void TK4ExtractForm::RefreshWindow() {
+    Label4.SetVisible(false);
+    StartBtn.SetCaption(StartCaption.View());
+    SetCaption(WindowCaption.View());
+    AbBtn.SetVisible(AboutButtonVisible);
+    AbBtn.SetCaption(AboutButtonCaption.View());
+    LabeledEdit1.SetLabelCaption(ExtractLabelText.View());
+    StartBtn.SetEnabled(false);
+    if (ExtractPath.empty()) ExtractPath = "C:\\Buf\\";
+    // A changed text runs LabeledEdit1Change, which refreshes once more from the
+    // start; the same text changes nothing.
+    LabeledEdit1.SetCaption(ExtractPath);
+    LabeledEdit1.SetEnabled(!CabFilePath.empty());
+    StartBtn.SetEnabled(FileExists(CabFilePath));
+    LabeledEdit1.SetVisible(true);
+    Label1.SetCaption(StatusLine().View());
+    if (CabSetId == 23) {
+        Label4.SetCaption("K4B");
+        Label4.SetVisible(true);
+    }
+    std::string counts = std::to_string(AllocatedBlockCount()) + "/" + std::to_string(AllocatedByteCount());
+    Label2.SetCaption(ShortString(counts).View());
+    Label3.SetCaption(TitleLabelText.View());
+}
+
+void TK4ExtractForm::StartBtnClick() {
+    StartBtn.SetEnabled(false);
+    LabeledEdit1.SetEnabled(false);
+    ListingPass = false;
+    if (!ExtractPath.empty() && ExtractPath.back() == '\\') ExtractPath.pop_back();
+    if (!ExtractPath.empty() && !DirectoryExists(ExtractPath)) {
+        if (!CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
+            app::ShowPlainMessage(Quoted("Error creating path ", ExtractPath).View());
+            app::EndProgram(1);
+        }
+    }
+    if (DirectoryExists(ExtractPath) && ExtractPath.back() != '\\') ExtractPath += '\\';
+    if (RunMode == 2) RunCabinetPass();
+    RefreshWindow();
+    if (!LastErrorText.Empty()) {
+        app::ShowPlainMessage(LastErrorText.View());
+        ClearCabError();
+        return;
+    }
+    DeleteFileA(DataFileName.CStr());
+    app::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
+    Close();
+}
+
+void ShowProgress(std::int32_t value) {
+    if (K4ExtractForm) K4ExtractForm->ProgressBar1.SetPosition(value);
+}
+
+void TK4ExtractForm::LabeledEdit1Change() {
+    ExtractPath = LabeledEdit1.Caption();
+    RefreshWindow();
+}
+
+void TK4ExtractForm::FormPaint() {
+    if (FirstPaintDone) return;
+    RefreshWindow();
+    FirstPaintDone = true;
+}
+
+void TK4ExtractForm::ModeBtnClick() {
+    if (RunMode == 1) {
+        SetRunMode(2);
+    } else if (RunMode == 2) {
+        SetRunMode(1);
+    }
+}
+
+void TK4ExtractForm::SetRunMode(std::int32_t value) {
+    RunMode = value;
+    ListBox1.Clear();
+    RefreshWindow();
+}
