@@ -109,8 +109,14 @@ void Put32(std::string& out, std::size_t at, std::uint32_t v) {
     Put16(out, at, v & 0xFFFF);
     Put16(out, at + 2, v >> 16);
 }
-void Append16(std::string& out, std::uint32_t v) { out.append(2, '\0'), Put16(out, out.size() - 2, v); }
-void Append32(std::string& out, std::uint32_t v) { out.append(4, '\0'), Put32(out, out.size() - 4, v); }
+void Append16(std::string& out, std::uint32_t v) {
+    out.append(2, '\0');
+    Put16(out, out.size() - 2, v);
+}
+void Append32(std::string& out, std::uint32_t v) {
+    out.append(4, '\0');
+    Put32(out, out.size() - 4, v);
+}
 }  // namespace
 
 std::string BuildCabinet(const std::vector<CabMember>& members, std::uint16_t setId) {
