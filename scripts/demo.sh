@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The main demonstration: sets up and builds everything, packs samples/demo into a
-# self-extractor with the host k4pack, runs it under Wine in an empty folder and shows that
-# it wrote its cabinet to DATAFILE.K4A (the cabinet followed by the 4 trailer bytes).
+# self-extractor with the host k4pack, runs it under Wine + Xvfb in an empty folder, shows
+# that it wrote its cabinet to DATAFILE.K4A (the cabinet followed by the 4 trailer bytes),
+# prints what its window lists, takes a screenshot of the window, presses Start, and shows
+# that the extracted files are byte-identical to samples/demo.
 #
 #   K4_BUILD_ROOT   build root (default: build/ in the checkout)
 #   K4_DEMO_STUB    extractor program to pack into (default: the x86_64 build's K4EXTRACTOR.exe)
@@ -16,6 +18,10 @@ work=$root/demo                 # the packed program and what the checks compare
 run_dir=$work/run               # the empty folder the program runs in
 program=$work/K4DEMO.EXE
 program_pid=""
+caption='K4 demo archive'
+target_win='C:\K4Demo'          # the payload's target directory, inside the Wine prefix
+driver=$root/x86_64/tests/e2e/k4_window_demo_driver.exe
+shot=$work/window.png
 
 say() { printf '\n== %s\n' "$*"; }
 fail() { printf 'demo: %s\n' "$*" >&2; exit 1; }
@@ -33,19 +39,19 @@ step_pack() {
   rm -rf "$work"
   mkdir -p "$run_dir"
   "$k4pack" -o "$program" -s "$stub" \
-    -t 'C:\K4Demo' -c 'K4 demo archive' -T 'Sample files packed by k4pack' \
+    -t "$target_win" -c "$caption" -T 'Sample files packed by k4pack' \
     "$here/samples/demo"
   "$k4pack" inspect "$program"
 }
 
 # The bytes DATAFILE.K4A must hold: everything after the third text up to the end of the
-# file, that is the cabinet and the 4 trailer bytes.
+# file, that is the cabinet, any padding behind it and the 4 trailer bytes.
 step_expected_datafile() {
-  local size
-  size=$("$k4pack" inspect "$program" | awk '$1 == "cabinet:" { print $2 }')
-  [ -n "$size" ] || fail "inspect did not report the cabinet's size"
-  tail -c "$((size + 4))" "$program" >"$work/expected.k4a"
-  [ "$(head -c 4 "$work/expected.k4a")" = "MSCF" ] || fail "no cabinet where inspect put it"
+  local offset
+  offset=$("$k4pack" inspect "$program" | awk '$1 == "cabinet:" && $5 == "offset" { print $6 }')
+  [ -n "$offset" ] || fail "inspect did not report where the cabinet starts"
+  tail -c "+$((offset + 1))" "$program" >"$work/expected.k4a"
+  [ "$(head -c 4 "$work/expected.k4a" | tr -d '\0')" = "MSCF" ] || fail "no cabinet where inspect put it"
 }
 
 step_start_program() {
@@ -53,6 +59,8 @@ step_start_program() {
   . "$here/scripts/wine-env.sh"
   k4_env_start "$root"
   trap step_stop_program EXIT
+  target_dir=$WINEPREFIX/drive_c/K4Demo
+  rm -rf "$target_dir"
   (cd "$run_dir" && exec wine64 "$program" </dev/null >"$work/program.log" 2>&1) &
   program_pid=$!
 }
@@ -69,7 +77,7 @@ step_check_datafile() {
   done
   [ -f "$datafile" ] || fail "DATAFILE.K4A did not appear in $run_dir"
   cmp "$datafile" "$work/expected.k4a" || fail "DATAFILE.K4A differs from cabinet + trailer"
-  say "DATAFILE.K4A appeared: $size bytes, the cabinet ($((size - 4)) bytes) and the 4 trailer bytes"
+  say "DATAFILE.K4A appeared: $size bytes, the cabinet with what follows it up to the file's end"
   ls -l "$run_dir"
 }
 
@@ -82,12 +90,46 @@ step_stop_program() {
   k4_env_stop
 }
 
+step_show_window() {
+  say "The extractor window"
+  [ -f "$driver" ] || fail "window driver not built: $driver"
+  wine64 "$driver" show "$caption" </dev/null || fail "the window did not appear"
+  local xid
+  xid=$(xdotool search --name "^$caption\$" | head -1)
+  [ -n "$xid" ] || fail "no X window named $caption"
+  sleep 0.5   # let the first paint finish
+  import -window "$xid" "$shot"
+  say "Screenshot of the window: $shot"
+}
+
+step_press_start() {
+  say "Pressing Start"
+  local out
+  out=$(wine64 "$driver" start "$caption" </dev/null) || fail "pressing Start failed"
+  printf '%s\n' "$out"
+  grep -qF 'box:    Ok Files have been extracted as "C:\K4Demo\"' <<<"$out" || fail "no success message"
+  for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done
+  kill -0 "$program_pid" 2>/dev/null && fail "the program did not end after its success message"
+  program_pid=""
+}
+
+step_check_extracted() {
+  say "Extracted files in $target_dir"
+  (cd "$target_dir" && find . -type f | sort | xargs ls -l --time-style=+%F.%T)
+  diff -r "$here/samples/demo" "$target_dir" || fail "extracted files differ from samples/demo"
+  [ ! -e "$run_dir/DATAFILE.K4A" ] || fail "DATAFILE.K4A was not deleted"
+  say "All files byte-identical to samples/demo; DATAFILE.K4A deleted; the program has ended"
+}
+
 main() {
   [ "${K4_DEMO_SKIP_BUILD:-0}" = 1 ] || step_build
   step_pack
   step_expected_datafile
   step_start_program
   step_check_datafile
+  step_show_window
+  step_press_start
+  step_check_extracted
   step_stop_program
   trap - EXIT
   say "Demo finished"

@@ -1,5 +1,9 @@
 # The extractor window end to end: a self-extractor that k4pack packs at build time
 # from a folder written here, started under Wine and driven through its window.
+# The demonstration script's driver (scripts/demo.sh): not a test, built alongside.
+add_executable(k4_window_demo_driver WindowDemoDriver.cpp)
+target_include_directories(k4_window_demo_driver PRIVATE ${CMAKE_SOURCE_DIR}/app)
+
 if(NOT K4PACK_EXECUTABLE)
   message(STATUS "K4PACK_EXECUTABLE not given: no end-to-end window tests")
   return()
