@@ -1,0 +1,192 @@
+// Signed self-extractors, signed at test time with a real signing tool, run under Wine: the
+// payload found in front of the certificate table, the files listed in the window, and
+// extracted. One program packed by k4pack (signing inserted nothing), one appended by hand
+// without padding (signing inserted zero bytes before its table).
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <cstdint>
+#include <string>
+#include <vector>
+#include "Driver.h"
+#include "SignedPaths.h"
+
+using namespace e2e;
+
+namespace {
+
+std::string Backslashed(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
+
+std::string Made(const char* name) { return Backslashed(signed_paths::Folder) + "\\" + name; }
+std::string Input(const char* name) { return Backslashed(signed_paths::Input) + "\\" + name; }
+
+std::uint32_t Le32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
+    return v;
+}
+
+// Everything after the third text of an unsigned self-extractor: what DATAFILE.K4A holds.
+std::string AfterTheTexts(const std::string& file) {
+    std::size_t at = file.size() - 4 - Le32At(file, file.size() - 4);
+    for (int text = 0; text < 3; ++text) at += 4 + Le32At(file, at);
+    return file.substr(at);
+}
+
+// The certificate table the PE headers name: offset and size (a PE32+ program).
+std::pair<std::uint32_t, std::uint32_t> SecurityDirectory(const std::string& file) {
+    const std::size_t optional = Le32At(file, 0x3C) + 24;
+    const std::size_t entry = optional + 112 + 4 * 8;
+    return {Le32At(file, entry), Le32At(file, entry + 4)};
+}
+
+// The first child window of the class (and the text, if given).
+HWND FindChild(HWND parent, const char* className, const char* text = nullptr) {
+    struct Search {
+        const char* className;
+        const char* text;
+        HWND found;
+    } search{className, text, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (_stricmp(cls, s->className) != 0 || (s->text && WindowText(w) != s->text)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A list box's lines; Wine hands them across processes as UTF-16 only.
+std::vector<std::string> ListLines(HWND list) {
+    std::vector<std::string> lines;
+    DWORD_PTR count = 0;
+    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return lines;
+    for (WPARAM i = 0; i < count; ++i) {
+        wchar_t wide[512] = {};
+        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
+        char narrow[512] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+        lines.push_back(narrow);
+    }
+    return lines;
+}
+
+struct Member {
+    const char* name;      // inside the cabinet
+    const char* hostName;  // in the folder the cabinet was made from
+};
+const Member kMembers[] = {{"readme.txt", "readme.txt"}, {"sub\\data.bin", "sub\\data.bin"}, {"empty.txt", "empty.txt"}};
+
+class SignedE2E : public ::testing::Test {
+protected:
+    // Starts a copy of the made program in the scratch folder; its main window's handle.
+    HWND Run(const char* made, const char* caption) {
+        std::string bytes;
+        EXPECT_TRUE(ReadBytes(Made(made), bytes)) << Made(made);
+        std::string exe = folder_ / "SETUP.EXE";
+        EXPECT_TRUE(WriteBytes(exe, bytes));
+        EXPECT_TRUE(process_.Start(exe, "\"" + exe + "\"", folder_.Path()));
+        DWORD start = GetTickCount();
+        while (GetTickCount() - start < DefaultTimeoutMs && process_.Running()) {
+            MessageBoxSeen box = WaitForMessageBox(process_, 0);
+            if (box.box) {
+                ADD_FAILURE() << "a box instead of the window: " << box.text;
+                return nullptr;
+            }
+            if (HWND window = VisibleMainWindow(process_.Id(), caption)) return window;
+            Sleep(50);
+        }
+        ADD_FAILURE() << "no main window; exit code " << process_.ExitCode();
+        return nullptr;
+    }
+
+    // The list shows every member of the cabinet with its size.
+    void ExpectListed(HWND window) {
+        HWND list = FindChild(window, "ListBox");
+        ASSERT_NE(list, nullptr);
+        std::vector<std::string> lines = ListLines(list);
+        ASSERT_EQ(lines.size(), std::size(kMembers));
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string content;
+            ASSERT_TRUE(ReadBytes(Input(kMembers[i].hostName), content));
+            ASSERT_GE(lines[i].size(), 46u) << lines[i];
+            std::string name = lines[i].substr(0, 44);
+            name.erase(name.find_last_not_of(' ') + 1);
+            EXPECT_EQ(name, kMembers[i].name);
+            EXPECT_EQ(std::stoul(lines[i].substr(45)), content.size()) << lines[i];
+        }
+    }
+
+    ScratchFolder folder_;
+    Process process_;
+};
+
+}  // namespace
+
+TEST_F(SignedE2E, PackedThenSignedProgramListsAndExtractsItsFiles) {
+    std::string packed, signedFile, cabinet;
+    ASSERT_TRUE(ReadBytes(Made("packed.exe"), packed));
+    ASSERT_TRUE(ReadBytes(Made("packed-signed.exe"), signedFile));
+    ASSERT_TRUE(ReadBytes(TestCabinet(), cabinet));
+    ASSERT_EQ(packed.size() % 8, 0u);
+    ASSERT_EQ(SecurityDirectory(signedFile).first, packed.size()) << "signing inserted nothing";
+
+    HWND window = Run("packed-signed.exe", "K4 signed test");
+    ASSERT_NE(window, nullptr);
+    // The cabinet, the packer's zero padding and the trailer; never the certificate table.
+    std::string written;
+    ASSERT_TRUE(ReadBytes(folder_ / "DATAFILE.K4A", written));
+    EXPECT_TRUE(written == AfterTheTexts(packed));
+    ASSERT_GE(written.size(), cabinet.size() + 4);
+    EXPECT_TRUE(written.substr(0, cabinet.size()) == cabinet);
+    EXPECT_LT(written.size() - cabinet.size() - 4, 8u);
+    ExpectListed(window);
+
+    std::string target = folder_ / "out";
+    HWND edit = FindChild(window, "Edit");
+    HWND start = FindChild(window, "Button", "Start");
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(start, nullptr);
+    ASSERT_TRUE(SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG,
+                                    5000, nullptr));
+    PostMessageA(start, BM_CLICK, 0, 0);
+    MessageBoxSeen done = WaitForMessageBox(process_);
+    ASSERT_NE(done.box, nullptr) << "no box after Start";
+    EXPECT_EQ(done.text, "Ok Files have been extracted as \"" + target + "\\\"");
+    PressButton(done.box, IDOK);
+    ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
+    EXPECT_EQ(process_.ExitCode(), 0u);
+    for (const Member& member : kMembers) {
+        std::string expected, extracted;
+        ASSERT_TRUE(ReadBytes(Input(member.hostName), expected));
+        ASSERT_TRUE(ReadBytes(target + "\\" + member.name, extracted)) << member.name;
+        EXPECT_TRUE(extracted == expected) << member.name;
+    }
+    EXPECT_FALSE(Exists(folder_ / "DATAFILE.K4A")) << "deleted after the extraction";
+}
+
+TEST_F(SignedE2E, SignedWithZeroBytesInsertedBeforeTheTable) {
+    std::string unpadded, signedFile;
+    ASSERT_TRUE(ReadBytes(Made("unpadded.exe"), unpadded));
+    ASSERT_TRUE(ReadBytes(Made("unpadded-signed.exe"), signedFile));
+    const std::uint32_t tableAt = SecurityDirectory(signedFile).first;
+    ASSERT_GT(tableAt, unpadded.size()) << "the case needs bytes inserted by signing";
+    ASSERT_LT(tableAt, unpadded.size() + 8);
+    EXPECT_TRUE(signedFile.substr(unpadded.size(), tableAt - unpadded.size()) ==
+                std::string(tableAt - unpadded.size(), '\0'));
+
+    HWND window = Run("unpadded-signed.exe", "K4 unpadded test");
+    ASSERT_NE(window, nullptr);
+    std::string written;
+    ASSERT_TRUE(ReadBytes(folder_ / "DATAFILE.K4A", written));
+    EXPECT_TRUE(written == AfterTheTexts(unpadded)) << "the cabinet and the trailer, no inserted bytes";
+    ExpectListed(window);
+}
