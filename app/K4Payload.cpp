@@ -29,8 +29,13 @@ constexpr std::int64_t PeSignatureAndFileHeaderSize = 4 + 20;
 constexpr std::int64_t OptionalHeaderSizeField = 4 + 16;
 constexpr std::uint32_t Pe32Magic = 0x10B;
 constexpr std::uint32_t Pe32PlusMagic = 0x20B;
+// NumberOfRvaAndSizes, followed by the directory, in PE32 and PE32+ optional headers.
+constexpr std::int64_t Pe32CountField = 92;
+constexpr std::int64_t Pe32PlusCountField = 108;
 constexpr std::uint32_t SecurityDirectoryIndex = 4;
 constexpr std::int64_t DirectoryEntrySize = 8;
+// The longest optional header prefix read: up to the end of the security entry.
+constexpr std::size_t OptionalPrefixSize = Pe32PlusCountField + 4 + (SecurityDirectoryIndex + 1) * DirectoryEntrySize;
 // A WIN_CERTIFICATE begins with its length and two 16-bit fields.
 constexpr std::uint32_t CertificateHeaderSize = 8;
 // Signing puts the table on an 8-byte boundary, with up to 7 zero bytes before it.
@@ -54,7 +59,7 @@ struct CertificateTable {
 // The security directory entry, when the headers are consistent: MZ, a PE header
 // inside the file, an optional header of a known kind long enough to hold the entry.
 bool ReadSecurityEntry(BlockFile& file, std::int64_t size, CertificateTable& table, std::int64_t& headersEnd) {
-    unsigned char raw[152];
+    unsigned char raw[OptionalPrefixSize];
     if (size < PeOffsetField + 4 || !ReadAt(file, 0, raw, 2) || raw[0] != 'M' || raw[1] != 'Z') return false;
     if (!ReadAt(file, PeOffsetField, raw, 4)) return false;
     const std::int64_t pe = LeU32(raw);
@@ -66,7 +71,7 @@ bool ReadSecurityEntry(BlockFile& file, std::int64_t size, CertificateTable& tab
     if (optionalSize < 2 || headersEnd > size || !ReadAt(file, optional, raw, 2)) return false;
     // PE32 (the 32-bit program) and PE32+ differ in where the directory begins.
     const std::uint32_t magic = Le16(raw);
-    const std::int64_t countField = magic == Pe32Magic ? 92 : magic == Pe32PlusMagic ? 108 : -1;
+    const std::int64_t countField = magic == Pe32Magic ? Pe32CountField : magic == Pe32PlusMagic ? Pe32PlusCountField : -1;
     if (countField < 0) return false;
     const std::int64_t entry = countField + 4 + SecurityDirectoryIndex * DirectoryEntrySize;
     if (entry + DirectoryEntrySize > optionalSize) return false;
