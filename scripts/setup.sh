@@ -8,7 +8,7 @@ packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   mingw-w64-x86-64-dev mingw-w64-i686-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
-  wine64 xvfb xdotool imagemagick
+  wine64 fonts-wine xvfb xdotool imagemagick
   googletest libgtest-dev
   gcab cabextract libgcab-dev
   osslsigncode openssl

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <concepts>
 #include <type_traits>
 
 class ShortString {
@@ -42,6 +43,7 @@ public:
     }
     ShortString& operator+=(const ShortString& text) { return *this += text.View(); }
     ShortString& operator+=(const char* text) { return *this += std::string_view(text); }
+    ShortString& operator+=(const std::string& text) { return *this += std::string_view(text); }
     ShortString& operator+=(char c) {
         if (len_ < MaxLength) chars_[len_++] = c;
         return *this;
@@ -75,10 +77,15 @@ private:
     char chars_[MaxLength] = {};
 };
 
-template <class T>
-inline ShortString operator+(ShortString a, const T& b) {
-    a += b;
-    return a;
+// Only a short string on the left joins as a short string: the left operand is a
+// deduced parameter, so a std::string on the left is never converted into one and
+// std::string's own operator+ stays unambiguous.
+template <class S, class T>
+    requires std::same_as<std::remove_cvref_t<S>, ShortString>
+inline ShortString operator+(S&& a, const T& b) {
+    ShortString out(a);
+    out += b;
+    return out;
 }
 
 static_assert(sizeof(ShortString) == 256, "a short string is the 256-byte message record");

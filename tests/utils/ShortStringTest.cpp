@@ -45,3 +45,14 @@ TEST(ShortString, ConcatenationWithPlus) {
     EXPECT_EQ(b, "Cannot open file C:\\x.txt");
     EXPECT_EQ(a, "Cannot open file ");
 }
+
+TEST(ShortString, StdStringJoinsStayStdStrings) {
+    std::string path = "C:\\T\\";
+    auto joined = path + "file.txt";  // must not turn into a short string
+    static_assert(std::is_same_v<decltype(joined), std::string>);
+    std::string longer = std::string(250, 'a') + std::string(10, 'b');
+    EXPECT_EQ(longer.size(), 260u);
+    ShortString s("x");
+    static_assert(std::is_same_v<decltype(s + std::string("y")), ShortString>);
+    EXPECT_EQ(s + std::string("y"), "xy");
+}
