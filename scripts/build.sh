@@ -12,7 +12,8 @@ configure() {  # dir, extra cmake args...
 }
 configure "$root/host"
 cmake --build "$root/host" -j "$jobs"
-configure "$root/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack"
+configure "$root/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack" \
+  -DK4_I686_BUILD_DIR="$root/i686"
 cmake --build "$root/x86_64" -j "$jobs"
 configure "$root/i686" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake"
 cmake --build "$root/i686" -j "$jobs"

@@ -54,7 +54,9 @@ std::string Blocks(const Cabinet& cabinet) {
         const std::string chunk = data.substr(at, blockSize);
         std::string lengths;
         Put16(lengths, static_cast<std::uint16_t>(chunk.size()));  // cbData
-        Put16(lengths, static_cast<std::uint16_t>(chunk.size()));  // cbUncomp: stored as is
+        const bool last = at + blockSize >= data.size();
+        // cbUncomp: stored as is, or 0 for a block that the next cabinet completes.
+        Put16(lengths, static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : chunk.size()));
         std::uint32_t sum = cabinet.noChecksums ? 0 : BlockChecksum(lengths, chunk);
         for (std::size_t bad : cabinet.badChecksumBlocks)
             if (bad == i) sum += 1;

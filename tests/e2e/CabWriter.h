@@ -51,6 +51,9 @@ struct Cabinet {
     std::vector<std::size_t> badChecksumBlocks;
     // Data blocks written with a checksum of 0 ("none").
     bool noChecksums = false;
+    // The last block written as the first part of a block that goes on in the next
+    // cabinet: its uncompressed length 0.
+    bool lastBlockContinues = false;
     // Largest block; smaller values give more blocks for the same data.
     std::size_t blockSize = MaxBlockData;
 };

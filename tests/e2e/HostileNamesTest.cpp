@@ -1,0 +1,143 @@
+// Hostile member names through the real program: every name that leaves the target
+// or names a device is refused by name before anything is created; names Windows
+// cannot hold fail cleanly; odd but harmless names stay inside the target.
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+#include "CabWriter.h"
+#include "HostileRun.h"
+
+using namespace hostile;
+
+namespace {
+
+// Absolute places the names below aim at, outside the scratch tree.
+const std::vector<std::string> kAbsolute = {"C:\\k4hostile-root.txt", "C:\\k4hostile-drive.txt", "C:\\k4hostile-dir"};
+
+std::string Unsafe(const std::string& name) { return "Unsafe file name \"" + name + "\""; }
+
+class HostileName : public ::testing::TestWithParam<const char*> {
+protected:
+    // A cabinet with a harmless member followed by the hostile one.
+    Outcome RunNamed(const std::string& name, const std::string& target) {
+        cabw::Cabinet cabinet = cabw::OneFile("first.txt", "extracted before the hostile name\r\n");
+        cabw::Member hostile;
+        hostile.name = name;
+        hostile.data = "hostile content\r\n";
+        cabinet.members.push_back(hostile);
+        Options options;
+        options.target = target;
+        Outcome outcome = RunProgram(arena_, PayloadFor(cabw::Build(cabinet), options), options);
+        EXPECT_TRUE(outcome.windowShown);
+        EXPECT_TRUE(outcome.targetTyped);
+        ExpectContained(outcome, kAbsolute);
+        return outcome;
+    }
+    Arena arena_;
+};
+
+}  // namespace
+
+// Names that climb out, are absolute, name a drive or a stream, or a device.
+class RefusedName : public HostileName {};
+
+TEST_P(RefusedName, IsRefusedByNameAndNothingOfItIsWritten) {
+    const std::string name = GetParam();
+    Outcome outcome = RunNamed(name, arena_.Target());
+    EXPECT_EQ(outcome.boxes, std::vector<std::string>{Unsafe(name)});
+    // Nothing is rolled back: the member before it is in place, and only it.
+    EXPECT_EQ(arena_.TargetFiles(), std::vector<std::string>{"first.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    LeavingTheTarget, RefusedName,
+    ::testing::Values("\\k4hostile-root.txt", "/k4hostile-root.txt", "C:k4hostile-rel.txt", "C:\\k4hostile-drive.txt",
+                      "c:/k4hostile-drive.txt", "..\\above.txt", "../above.txt", "sub\\..\\..\\beside.txt",
+                      "sub/../../../above.txt", "..", ".", "...", ". .\\x.txt", "\\\\127.0.0.1\\share\\x.txt",
+                      "\\\\?\\C:\\k4hostile-drive.txt", "file.txt:stream", "sub\\file.txt::$DATA"));
+
+// Each reserved device name once, cycling through extension, position and case.
+INSTANTIATE_TEST_SUITE_P(
+    Devices, RefusedName,
+    ::testing::Values("CON", "prn.txt", "sub\\AUX", "Nul.tar.gz", "COM1", "com2.log", "a\\COM3\\b.txt", "COM4 .txt",
+                      "Com5", "COM6.", "x\\com7", "COM8.bin\\y", "COM9", "LPT1", "lpt2.txt", "a\\LPT3", "LPT4.doc",
+                      "Lpt5", "LPT6\\z.txt", "lpt7.x", "LPT8", "d\\lpt9.txt\\e"));
+
+// Names that Windows cannot hold as file names: refused by name or by the system,
+// never shown as a success, and no file of any name is left for them (a folder
+// made for an earlier component may stay, empty).
+class UnholdableName : public HostileName {};
+
+TEST_P(UnholdableName, FailsWithAClearMessage) {
+    const std::string name = GetParam();
+    Outcome outcome = RunNamed(name, arena_.Target());
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    const std::string& box = outcome.boxes[0];
+    EXPECT_TRUE(box == Unsafe(name) || box.rfind("Cannot create file " + arena_.Target() + name, 0) == 0) << box;
+    EXPECT_EQ(arena_.TargetFiles(), std::vector<std::string>{"first.txt"});
+}
+
+INSTANTIATE_TEST_SUITE_P(Characters, UnholdableName,
+                         ::testing::Values("star*.txt", "what?.txt", "quote\".txt", "less<.txt", "more>.txt",
+                                           "pipe|.txt", "bell\x07.txt", "tab\t.txt", "newline\n.txt", "esc\x1b",
+                                           "sub\\ctl\x01\\x.txt"));
+
+TEST_F(HostileName, ANameBeyondTheLongestPathFailsWithoutCreatingAnything) {
+    const std::string name = "deep\\" + std::string(240, 'n') + ".txt";
+    Outcome outcome = RunNamed(name, arena_.Target());
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    EXPECT_EQ(outcome.boxes[0].rfind("Cannot create file " + arena_.Target() + "deep\\nnn", 0), 0u) << outcome.boxes[0];
+    // Not even its folder: the length is judged before anything is made.
+    EXPECT_EQ(arena_.TargetFiles(), std::vector<std::string>{"first.txt"});
+}
+
+TEST_F(HostileName, DuplicateNamesLeaveTheLastOne) {
+    cabw::Cabinet cabinet = cabw::OneFile("dup.txt", "first copy");
+    cabinet.members.push_back(cabw::OneFile("DUP.TXT", "second copy, longer").members[0]);
+    cabinet.members.push_back(cabw::OneFile("sub\\x.txt", "x1").members[0]);
+    cabinet.members.push_back(cabw::OneFile("sub/x.txt", "x2").members[0]);
+    Options options;
+    options.target = arena_.Target();
+    Outcome outcome = RunProgram(arena_, PayloadFor(cabw::Build(cabinet), options), options);
+    ExpectContained(outcome, kAbsolute);
+    EXPECT_EQ(outcome.boxes, std::vector<std::string>{SuccessText(arena_.Target())});
+    EXPECT_EQ(e2e::ReadBytesOrEmpty(arena_.Target() + "dup.txt"), "second copy, longer");
+    EXPECT_EQ(e2e::ReadBytesOrEmpty(arena_.Target() + "sub\\x.txt"), "x2");
+}
+
+// Windows drops trailing dots and spaces; such a name must still land inside.
+TEST_F(HostileName, TrailingDotsAndSpacesStayInsideTheTarget) {
+    cabw::Cabinet cabinet = cabw::OneFile("dot.", "d");
+    cabinet.members.push_back(cabw::OneFile("space ", "s").members[0]);
+    cabinet.members.push_back(cabw::OneFile("dir. \\inner.txt", "i").members[0]);
+    Options options;
+    options.target = arena_.Target();
+    Outcome outcome = RunProgram(arena_, PayloadFor(cabw::Build(cabinet), options), options);
+    ExpectContained(outcome, kAbsolute);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    if (outcome.boxes[0] == SuccessText(arena_.Target())) {
+        EXPECT_EQ(arena_.TargetFiles().size(), 3u);
+    } else {
+        EXPECT_EQ(outcome.boxes[0].rfind("Unsafe file name \"", 0), 0u) << outcome.boxes[0];
+    }
+}
+
+// The temporary cabinet itself, when the target is the current directory: given
+// as that directory, or as a lone backslash (which the window turns into none).
+TEST_F(HostileName, TheTemporaryCabinetIsNeverOverwritten) {
+    for (const char* name : {"DATAFILE.K4A", "datafile.k4a", "DATAFILE.K4A.", "DATAFILE.K4A "}) {
+        for (const std::string& target : {arena_.Work() + "\\", std::string("\\")}) {
+            SCOPED_TRACE(std::string(name) + " into " + target);
+            cabw::Cabinet cabinet = cabw::OneFile(name, "would replace the cabinet being read");
+            Options options;
+            options.target = target;
+            const std::string payload = PayloadFor(cabw::Build(cabinet), options);
+            Outcome outcome = RunProgram(arena_, payload, options);
+            ExpectContained(outcome, kAbsolute);
+            EXPECT_EQ(outcome.boxes, std::vector<std::string>{Unsafe(name)});
+            // The cabinet and the trailer, as the program wrote them at start.
+            EXPECT_TRUE(e2e::ReadBytesOrEmpty(arena_.Work() + "\\DATAFILE.K4A") ==
+                        cabw::Build(cabinet) + payload.substr(payload.size() - 4));
+        }
+    }
+}
