@@ -31,11 +31,11 @@ inline FontSpec FixedFont(std::string face, int pointSize, int pixelHeight = 0) 
 // bold and underline when either asks for them.
 FontSpec MergeFont(const FontSpec& base, const FontSpec& own);
 
-// The LOGFONT height for the spec on a screen with `pixelsPerInch`: negative, so
+// The LOGFONT height for the font description on a screen with `pixelsPerInch`: negative, so
 // that the system matches the character height rather than the cell height.
 int FontHeight(const FontSpec& spec, int pixelsPerInch);
 
-// A new font for the spec; an empty owner when the system refuses.
+// A new font for the description; an empty owner when the system refuses.
 UniqueFont MakeFont(const FontSpec& spec);
 
 // A colour given by system colour index or by red, green and blue, or none (the
