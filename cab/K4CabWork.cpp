@@ -148,7 +148,10 @@ TNamedStream* TDecompr::FindStream(INT_PTR handle, std::int32_t& slot) {
         }
     }
     slot = 0;
-    LastErrorText = CabErrorName(CabError);
+    // The first failure of a run is the one worth showing: when the library stops
+    // after an error it may still hand back handles of files it never got (a next
+    // cabinet refused), and their names must not replace the reason it stopped.
+    if (LastErrorText.Empty()) LastErrorText = CabErrorName(CabError);
     return nullptr;
 }
 

@@ -56,8 +56,9 @@ public:
     // Registers an open stream in the next slot and takes ownership of it. A full
     // table frees the stream, records the failure in LastErrorText and returns false.
     bool AddStream(TNamedStream* stream);
-    // The newest open stream with the given handle and its slot; null (slot 0) and
-    // LastErrorText = CabErrorName(CabError) when there is none.
+    // The newest open stream with the given handle and its slot; null (slot 0) when
+    // there is none, and then LastErrorText = CabErrorName(CabError) unless an
+    // earlier failure is already recorded there.
     TNamedStream* FindStream(INT_PTR handle, std::int32_t& slot);
     // Frees the stream in `slot` (closing its file) and nulls the slot.
     void ReleaseStream(std::int32_t slot);
