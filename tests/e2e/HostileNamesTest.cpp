@@ -12,7 +12,7 @@ using namespace hostile;
 namespace {
 
 // Absolute places the names below aim at, outside the scratch tree.
-const std::vector<std::string> kAbsolute = {"C:\\k4hostile-root.txt", "C:\\k4hostile-drive.txt", "C:\\k4hostile-dir"};
+const std::vector<std::string> kAbsolute = {"C:\\k4hostile-root.txt", "C:\\k4hostile-drive.txt"};
 
 std::string Unsafe(const std::string& name) { return "Unsafe file name \"" + name + "\""; }
 
