@@ -1,0 +1,202 @@
+#!/usr/bin/env python3
+"""Runs the benchmark (called by bench/run.sh inside its Wine environment).
+
+Extraction: the bare FDI extractor, the extractor end to end and native cabextract on
+the same cabinet, programs in rotating order within each repetition. Time to the
+window: the extractor against a plain CopyFileA of the packed file. Prints a Markdown
+report and writes it, with the raw runs, into the scratch folder.
+
+    run.py BUILD_ROOT [--quick]
+"""
+import json
+import os
+import shutil
+import statistics
+import subprocess
+import sys
+import time
+
+ROOT = os.path.abspath(sys.argv[1])
+QUICK = "--quick" in sys.argv
+DATA = os.path.join(ROOT, "bench-data")
+X64 = os.path.join(ROOT, "x86_64")
+DRIVE = os.path.join(X64, "bench", "k4bench_drive.exe")
+FDI = os.path.join(X64, "bench", "k4bench_fdi.exe")
+COPY = os.path.join(X64, "bench", "k4bench_copy.exe")
+STUB = os.path.join(X64, "app", "K4EXTRACTOR.exe")
+K4PACK = os.path.join(ROOT, "host", "tools", "k4pack", "k4pack")
+
+# (set, repetitions): fewer for the sets whose runs take long under Wine.
+EXTRACT_SETS = [("mixed200", 3), ("small20k", 3), ("tiny60k", 2)]
+WINDOW_SETS = [("payload1", 5), ("payload100", 3), ("payload1024", 2)]
+PROGRAMS = ["fdi", "ours", "native"]
+
+
+def win(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def parse(line_text):
+    values = {}
+    for line in line_text.splitlines():
+        for pair in line.split():
+            if "=" in pair:
+                key, value = pair.split("=", 1)
+                values.setdefault(key, value)
+    return values
+
+
+def wine(*args):
+    settle()
+    done = subprocess.run(["wine64", DRIVE, *args], capture_output=True, text=True)
+    values = parse(done.stdout)
+    if done.returncode != 0 or "error" in values:
+        raise RuntimeError(f"{args[0]} failed: {done.stdout} {done.stderr}")
+    return values
+
+
+def settle():
+    """Writes back what earlier runs left in the page cache, so no run pays for another."""
+    os.sync()
+
+
+def count_files(folder):
+    return sum(len(files) for _, _, files in os.walk(folder))
+
+
+def fresh(folder):
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def pack(name, caption):
+    exe = os.path.join(DATA, name + ".exe")
+    cab = os.path.join(DATA, name + ".cab")
+    if not os.path.exists(exe) or os.path.getmtime(exe) < max(os.path.getmtime(STUB), os.path.getmtime(cab)):
+        subprocess.run([K4PACK, "-o", exe, "-s", STUB, "-c", caption, "--cab", cab], check=True,
+                       stdout=subprocess.DEVNULL)
+    return exe, cab
+
+
+def run_fdi(cab, out):
+    fresh(out)
+    os.makedirs(out)
+    values = wine("exec", win(DATA), f'"{win(FDI)}" "{win(cab)}" "{win(out)}"')
+    return {"total_ms": float(values["total_ms"]), "peak_kb": int(values.get("peak_kb", 0))}
+
+
+def run_ours(exe, caption, out, work):
+    fresh(out)
+    os.makedirs(work, exist_ok=True)
+    values = wine("ours", win(exe), win(work), win(out) + "\\", caption)
+    return {k: float(values[k]) for k in ("total_ms", "window_ms", "extract_ms", "peak_kb", "listed")}
+
+
+def run_native(cab, out):
+    fresh(out)
+    report = os.path.join(DATA, "time.txt")
+    settle()
+    start = time.perf_counter()
+    subprocess.run(["/usr/bin/time", "-f", "%M", "-o", report, "cabextract", "-q", "-d", out, cab], check=True,
+                   stdout=subprocess.DEVNULL)
+    total = (time.perf_counter() - start) * 1000.0
+    with open(report) as f:
+        peak = int(f.read().split()[-1])
+    return {"total_ms": total, "peak_kb": peak}
+
+
+def extraction(raw):
+    for name, reps in EXTRACT_SETS:
+        reps = 1 if QUICK else reps
+        caption = "K4 bench " + name
+        exe, cab = pack(name, caption)
+        outs = {p: os.path.join(DATA, "out", p) for p in PROGRAMS}
+        os.makedirs(os.path.join(DATA, "out"), exist_ok=True)
+        expected = int(subprocess.run(["gcab", "-l", cab], capture_output=True, text=True).stdout.count("\n"))
+        for rep in range(reps):
+            order = PROGRAMS[rep % 3:] + PROGRAMS[:rep % 3]
+            for program in order:
+                if program == "fdi":
+                    result = run_fdi(cab, outs[program])
+                elif program == "ours":
+                    result = run_ours(exe, caption, outs[program], os.path.join(DATA, "work"))
+                else:
+                    result = run_native(cab, outs[program])
+                files = count_files(outs[program])
+                if files != expected:
+                    raise RuntimeError(f"{program} on {name}: {files} files, expected {expected}")
+                result["files"] = files
+                raw.setdefault(name, {}).setdefault(program, []).append(result)
+                print(f"{name} rep {rep + 1} {program}: {result}", flush=True)
+                fresh(outs[program])
+
+
+def window(raw):
+    work = os.path.join(DATA, "work")
+    os.makedirs(work, exist_ok=True)
+    for name, reps in WINDOW_SETS:
+        reps = 1 if QUICK else reps
+        caption = "K4 bench " + name
+        exe, _ = pack(name, caption)
+        copy = os.path.join(work, "copy.bin")
+        for rep in range(reps):
+            ours = wine("window", win(exe), win(work), caption)
+            os.remove(os.path.join(work, "DATAFILE.K4A"))
+            plain = wine("exec", win(work), f'"{win(COPY)}" "{win(exe)}" "{win(copy)}"')
+            os.remove(copy)
+            result = {"window_ms": float(ours["window_ms"]), "peak_kb": int(ours["peak_kb"]),
+                      "copy_ms": float(plain["total_ms"]), "copy_peak_kb": int(plain.get("peak_kb", 0)),
+                      "bytes": os.path.getsize(exe)}
+            raw.setdefault(name, []).append(result)
+            print(f"{name} rep {rep + 1}: {result}", flush=True)
+
+
+def med(runs, key):
+    return statistics.median(r[key] for r in runs)
+
+
+def report(raw):
+    lines = ["### Extraction (median of the repetitions; ratio against the bare FDI extractor)", "",
+             "| set | files | reps | bare FDI s | ours: extraction pass s | ratio | ours: start to exit s | ratio | "
+             "cabextract s | per file ms FDI / ours pass | peak MiB FDI / ours / cabextract |",
+             "|---|---|---|---|---|---|---|---|---|---|---|"]
+    for name, _ in EXTRACT_SETS:
+        runs = raw["extract"][name]
+        fdi, ours, native = (med(runs[p], "total_ms") for p in PROGRAMS)
+        files = runs["ours"][0]["files"]
+        peaks = " / ".join(f"{med(runs[p], 'peak_kb') / 1024:.0f}" for p in PROGRAMS)
+        passed = med(runs["ours"], "extract_ms")
+        lines.append(f"| {name} | {files} | {len(runs['ours'])} | {fdi / 1000:.2f} | {passed / 1000:.2f} | "
+                     f"{passed / fdi:.3f} | {ours / 1000:.2f} | {ours / fdi:.3f} | {native / 1000:.2f} | "
+                     f"{fdi / files:.3f} / {passed / files:.3f} | {peaks} |")
+    lines += ["", "### Time to the window (median; ratio against CopyFileA of the packed file)", "",
+              "Growth: the time above the smallest payload's, ours against the copy's, which takes out the "
+              "fixed cost of starting a windowed program.", "",
+              "| payload | file MiB | reps | copy s | ours to window s | ratio | growth ratio | peak MiB copy / ours |",
+              "|---|---|---|---|---|---|---|---|"]
+    base = raw["window"][WINDOW_SETS[0][0]]
+    base_copy, base_ours = med(base, "copy_ms"), med(base, "window_ms")
+    for name, _ in WINDOW_SETS:
+        runs = raw["window"][name]
+        copy, ours = med(runs, "copy_ms"), med(runs, "window_ms")
+        growth = (ours - base_ours) / (copy - base_copy) if copy > base_copy else float("nan")
+        lines.append(f"| {name} | {runs[0]['bytes'] / 2**20:.0f} | {len(runs)} | {copy / 1000:.2f} | "
+                     f"{ours / 1000:.2f} | {ours / copy:.3f} | {growth:.3f} | "
+                     f"{med(runs, 'copy_peak_kb') / 1024:.0f} / {med(runs, 'peak_kb') / 1024:.0f} |")
+    return "\n".join(lines) + "\n"
+
+
+def main():
+    raw = {"extract": {}, "window": {}}
+    start = time.time()
+    extraction(raw["extract"])
+    window(raw["window"])
+    text = report(raw) + f"\nWhole run: {(time.time() - start) / 60:.1f} min\n"
+    with open(os.path.join(DATA, "results.json"), "w") as f:
+        json.dump(raw, f, indent=1)
+    with open(os.path.join(DATA, "results.md"), "w") as f:
+        f.write(text)
+    print(text)
+
+
+if __name__ == "__main__":
+    main()
