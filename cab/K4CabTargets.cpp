@@ -67,7 +67,15 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
     if (length > MaxTargetPath) FailCreate(shownPath);
     if (NamesTheCabinet(widePath)) return RefuseUnsafe(shownName);
-    if (!CreateMemberFolders(wideDir, wideName)) FailCreate(shownPath);
+    // Members of one folder come one after another: the folders of the previous
+    // member are known to stand, and looking them up again costs a few file-system
+    // calls per file, which adds up over tens of thousands of files.
+    const std::size_t folderEnd = wideName.find_last_of(L"\\/");
+    const std::wstring folder = folderEnd == std::wstring::npos ? std::wstring() : wideName.substr(0, folderEnd + 1);
+    if (folder != madeFolder_) {
+        if (!CreateMemberFolders(wideDir, wideName)) FailCreate(shownPath);
+        madeFolder_ = folder;
+    }
     if (!HasRoomForStream()) return -1;
 
     std::unique_ptr<TNamedStream> stream;

@@ -101,6 +101,7 @@ void TDecompr::Run() {
     cabinetFullPath_ = FullPathOf(cabinet);
     cabinetIdentity_ = IdentityOf(cabinet.c_str());
     targetPath_.clear();
+    madeFolder_.clear();
     discardedShown_ = ShortString();
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
     cabinetFullPath_.clear();

@@ -121,4 +121,7 @@ private:
     std::wstring targetPath_;
     ShortString targetShown_;
     ShortString discardedShown_;
+    // The folder part of the last member whose folders were made or found (empty for
+    // the target itself), so that members of one folder check it once per run.
+    std::wstring madeFolder_;
 };

@@ -77,6 +77,25 @@ TEST(Extraction, ASubfolderThatCannotBeMadeEndsTheRun) {
     EXPECT_EQ(ReadAll(target / "sub"), "a file where the folder should go");
 }
 
+TEST(Extraction, FoldersAreMadeForEveryPassAndEveryReturnToThem) {
+    // The engine checks a member's folders only when they differ from the previous
+    // member's: going deeper, coming back, and a second pass into a new target must
+    // all still find their folders made.
+    ScratchDir dir;
+    const std::vector<CabMember> members = {{"a\\1.txt", "1"},      {"a\\2.txt", "2"}, {"a\\deep\\3.txt", "3"},
+                                            {"a\\4.txt", "4"},      {"top.txt", "t"},  {"b\\5.txt", "5"},
+                                            {"a\\6.txt", "6"}};
+    WriteAll(dir / "f.cab", BuildCabinet(members));
+    for (const char* folder : {"first", "second"}) {
+        const std::string target = dir / folder + "\\";
+        ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+        ListThenExtract(dir / "f.cab", target);
+        EXPECT_EQ(LastErrorText, "") << folder;
+        for (const CabMember& member : members)
+            EXPECT_EQ(ReadAll(target + member.name), member.data) << folder << " " << member.name;
+    }
+}
+
 TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
     ScratchDir target;
     CabMember even{"even.txt", "e", (41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4};
