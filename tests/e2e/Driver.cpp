@@ -124,6 +124,10 @@ bool Process::WaitForExit(DWORD timeoutMs) {
     return process_ && WaitForSingleObject(process_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
+bool Process::WaitForIdle(DWORD timeoutMs) const {
+    return process_ && WaitForInputIdle(process_.Get(), timeoutMs) == 0;
+}
+
 DWORD Process::ExitCode() const {
     DWORD code = STILL_ACTIVE;
     if (process_) GetExitCodeProcess(process_.Get(), &code);

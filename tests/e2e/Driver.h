@@ -66,6 +66,9 @@ public:
     bool Running() const;
     // True when the process has ended within the time.
     bool WaitForExit(DWORD timeoutMs);
+    // True when the process's window thread waits for input with nothing pending:
+    // every message it had, its first paint included, has been handled.
+    bool WaitForIdle(DWORD timeoutMs) const;
     DWORD ExitCode() const;
     void Kill();
 

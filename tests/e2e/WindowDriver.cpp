@@ -60,8 +60,10 @@ bool ExtractorWindow::Attach(const Process& process, const std::string& caption,
     DWORD start = GetTickCount();
     for (;;) {
         hwnd_ = VisibleMainWindow(process.Id(), caption.c_str());
-        // Shown means created: the listing pass and the first refresh are over.
-        if (hwnd_) return true;
+        // Shown means created (listing pass and refresh done), but the first paint
+        // refreshes once more and hides the "K4B" marker for a moment: read the
+        // controls only once the program waits for input.
+        if (hwnd_) return process.WaitForIdle(timeoutMs);
         if (!process.Running() || GetTickCount() - start >= timeoutMs) return false;
         Sleep(50);
     }
