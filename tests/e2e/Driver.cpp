@@ -7,12 +7,6 @@
 namespace e2e {
 
 namespace {
-// Build-time host paths given as Z:/... : the file functions want backslashes.
-std::string Backslashed(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
 
 void RemoveTree(const std::string& dir) {
     WIN32_FIND_DATAA fd;
@@ -34,6 +28,12 @@ void RemoveTree(const std::string& dir) {
     RemoveDirectoryA(dir.c_str());
 }
 }  // namespace
+
+std::string Backslashed(std::string path) {
+    for (char& c : path)
+        if (c == '/') c = '\\';
+    return path;
+}
 
 std::string ExtractorExe() { return Backslashed(paths::Extractor); }
 std::string TestCabinet() { return Backslashed(paths::Cabinet); }

@@ -13,6 +13,8 @@ namespace e2e {
 // --- files -------------------------------------------------------------------
 
 // The built x86_64 extractor and the cabinet made at build time (Wine paths).
+// A build-time host path given as Z:/... with backslashes, as the file functions want.
+std::string Backslashed(std::string path);
 std::string ExtractorExe();
 std::string TestCabinet();
 

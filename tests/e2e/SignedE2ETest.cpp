@@ -14,12 +14,6 @@ using namespace e2e;
 
 namespace {
 
-std::string Backslashed(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
-
 std::string Made(const char* name) { return Backslashed(signed_paths::Folder) + "\\" + name; }
 std::string Input(const char* name) { return Backslashed(signed_paths::Input) + "\\" + name; }
 

@@ -9,11 +9,6 @@
 namespace e2e {
 
 namespace {
-std::string Backslashed(std::string path) {
-    for (char& c : path)
-        if (c == '/') c = '\\';
-    return path;
-}
 
 std::int32_t ReadLe32(const std::string& bytes, std::size_t at) {
     std::uint32_t v = 0;
