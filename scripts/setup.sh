@@ -4,7 +4,7 @@
 # then pick the 32-bit loader, which this kernel refuses).
 set -euo pipefail
 packages=(
-  cmake ninja-build pkg-config g++ make
+  cmake ninja-build pkg-config g++ make perl python3
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   mingw-w64-x86-64-dev mingw-w64-i686-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
