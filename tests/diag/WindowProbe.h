@@ -98,6 +98,15 @@ inline HWND WaitForWindow(DWORD thread, const std::function<bool(HWND)>& accept,
     return nullptr;
 }
 
+// Keeps asking a window to close until it is gone (a single request can be lost
+// while the window is still settling), for at most `seconds`.
+inline void ForceClose(HWND hwnd, int seconds = 60) {
+    for (int i = 0; i < seconds * 4 && IsWindow(hwnd); ++i) {
+        PostMessageA(hwnd, WM_CLOSE, 0, 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    }
+}
+
 inline bool WaitUntilHidden(HWND hwnd, int seconds = 5) {
     for (int i = 0; i < seconds * 20; ++i) {
         if (!IsWindow(hwnd) || !IsWindowVisible(hwnd)) return true;
@@ -115,12 +124,14 @@ public:
     Driver(std::function<bool(HWND)> accept, std::function<void(HWND)> script)
         : thread_(GetCurrentThreadId()),
           worker_([this, accept = std::move(accept), script = std::move(script)] {
-              HWND window = WaitForWindow(thread_, accept);
+              // Generous waits: a loaded machine may take long to show the window,
+              // and a modal loop left running would hang the test for good.
+              HWND window = WaitForWindow(thread_, accept, 60);
               if (!window) return;
               found_ = true;
               script(window);
               closed_ = WaitUntilHidden(window);
-              if (!closed_) PostMessageA(window, WM_CLOSE, 0, 0);
+              if (!closed_) ForceClose(window);
           }) {}
     ~Driver() { Join(); }
     void Join() {
