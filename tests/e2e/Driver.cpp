@@ -197,6 +197,44 @@ std::string ChildText(HWND parent, int id) {
     return child ? WindowText(child) : std::string();
 }
 
+HWND FindChild(HWND parent, const char* className, const char* text) {
+    struct Search {
+        const char* className;
+        const char* text;  // null: any
+        HWND found;
+    } search{className, text, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND w, LPARAM lp) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lp);
+            char cls[64] = {};
+            GetClassNameA(w, cls, sizeof cls);
+            if (_stricmp(cls, s->className) != 0 || (s->text && WindowText(w) != s->text)) return TRUE;
+            s->found = w;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+std::vector<std::string> ListBoxLines(HWND list) {
+    std::vector<std::string> lines;
+    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        LRESULT len = SendMessageW(list, LB_GETTEXTLEN, i, 0);
+        if (len < 0) break;
+        std::wstring wide(static_cast<std::size_t>(len) + 1, L'\0');
+        LRESULT got = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
+        wide.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+        std::string line(wide.size() * 2 + 1, '\0');
+        int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), line.data(),
+                                    static_cast<int>(line.size()), nullptr, nullptr);
+        line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+        lines.push_back(line);
+    }
+    return lines;
+}
+
 MessageBoxSeen WaitForMessageBox(const Process& process, DWORD timeoutMs) {
     MessageBoxSeen seen;
     seen.box = FindProcessWindow(process, "#32770", AppTitle, timeoutMs);

@@ -98,6 +98,10 @@ HWND VisibleMainWindow(DWORD processId, const char* caption);
 // not for controls of another process).
 std::string WindowText(HWND window);
 std::string ChildText(HWND parent, int id);
+// The first child window of the class (and with the text, when one is given).
+HWND FindChild(HWND parent, const char* className, const char* text = nullptr);
+// A list box's lines; across processes Wine hands them over as UTF-16 only.
+std::vector<std::string> ListBoxLines(HWND list);
 
 // A message box of the application: a "#32770" window captioned with the title,
 // whose text is the child with id 0xFFFF.

@@ -48,38 +48,6 @@ struct ChildSearch {
     HWND found;
 };
 
-HWND FindChild(HWND parent, const char* className, const char* text) {
-    ChildSearch search{className, text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<ChildSearch*>(lp);
-            char cls[64] = {};
-            GetClassNameA(w, cls, sizeof cls);
-            if (_stricmp(cls, s->className) != 0) return TRUE;
-            if (s->text && WindowText(w) != s->text) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-std::vector<std::string> ListLines(HWND list) {
-    std::vector<std::string> lines;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t wide[512] = {};
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= 511) break;
-        const LRESULT got = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide));
-        char narrow[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, got > 0 ? static_cast<int>(got) : 0, narrow, sizeof narrow - 1, nullptr,
-                            nullptr);
-        lines.push_back(narrow);
-    }
-    return lines;
-}
-
 // The status line: the label whose text reads "<count> files ...".
 std::string StatusLine(HWND window) {
     ChildSearch search{"Static", nullptr, nullptr};
@@ -204,7 +172,7 @@ Outcome RunProgram(const Arena& arena, const std::string& payload, const Options
     }
     if (window) {
         outcome.windowShown = true;
-        outcome.lines = ListLines(FindChild(window, "ListBox", nullptr));
+        outcome.lines = ListBoxLines(FindChild(window, "ListBox", nullptr));
         outcome.status = StatusLine(window);
         if (options.openAbout) OpenAndCloseAbout(process, window, outcome);
         if (options.pressStart) {

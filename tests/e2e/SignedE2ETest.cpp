@@ -37,42 +37,6 @@ std::pair<std::uint32_t, std::uint32_t> SecurityDirectory(const std::string& fil
     return {Le32At(file, entry), Le32At(file, entry + 4)};
 }
 
-// The first child window of the class (and the text, if given).
-HWND FindChild(HWND parent, const char* className, const char* text = nullptr) {
-    struct Search {
-        const char* className;
-        const char* text;
-        HWND found;
-    } search{className, text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND w, LPARAM lp) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lp);
-            char cls[64] = {};
-            GetClassNameA(w, cls, sizeof cls);
-            if (_stricmp(cls, s->className) != 0 || (s->text && WindowText(w) != s->text)) return TRUE;
-            s->found = w;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// A list box's lines; Wine hands them across processes as UTF-16 only.
-std::vector<std::string> ListLines(HWND list) {
-    std::vector<std::string> lines;
-    DWORD_PTR count = 0;
-    if (!SendMessageTimeoutW(list, LB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 5000, &count)) return lines;
-    for (WPARAM i = 0; i < count; ++i) {
-        wchar_t wide[512] = {};
-        SendMessageTimeoutW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, 5000, nullptr);
-        char narrow[512] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-        lines.push_back(narrow);
-    }
-    return lines;
-}
-
 struct Member {
     const char* name;      // inside the cabinet
     const char* hostName;  // in the folder the cabinet was made from
@@ -106,7 +70,7 @@ protected:
     void ExpectListed(HWND window) {
         HWND list = FindChild(window, "ListBox");
         ASSERT_NE(list, nullptr);
-        std::vector<std::string> lines = ListLines(list);
+        std::vector<std::string> lines = ListBoxLines(list);
         ASSERT_EQ(lines.size(), std::size(kMembers));
         for (std::size_t i = 0; i < lines.size(); ++i) {
             std::string content;

@@ -72,22 +72,7 @@ int ExtractorWindow::ProgressPosition() const {
 }
 
 std::vector<std::string> ExtractorWindow::ListLines() const {
-    HWND list = Control(extract_ids::ListBox1);
-    std::vector<std::string> lines;
-    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        LRESULT len = SendMessageW(list, LB_GETTEXTLEN, i, 0);
-        if (len < 0) break;
-        std::wstring wide(static_cast<std::size_t>(len) + 1, L'\0');
-        LRESULT got = SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(wide.data()));
-        wide.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        std::string line(wide.size() * 2 + 1, '\0');
-        int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), line.data(),
-                                    static_cast<int>(line.size()), nullptr, nullptr);
-        line.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
-        lines.push_back(line);
-    }
-    return lines;
+    return ListBoxLines(Control(extract_ids::ListBox1));
 }
 
 std::string ExtractorWindow::EditLabel() const {
