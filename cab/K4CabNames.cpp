@@ -94,11 +94,15 @@ std::string NarrowFromWide(std::wstring_view text, UINT codePage) {
 
 std::wstring FullPathOf(const std::wstring& path) {
     if (path.empty()) return path;
-    const DWORD n = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (n == 0) return path;
-    std::wstring full(n, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), n, full.data(), nullptr);
-    if (written == 0 || written >= n) return path;
+    // Called for every member: one call fits the usual path; a longer one is
+    // answered with the size it needs and asked again.
+    std::wstring full(MAX_PATH, L'\0');
+    DWORD written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    if (written >= full.size()) {
+        full.assign(written, L'\0');
+        written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    }
+    if (written == 0 || written >= full.size()) return path;
     full.resize(written);
     return full;
 }

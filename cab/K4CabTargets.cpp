@@ -60,9 +60,8 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const ShortString shownName = MemberDisplayName(raw, note.attribs);
     if (IsUnsafeMemberName(raw)) return RefuseUnsafe(shownName);
 
-    const std::wstring wideDir = WideFromCodePage(TargetDir.View(), CP_ACP);
     const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
-    const std::wstring widePath = wideDir + wideName;
+    const std::wstring widePath = wideTargetDir_ + wideName;
     const std::string shownPath = TargetDir.Str() + shownName.Str();
     const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
     if (length > MaxTargetPath) FailCreate(shownPath);
@@ -71,9 +70,10 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     // member are known to stand, and looking them up again costs a few file-system
     // calls per file, which adds up over tens of thousands of files.
     const std::size_t folderEnd = wideName.find_last_of(L"\\/");
-    const std::wstring folder = folderEnd == std::wstring::npos ? std::wstring() : wideName.substr(0, folderEnd + 1);
+    const std::wstring_view folder =
+        folderEnd == std::wstring::npos ? std::wstring_view() : std::wstring_view(wideName).substr(0, folderEnd + 1);
     if (folder != madeFolder_) {
-        if (!CreateMemberFolders(wideDir, wideName)) FailCreate(shownPath);
+        if (!CreateMemberFolders(wideTargetDir_, wideName)) FailCreate(shownPath);
         madeFolder_ = folder;
     }
     if (!HasRoomForStream()) return -1;
@@ -103,7 +103,12 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
 
 void TDecompr::ReportProgress() {
     if (ListedByteTotal == 0 || !ProgressHandler) return;
-    ProgressHandler(ProgressPercent(StartedBytes, ListedByteTotal));
+    // Tens of thousands of small files move the bar by the same percentage many
+    // times over; the window hears of each new value once.
+    const std::int32_t percent = ProgressPercent(StartedBytes, ListedByteTotal);
+    if (percent == reportedPercent_) return;
+    reportedPercent_ = percent;
+    ProgressHandler(percent);
 }
 
 INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {

@@ -100,6 +100,8 @@ void TDecompr::Run() {
     const std::wstring cabinet = WideFromCodePage(CabinetPath.View(), CP_ACP);
     cabinetFullPath_ = FullPathOf(cabinet);
     cabinetIdentity_ = IdentityOf(cabinet.c_str());
+    wideTargetDir_ = WideFromCodePage(TargetDir.View(), CP_ACP);
+    reportedPercent_ = -1;
     targetPath_.clear();
     madeFolder_.clear();
     discardedShown_ = ShortString();

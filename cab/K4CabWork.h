@@ -113,8 +113,11 @@ private:
     std::int32_t openCount_ = 0;
     std::int32_t openSlots_[MaxStreams];
 
-    // Run state: the cabinet as the library opens it, and the member being written.
+    // Run state: the cabinet as the library opens it, the target folder as the wide
+    // calls take it, the last percentage reported, and the member being written.
     std::wstring cabinetFullPath_;
+    std::wstring wideTargetDir_;
+    std::int32_t reportedPercent_ = -1;
     FileIdentity cabinetIdentity_;
     std::int32_t targetSlot_ = 0;
     std::uint32_t targetSize_ = 0;
