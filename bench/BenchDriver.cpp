@@ -117,49 +117,57 @@ int RunExec(const char* workDir, const char* commandLine) {
     return code == 0 ? 0 : 1;
 }
 
-int RunOurs(const std::string& exe, const char* workDir, const char* target, const char* caption) {
+// The extractor started in its work folder and waited for until its window shows
+// (payload copied, list filled), timed from the start.
+struct StartedExtractor {
     e2e::Process process;
     Clock clock;
-    if (!process.Start(exe, "\"" + exe + "\"", workDir)) return Fail("start");
-    UniqueKernelHandle query(QueryHandle(process.Id()));
+    UniqueKernelHandle query;
+    HWND window = nullptr;
+    double windowMs = 0;
+};
+
+int StartAndWaitForWindow(StartedExtractor& run, const std::string& exe, const char* workDir, const char* caption) {
+    if (!run.process.Start(exe, "\"" + exe + "\"", workDir)) return Fail("start");
+    run.query.Reset(QueryHandle(run.process.Id()));
     std::string boxText;
-    HWND window = WaitForMainWindow(process, caption, boxText);
-    const double windowMs = clock.Ms();
-    if (!window) return Fail("no-window", boxText);
+    run.window = WaitForMainWindow(run.process, caption, boxText);
+    run.windowMs = run.clock.Ms();
+    return run.window ? 0 : Fail("no-window", boxText);
+}
+
+int RunOurs(const std::string& exe, const char* workDir, const char* target, const char* caption) {
+    StartedExtractor run;
+    if (const int failed = StartAndWaitForWindow(run, exe, workDir, caption)) return failed;
+    const HWND window = run.window;
     const LRESULT listed = SendMessageA(GetDlgItem(window, extract_ids::ListBox1), LB_GETCOUNT, 0, 0);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(window, extract_ids::LabeledEdit1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target),
                         SMTO_ABORTIFHUNG, 5000, &result);
-    const double startMs = clock.Ms();
+    const double startMs = run.clock.Ms();
     PostMessageA(GetDlgItem(window, extract_ids::StartBtn), BM_CLICK, 0, 0);
-    HWND box = WaitForBox(process);
-    const double boxMs = clock.Ms();
+    HWND box = WaitForBox(run.process);
+    const double boxMs = run.clock.Ms();
     if (!box) return Fail("no-box");
     const std::string text = e2e::ChildText(box, 0xFFFF);
-    const unsigned long long peak = PeakKb(query.Get());
+    const unsigned long long peak = PeakKb(run.query.Get());
     e2e::PressButton(box, IDOK);
-    if (!process.WaitForExit(TimeoutMs)) return Fail("no-exit");
-    const double total = clock.Ms();
+    if (!run.process.WaitForExit(TimeoutMs)) return Fail("no-exit");
+    const double total = run.clock.Ms();
     const bool ok = text.rfind("Ok Files have been extracted as ", 0) == 0;
-    std::printf("total_ms=%.1f window_ms=%.1f extract_ms=%.1f listed=%ld peak_kb=%llu ok=%d\n", total, windowMs,
+    std::printf("total_ms=%.1f window_ms=%.1f extract_ms=%.1f listed=%ld peak_kb=%llu ok=%d\n", total, run.windowMs,
                 boxMs - startMs, static_cast<long>(listed), peak, ok ? 1 : 0);
     if (!ok) std::printf("box=%s\n", text.c_str());
     return ok ? 0 : 1;
 }
 
 int RunWindow(const std::string& exe, const char* workDir, const char* caption) {
-    e2e::Process process;
-    Clock clock;
-    if (!process.Start(exe, "\"" + exe + "\"", workDir)) return Fail("start");
-    UniqueKernelHandle query(QueryHandle(process.Id()));
-    std::string boxText;
-    HWND window = WaitForMainWindow(process, caption, boxText);
-    const double windowMs = clock.Ms();
-    if (!window) return Fail("no-window", boxText);
-    const unsigned long long peak = PeakKb(query.Get());
-    PostMessageA(window, WM_CLOSE, 0, 0);
-    if (!process.WaitForExit(TimeoutMs)) return Fail("no-exit");
-    std::printf("window_ms=%.1f peak_kb=%llu\n", windowMs, peak);
+    StartedExtractor run;
+    if (const int failed = StartAndWaitForWindow(run, exe, workDir, caption)) return failed;
+    const unsigned long long peak = PeakKb(run.query.Get());
+    PostMessageA(run.window, WM_CLOSE, 0, 0);
+    if (!run.process.WaitForExit(TimeoutMs)) return Fail("no-exit");
+    std::printf("window_ms=%.1f peak_kb=%llu\n", run.windowMs, peak);
     return 0;
 }
 
