@@ -12,6 +12,9 @@ file's inode is found by skipping every inode freed in the last minute or more, 
 run right after another run's 60,000 files were deleted pays for that deletion.
 
     run.py BUILD_ROOT [--quick]
+
+K4_BENCH_OUT names another folder for the extraction outputs, such as one in memory
+(/dev/shm/k4bench-out), which takes the file system's state out of the comparison.
 """
 import json
 import os
@@ -24,6 +27,7 @@ import time
 ROOT = os.path.abspath(sys.argv[1])
 QUICK = "--quick" in sys.argv
 DATA = os.path.join(ROOT, "bench-data")
+OUT = os.path.abspath(os.environ.get("K4_BENCH_OUT") or os.path.join(DATA, "out"))
 X64 = os.path.join(ROOT, "x86_64")
 DRIVE = os.path.join(X64, "bench", "k4bench_drive.exe")
 FDI = os.path.join(X64, "bench", "k4bench_fdi.exe")
@@ -131,12 +135,12 @@ def extraction(raw):
         reps = 1 if QUICK else reps
         caption = "K4 bench " + name
         exe, cab = pack(name, caption)
-        os.makedirs(os.path.join(DATA, "out", name), exist_ok=True)
+        os.makedirs(os.path.join(OUT, name), exist_ok=True)
         expected = int(subprocess.run(["gcab", "-l", cab], capture_output=True, text=True).stdout.count("\n"))
         for rep in range(reps):
             order = PROGRAMS[rep % 3:] + PROGRAMS[:rep % 3]
             for program in order:
-                out = os.path.join(DATA, "out", name, f"{program}{rep + 1}")   # never used before
+                out = os.path.join(OUT, name, f"{program}{rep + 1}")   # never used before
                 if program == "fdi":
                     result = run_fdi(cab, out)
                 elif program == "ours":
@@ -217,7 +221,7 @@ def report(raw):
 def main():
     raw = {"extract": {}, "window": {}}
     start = time.time()
-    outputs = os.path.join(DATA, "out")
+    outputs = OUT
     retire(outputs)
     extraction(raw["extract"])
     # Deleted before the time to the window is measured: 6 GB of outputs left in the
