@@ -7,7 +7,7 @@ window: the extractor against a plain CopyFileA of the packed file. Prints a Mar
 report and writes it, with the raw runs, into the scratch folder.
 
 Every extraction writes into a folder of its own and none is deleted until the
-measurements are over: on this machine's file system (ext4 without a journal) a new
+extractions are over: on this machine's file system (ext4 without a journal) a new
 file's inode is found by skipping every inode freed in the last minute or more, so a
 run right after another run's 60,000 files were deleted pays for that deletion.
 
@@ -221,13 +221,12 @@ def report(raw):
 def main():
     raw = {"extract": {}, "window": {}}
     start = time.time()
-    outputs = OUT
-    retire(outputs)
+    retire(OUT)
     extraction(raw["extract"])
     # Deleted before the time to the window is measured: 6 GB of outputs left in the
     # page cache and on the disk doubled the extractor's start with the 1 GiB payload
     # in two runs (2.0 to 3.1 s against 1.1 to 1.2 s on a quiet machine).
-    delete_retired(outputs)
+    delete_retired(OUT)
     window(raw["window"])
     text = report(raw) + f"\nWhole run: {(time.time() - start) / 60:.1f} min\n"
     with open(os.path.join(DATA, "results.json"), "w") as f:
