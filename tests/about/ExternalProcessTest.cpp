@@ -20,9 +20,14 @@ std::string OwnFolder() {
 
 std::string ChildPath() { return OwnFolder() + "\\k4_test_child.exe"; }
 
-// Waits up to five seconds for a top-level window with exactly this caption.
+// Starting a program waits behind whatever keeps the Wine server busy, such as a
+// test writing 20,000 files beside this one: the waits below are long, and end as
+// soon as what they wait for happens.
+constexpr int PatientTries = 600;   // 60 s in steps of 100 ms
+
+// Waits for a top-level window with exactly this caption.
 HWND FindCaption(const std::string& caption) {
-    for (int i = 0; i < 50; ++i) {
+    for (int i = 0; i < PatientTries; ++i) {
         if (HWND h = FindWindowA("K4TestChild", caption.c_str())) return h;
         Sleep(100);
     }
@@ -32,7 +37,7 @@ HWND FindCaption(const std::string& caption) {
 // Closes the child's window and waits until it is gone.
 void CloseChild(HWND hwnd) {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    for (int i = 0; i < 50 && IsWindow(hwnd); ++i) Sleep(100);
+    for (int i = 0; i < PatientTries && IsWindow(hwnd); ++i) Sleep(100);
 }
 
 std::string OnlyEntry() {
@@ -129,7 +134,7 @@ TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
     HWND child = FindCaption("spaced start");
     ASSERT_NE(child, nullptr);
     CloseChild(child);
-    for (int i = 0; i < 50 && !DeleteFileA(program.c_str()); ++i) Sleep(100);
+    for (int i = 0; i < PatientTries && !DeleteFileA(program.c_str()); ++i) Sleep(100);
     RemoveDirectoryA(folder.c_str());
 }
 

@@ -184,7 +184,8 @@ Outcome RunProgram(const Arena& arena, const std::string& payload, const Options
         if (process.Running() && IsWindow(window)) PostMessageA(window, WM_CLOSE, 0, 0);
     }
     AnswerBoxes(process, AfterBoxMs, outcome);
-    outcome.ended = process.WaitForExit(5000);
+    // Generous: an ending process waits behind whatever keeps the Wine server busy.
+    outcome.ended = process.WaitForExit(30000);
     outcome.exitCode = process.ExitCode();
     process.Kill();
     outcome.after = arena.Outside();
