@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Cabinet.h"
+#include "PackFixture.h"
 #include "Packer.h"
 #include "PayloadLayout.h"
 #include "TestSupport.h"
@@ -273,15 +274,7 @@ TEST(PortableExecutableCheck, AcceptsOnlyMzWithPeSignatureInsideTheFile) {
 }
 
 TEST(DosStamp, KeepsLocalTimeToTwoSecondsAndClampsToTheFormatsRange) {
-    std::tm local{};
-    local.tm_year = 2021 - 1900;
-    local.tm_mon = 5;
-    local.tm_mday = 15;
-    local.tm_hour = 10;
-    local.tm_min = 20;
-    local.tm_sec = 31;
-    local.tm_isdst = -1;
-    const DosStamp stamp = ToDosStamp(std::mktime(&local));
+    const DosStamp stamp = ToDosStamp(k4test::SampleTime());   // 2021-06-15 10:20:31 local
     EXPECT_EQ(std::vector<int>(
                   {stamp.year, stamp.month, stamp.day, stamp.hour, stamp.minute, stamp.second}),
               std::vector<int>({2021, 6, 15, 10, 20, 30}));
