@@ -144,26 +144,27 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t end, std::int64_t& blockL
     return file.Seek(end - 4 - l);
 }
 
-// Copies count bytes from the file's current position into a new file at outPath
-// (replacing any file of that name).
-std::int32_t CopyToNewFile(BlockFile& in, std::int64_t count, const char* outPath) {
-    UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!out) return LastErrorCode();
-    auto block = std::make_unique<char[]>(CopyBlockSize);
-    while (count > 0) {
-        auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
-        if (std::int32_t err = in.Read(block.get(), n)) return err;
-        DWORD written = 0;
-        if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) return LastErrorCode();
-        if (written != n) return ERROR_WRITE_FAULT;
-        count -= n;
-    }
-    return 0;
+// The cabinet format's header facts the copy needs: its signature, where it states
+// its own size, and the size of the fixed header.
+constexpr char CabinetSignature[4] = {'M', 'S', 'C', 'F'};
+constexpr std::uint32_t CabinetSizeField = 8;
+constexpr std::int64_t CabinetHeaderSize = 36;
+
+// How much of `available` bytes, starting with `first`, is the cabinet: the size
+// its header states, as far as the block goes. Whatever follows it (the packer's
+// padding) is not the cabinet's, and a library reading it as cabinet data finds
+// entries there. A header without a usable size leaves the rest to the check that
+// runs before extraction.
+std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int64_t available) {
+    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return available;
+    const std::int64_t stated = static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
+    if (stated < CabinetHeaderSize) return available;
+    return stated < available ? stated : available;
 }
 
-// The payload into the settings and everything after the third text up to the
-// trailer's end (cabinet, any padding, trailer) into DataFileName; 0 when the
-// payload is in place. A certificate table behind the trailer is never copied.
+// The payload into the settings and the cabinet after the third text into
+// DataFileName; 0 when the payload is in place. Neither padding nor the trailer
+// nor a certificate table behind it is ever copied.
 std::int32_t ExtractPayload(const std::string& exePath) {
     BlockFile file;
     std::int32_t err = file.Open(exePath.c_str());
@@ -185,16 +186,41 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     WindowCaption = text2;
     TitleLabelText = text3;
 
-    // What remains of the block after the texts, with the trailer. With every read
-    // successful it ends exactly where the trailer ends, which bounds it by the
+    // What remains of the block after the texts, up to the trailer. With every read
+    // successful it ends exactly where the trailer begins, which bounds it by the
     // real file size whatever the stored lengths said.
-    std::int64_t cabinetCount = blockLength + 4 - consumed;
+    std::int64_t cabinetCount = blockLength - consumed;
     if (err) return err;
     if (cabinetCount <= 0) return BadTrailerError;
-    return CopyToNewFile(file, cabinetCount, DataFileName.CStr());
+    return CopyCabinet(file, cabinetCount, DataFileName.CStr());
 }
 
 }  // namespace
+
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath) {
+    UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return LastErrorCode();
+    auto block = std::make_unique<char[]>(CopyBlockSize);
+    std::int64_t count = available;
+    std::int32_t err = 0;
+    for (bool first = true; count > 0 && !err; first = false) {
+        auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
+        if ((err = in.Read(block.get(), n)) != 0) break;
+        if (first) {
+            count = CabinetLength(block.get(), n, available);
+            if (n > count) n = static_cast<std::uint32_t>(count);
+        }
+        DWORD written = 0;
+        if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
+        else if (written != n) err = ERROR_WRITE_FAULT;
+        count -= n;
+    }
+    if (err) {
+        out.Reset();
+        DeleteFileA(outPath);
+    }
+    return err;
+}
 
 void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory, ShortString& fileName) {
     ShortString work = TrimSpaces(UpperCaseShort(commandLine));

@@ -2,15 +2,17 @@
 // 4-byte trailer holding the block's length. In a signed program the certificate
 // table follows the trailer, and the payload ends in front of it.
 #pragma once
+#include <cstdint>
 #include <string>
+#include "K4BlockFile.h"
 #include "ShortString.h"
 
 // Works out directory and file name of the running program from its command line.
 void LocateOwnExecutable(ShortString& directory, ShortString& fileName);
 
-// Reads the payload into the settings and writes everything after the third text
-// up to the trailer's end (the cabinet, any padding, the trailer) to "DATAFILE.K4A"
-// in the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
+// Reads the payload into the settings and writes the cabinet after the third text
+// (as long as its header says, never the padding or the trailer behind it) to
+// "DATAFILE.K4A" in the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
 // the program. Returns true.
 bool ReadPayload();
 
@@ -22,3 +24,7 @@ void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory,
 std::string OwnModulePath();
 // ReadPayload over the named file (ReadPayload passes OwnModulePath()).
 bool ReadPayloadFrom(const std::string& exePath);
+// Copies the cabinet that begins at the file's position, at most `available` bytes,
+// into a new file at outPath (replacing one of that name); 0 or the error. A copy
+// that fails part way leaves no file.
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath);

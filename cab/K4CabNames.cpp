@@ -27,52 +27,6 @@ std::int32_t ProgressPercent(std::int32_t started, std::int32_t total) {
     return static_cast<std::int32_t>(rounded);
 }
 
-namespace {
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool SameLetters(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
-    return true;
-}
-
-// Windows drops trailing dots and spaces of a component, so "..", ". ." and "..."
-// all climb or vanish; a component that is nothing else is refused.
-bool OnlyDotsAndSpaces(std::string_view component) {
-    return component.find_first_not_of(". ") == std::string_view::npos;
-}
-}  // namespace
-
-bool IsReservedDeviceName(std::string_view component) {
-    // The device is named by the part before the first dot, trailing spaces ignored:
-    // "nul.txt" and "COM1 .log" open the device too.
-    std::string_view base = component.substr(0, component.find('.'));
-    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-    static constexpr std::string_view fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-    for (std::string_view name : fixed)
-        if (SameLetters(base, name)) return true;
-    if (base.size() == 4 && base[3] >= '1' && base[3] <= '9')
-        return SameLetters(base.substr(0, 3), "COM") || SameLetters(base.substr(0, 3), "LPT");
-    return false;
-}
-
-bool IsUnsafeMemberName(std::string_view name) {
-    if (name.empty()) return true;
-    if (name.front() == '\\' || name.front() == '/') return true;   // absolute, UNC, device paths
-    if (name.find(':') != std::string_view::npos) return true;      // drives, alternate streams
-    std::size_t start = 0;
-    while (start <= name.size()) {
-        std::size_t end = name.find_first_of("\\/", start);
-        if (end == std::string_view::npos) end = name.size();
-        std::string_view component = name.substr(start, end - start);
-        // Empty components (doubled separators) name nothing and are harmless.
-        if (!component.empty() && (OnlyDotsAndSpaces(component) || IsReservedDeviceName(component))) return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 std::wstring WideFromCodePage(std::string_view text, UINT codePage) {
     if (text.empty()) return {};
     const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -1,6 +1,5 @@
 // Names and texts of cabinet members: the listing line, the progress percentage,
-// the safety check of a member's name, code-page conversions and the creation of a
-// member's subfolders.
+// code-page conversions and the creation of a member's subfolders.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -15,12 +14,6 @@ ShortString ListingLine(const ShortString& name, std::int32_t size);
 // started * 100 / total, total read as unsigned, rounded to the nearest integer with
 // an exact half going to the even neighbour. The caller skips a total of 0.
 std::int32_t ProgressPercent(std::int32_t started, std::int32_t total);
-
-// Whether a name inside a cabinet must never be created: empty, absolute, holding
-// a colon, a component of only dots (".", ".."), or a reserved device name in any
-// component. Both separators count.
-bool IsUnsafeMemberName(std::string_view name);
-bool IsReservedDeviceName(std::string_view component);
 
 // Code-page conversions; characters the target cannot show become '?'.
 std::wstring WideFromCodePage(std::string_view text, UINT codePage);

@@ -7,6 +7,7 @@
 #include "K4CabNames.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
+#include "K4MemberNames.h"
 
 namespace {
 // Wide paths beyond this are refused like long single-byte ones: nothing is ever
@@ -58,7 +59,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const char* raw = note.psz1 ? note.psz1 : "";
     const bool utf = (note.attribs & _A_NAME_IS_UTF) != 0;
     const ShortString shownName = MemberDisplayName(raw, note.attribs);
-    if (IsUnsafeMemberName(raw)) return RefuseUnsafe(shownName);
+    if (membername::IsUnsafe(raw)) return RefuseUnsafe(shownName);
 
     const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
     const std::wstring widePath = wideTargetDir_ + wideName;
@@ -95,6 +96,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     targetSize_ = static_cast<std::uint32_t>(note.cb);
     targetPath_ = widePath;
     targetShown_ = ShortString(shownPath);
+    targetMember_ = MemberIndex(raw);
 
     StartedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(StartedBytes) + static_cast<std::uint32_t>(note.cb));
     ReportProgress();
@@ -132,6 +134,7 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
         SetFileTime(stream->Handle(), nullptr, nullptr, &utc);
     ReleaseStream(slot);
     if (slot == targetSlot_) {
+        MemberWritten(targetMember_);
         targetSlot_ = 0;
         targetPath_.clear();
     }
@@ -153,8 +156,12 @@ void TDecompr::RecordRunFailure(bool copied) {
     if (!discardedShown_.Empty()) {
         const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("FDIERROR_CORRUPT_CABINET");
         LastErrorText = reason + " while extracting \"" + discardedShown_ + "\"";
-    } else if (!copied) {
-        // A failed copy must never look like success to the caller.
-        LastErrorText = CabErrorName(CabError);
+    } else if (!copied || !AllMembersWritten()) {
+        // A failed copy, or a member the library passed over, must never look like
+        // success to the caller, whatever the library's code says.
+        ShortString reason = CabErrorName(CabError);
+        if (reason.Empty()) reason = "Extraction failed";
+        const ShortString missing = FirstUnwrittenMember();
+        LastErrorText = missing.Empty() ? reason : reason + ": \"" + missing + "\" was not extracted";
     }
 }

@@ -50,6 +50,7 @@ TDecompr::~TDecompr() {
 
 void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir) {
     EmptyTable();
+    probeFailed_ = false;
     CabinetPath = cabinetPath;
     TargetDir = targetDir;
     CabSetId = 0;
@@ -80,6 +81,7 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
     CabSetId = static_cast<std::int16_t>(CabInfo.setID);
     EmptyTable();
     RethrowCabException();
+    probeFailed_ = !isCabinet;
     if (!isCabinet) {
         CabError.erfOper = -1;
         LastErrorText = ShortString("Not a valid source \"") + CabinetPath + "\"";
@@ -105,7 +107,14 @@ void TDecompr::Run() {
     targetPath_.clear();
     madeFolder_.clear();
     discardedShown_ = ShortString();
+    // Nothing is created from a cabinet that fails its probe or its check: the
+    // library decodes damaged data without complaint, and may crash on it.
+    if (!ListingPass && (probeFailed_ || !CheckCabinet())) {
+        cabinetFullPath_.clear();
+        return;
+    }
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
+    checkedCabinet_.Reset();
     cabinetFullPath_.clear();
     if (!copied) DiscardTarget();   // the member the library gave up on, if any
     // What the library left open after a failure is closed here, not leaked.

@@ -3,6 +3,8 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
+#include "K4CabFormat.h"
 #include "k4cabstructs.h"
 #include "K4NamedStream.h"
 #include "ShortString.h"
@@ -78,6 +80,12 @@ public:
     // Whether the library may open `path` during this run: only the cabinet itself.
     bool MayOpen(const char* path) const;
 
+    // Before an extraction pass creates anything: the whole cabinet checked against
+    // its format (structure, every block's checksum, the members' names). A fault
+    // is recorded in LastErrorText and the result is false; a cabinet that cannot be
+    // opened raises K4FileError.
+    bool CheckCabinet();
+
     HFDI FdiHandle = nullptr;
     FDICABINETINFO CabInfo = {};
     ShortString CabinetPath;
@@ -105,6 +113,13 @@ private:
     void RecordRunFailure(bool copied);
     void ReportProgress();
 
+    // The checked members and which of them were written whole.
+    static constexpr std::size_t NoMember = static_cast<std::size_t>(-1);
+    std::size_t MemberIndex(const char* stored);
+    void MemberWritten(std::size_t index);
+    bool AllMembersWritten() const;
+    ShortString FirstUnwrittenMember() const;
+
     // OpenStreams: the count and the 100000 slots (slot n at index n - 1).
     std::int32_t streamCount_ = 0;
     TNamedStream* slots_[MaxStreams] = {};
@@ -127,4 +142,14 @@ private:
     // The folder part of the last member whose folders were made or found (empty for
     // the target itself), so that members of one folder check it once per run.
     std::wstring madeFolder_;
+
+    // The extraction's account: the cabinet as checked (held open, so it cannot
+    // change before the library reads it), its members in table order, and which of
+    // them were written whole.
+    UniqueFile checkedCabinet_;
+    std::vector<cabfmt::Member> expected_;
+    std::vector<bool> written_;
+    std::size_t nextMember_ = 0, writtenCount_ = 0;
+    std::size_t targetMember_ = NoMember;
+    bool probeFailed_ = false;   // Open found no cabinet: its text stands
 };

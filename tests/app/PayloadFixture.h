@@ -41,7 +41,11 @@ inline std::string Payload(const std::string& t1, const std::string& t2, const s
     return block + Le32(static_cast<std::int32_t>(block.size()));
 }
 
-inline std::string Cabinet(std::size_t n, unsigned seed = 1) { return "MSCF" + Pattern(n - 4, seed); }
+// A stand-in cabinet of n bytes (at least 12): the signature and its own size in
+// the header, the rest varying bytes.
+inline std::string Cabinet(std::size_t n, unsigned seed = 1) {
+    return "MSCF" + Le32(0) + Le32(static_cast<std::int32_t>(n)) + Pattern(n - 12, seed);
+}
 
 struct Ended {
     unsigned code;

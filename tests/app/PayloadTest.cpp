@@ -70,7 +70,7 @@ TEST(OwnModule, PathNamesThisRunningProgram) {
 
 using ReadPayloadTest = PayloadFixture;
 
-TEST_F(ReadPayloadTest, CopiesTheCabinetWithTheTrailerAndSetsTheTexts) {
+TEST_F(ReadPayloadTest, CopiesTheCabinetAloneAndSetsTheTexts) {
     std::string cabinet = Cabinet(500);
     std::string payload = Payload("C:\\Target", "Caption", "The title", cabinet);
     std::string exe = WriteExe(Stub() + payload);
@@ -80,8 +80,8 @@ TEST_F(ReadPayloadTest, CopiesTheCabinetWithTheTrailerAndSetsTheTexts) {
     EXPECT_EQ(WindowCaption, "Caption");
     EXPECT_EQ(TitleLabelText, "The title");
     std::string written = ReadBytes("DATAFILE.K4A");
-    EXPECT_EQ(written.size(), 504u) << "the cabinet and the 4 trailer bytes";
-    EXPECT_TRUE(written == cabinet + payload.substr(payload.size() - 4));
+    EXPECT_EQ(written.size(), 500u) << "the cabinet without the trailer";
+    EXPECT_TRUE(written == cabinet);
 }
 
 TEST_F(ReadPayloadTest, EmptyTextsReplaceTheDefaults) {
@@ -90,7 +90,7 @@ TEST_F(ReadPayloadTest, EmptyTextsReplaceTheDefaults) {
     EXPECT_EQ(ExtractPath, "");
     EXPECT_EQ(WindowCaption, "");
     EXPECT_EQ(TitleLabelText, "");
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 104u);
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 100u);
 }
 
 TEST_F(ReadPayloadTest, LongestTextsAndACabinetSpanningManyBlocks) {
@@ -100,15 +100,15 @@ TEST_F(ReadPayloadTest, LongestTextsAndACabinetSpanningManyBlocks) {
     EXPECT_FALSE(Read(WriteExe(Stub() + payload)));
     EXPECT_EQ(WindowCaption.Str(), t);
     std::string written = ReadBytes("DATAFILE.K4A");
-    EXPECT_EQ(written.size(), cabinet.size() + 4);
-    EXPECT_TRUE(written == cabinet + payload.substr(payload.size() - 4));
+    EXPECT_EQ(written.size(), cabinet.size());
+    EXPECT_TRUE(written == cabinet);
 }
 
 TEST_F(ReadPayloadTest, ReplacesAnExistingLargerTemporaryFile) {
     WriteBytes(scratch_ + "\\DATAFILE.K4A", std::string(5000, 'o'));
     std::string cabinet = Cabinet(64);
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 68u);
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 64u);
 }
 
 TEST_F(ReadPayloadTest, StubWithoutPayloadAndFilesTooShortForATrailer) {
@@ -150,7 +150,7 @@ TEST_F(ReadPayloadTest, TrailerCoveringTheWholeFileIsReadFromTheStart) {
     // from the file's first bytes, here a valid payload with no program before it.
     std::string payload = Payload("a", "b", "c", Cabinet(30));
     EXPECT_FALSE(Read(WriteExe(payload)));
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 34u);
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 30u) << "a header too short to state a size: all of it";
     ExpectRejected(WriteExe("MZ" + payload.substr(2)), "block at 0 starting with MZ");
 }
 
@@ -179,4 +179,37 @@ TEST_F(ReadPayloadTest, OwnFileOpenedByAnotherProgramForWriting) {
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
     ExpectRejected(exe, "locked own file");
     CloseHandle(writer);
+}
+
+// The temporary file holds the cabinet's own bytes only: the packer's padding and
+// the trailer behind it would otherwise be read by the library as cabinet data.
+TEST_F(ReadPayloadTest, PaddingAfterTheCabinetIsNotCopied) {
+    std::string cabinet = Cabinet(300, 4);
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet + std::string(5, '\0')))));
+    EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == cabinet);
+}
+
+TEST_F(ReadPayloadTest, ACabinetStatingMoreThanTheBlockHoldsIsCopiedAsFarAsItGoes) {
+    std::string cabinet = Cabinet(300, 5);
+    cabinet.replace(8, 4, Le32(100000));
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
+    EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == cabinet) << "left for the check before extraction to refuse";
+}
+
+// A copy that fails part way leaves no partial cabinet behind, not even in place of
+// an older one: here the source ends in the fifth block of a cabinet said to be longer.
+TEST_F(ReadPayloadTest, ACopyThatFailsPartWayLeavesNoFile) {
+    WriteBytes(scratch_ + "\\DATAFILE.K4A", "an older cabinet");
+    std::string cabinet = Cabinet(4 * 64 * 1024 + 100, 6);
+    cabinet.replace(8, 4, Le32(6 * 64 * 1024));
+    const std::string source = WriteExe(cabinet, "CAB.BIN");
+    BlockFile in;
+    ASSERT_EQ(in.Open(source.c_str()), 0);
+    EXPECT_EQ(CopyCabinet(in, 6 * 64 * 1024, "DATAFILE.K4A"), ShortReadError);
+    EXPECT_FALSE(DataFileExists());
+
+    // The same copy bounded by what the file holds succeeds.
+    ASSERT_EQ(in.Seek(0), 0);
+    EXPECT_EQ(CopyCabinet(in, 4 * 64 * 1024 + 100, "DATAFILE.K4A"), 0);
+    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 4u * 64 * 1024 + 100);
 }

@@ -21,18 +21,19 @@ const PeKind kKinds[] = {PeKind::Pe32, PeKind::Pe32Plus};
 
 const char* KindName(PeKind kind) { return kind == PeKind::Pe32 ? "PE32" : "PE32+"; }
 
-// A program image with a payload, and the bytes the reader must copy out of it: everything
-// from the end of the third text to the end of the trailer.
+// A program image with a payload, and the bytes the reader must copy out of it: the
+// cabinet, as far as its header says, without what follows it up to the trailer.
 struct Program {
     std::string file;
     std::string copied;
 };
 
 Program MakeProgram(PeKind kind, std::size_t padding = 0, const std::string& cabinetTail = "") {
-    std::string tail = Cabinet(500, 5) + cabinetTail + std::string(padding, '\0');
+    const std::string cabinet = Cabinet(500, 5);
+    std::string tail = cabinet + cabinetTail + std::string(padding, '\0');
     std::string block = Counted("C:\\Signed") + Counted("Signed caption") + Counted("Title") + tail;
     std::string trailer = Le32(static_cast<std::int32_t>(block.size()));
-    return {si::Image(kind) + block + trailer, tail + trailer};
+    return {si::Image(kind) + block + trailer, cabinet};
 }
 
 using SignedPayloadTest = PayloadFixture;
@@ -98,7 +99,8 @@ TEST_F(SignedPayloadTest, UnsignedFilesWithMisleadingDirectoriesOrEndsReadAsBefo
             change(program.file, kind, static_cast<std::uint32_t>(program.file.size()));
             EXPECT_FALSE(Read(WriteExe(program.file)));
             EXPECT_TRUE(boxes_.empty());
-            EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == program.file.substr(program.file.size() - program.copied.size()));
+            const std::size_t cabinetAt = program.file.size() - 4 - program.copied.size();
+            EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == program.file.substr(cabinetAt, program.copied.size()));
         }
     }
 }

@@ -1,4 +1,4 @@
-// A byte-by-byte writer of Microsoft cabinets for tests: one uncompressed folder,
+// A byte-by-byte writer of Microsoft cabinets for tests: uncompressed folders,
 // every header field and checksum either correct or deliberately wrong, so that a
 // test can hand the extractor exactly the hostile cabinet it means to.
 #pragma once
@@ -13,6 +13,8 @@ namespace cabw {
 // Header flags and special folder indices of the cabinet format.
 inline constexpr std::uint16_t FlagPrevCabinet = 0x0001;
 inline constexpr std::uint16_t FlagNextCabinet = 0x0002;
+inline constexpr std::uint16_t FlagReservePresent = 0x0004;
+inline constexpr std::uint16_t FolderContinuedFromPrev = 0xFFFD;
 inline constexpr std::uint16_t FolderContinuedToNext = 0xFFFE;
 // An uncompressed data block holds at most this many bytes.
 inline constexpr std::size_t MaxBlockData = 32768;
@@ -27,6 +29,7 @@ struct Member {
     std::uint16_t date = DefaultDate;
     std::uint16_t time = DefaultTime;
     std::uint16_t attribs = 0x20;  // archive
+    std::uint16_t folder = 0;      // the folder whose data holds this member
     // Stored instead of the true values when set.
     std::optional<std::uint32_t> declaredSize;    // cbFile
     std::optional<std::uint32_t> declaredOffset;  // uoffFolderStart
@@ -37,6 +40,12 @@ struct Cabinet {
     std::vector<Member> members;
     std::uint16_t setId = 0x1234;
     std::uint16_t flags = 0;
+    std::uint16_t folders = 1;       // members name theirs with Member::folder
+    std::uint8_t versionMajor = 1, versionMinor = 3;
+    // Reserved bytes after each data block's lengths (sets FlagReservePresent), and
+    // whether the checksum covers them.
+    std::uint8_t blockReserve = 0;
+    bool checksumCoversReserve = true;
     // Written after the fixed header when the matching flag is set.
     std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
 
@@ -44,10 +53,12 @@ struct Cabinet {
     std::optional<std::uint16_t> declaredFiles;       // cFiles
     std::optional<std::uint32_t> declaredLength;      // cbCabinet
     std::optional<std::uint32_t> declaredFilesStart;  // coffFiles
-    std::optional<std::uint32_t> declaredDataStart;   // coffCabStart of the folder
-    std::optional<std::uint16_t> declaredBlocks;      // cCFData of the folder
+    std::optional<std::uint32_t> declaredDataStart;   // coffCabStart of the first folder
+    std::optional<std::uint16_t> declaredBlocks;      // cCFData of the first folder
+    std::optional<std::uint16_t> declaredCompression; // typeCompress of every folder
 
-    // Data blocks (0-based) written with a checksum one off the true one.
+    // Data blocks (0-based, counted over all folders in order) written with a
+    // checksum one off the true one.
     std::vector<std::size_t> badChecksumBlocks;
     // Data blocks written with a checksum of 0 ("none").
     bool noChecksums = false;
@@ -62,6 +73,8 @@ struct Cabinet {
 std::string Build(const Cabinet& cabinet);
 // Where the first data block starts in Build(cabinet)'s bytes.
 std::size_t DataStart(const Cabinet& cabinet);
+// Where the data of data block `block` (0-based over all folders) starts.
+std::size_t BlockDataStart(const Cabinet& cabinet, std::size_t block);
 
 // The format's data-block checksum of `size` bytes, continuing from `seed`.
 std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed);

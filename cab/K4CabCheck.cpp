@@ -1,0 +1,101 @@
+// The extraction pass's check of the whole cabinet before its first file is
+// created, and its account of which members were written: the system library
+// decodes damaged blocks without a word, and may skip a member it cannot place.
+#include <algorithm>
+#include "K4CabFormat.h"
+#include "K4CabNames.h"
+#include "K4CabWork.h"
+#include "K4Error.h"
+
+namespace {
+
+// The cabinet file behind the check's read-at interface.
+class FileSource : public cabfmt::ReadAt {
+public:
+    explicit FileSource(HANDLE file) : file_(file) {}
+    std::uint64_t Size() override {
+        LARGE_INTEGER size;
+        return GetFileSizeEx(file_, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+        OVERLAPPED at = {};
+        at.Offset = static_cast<DWORD>(offset);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        DWORD read = 0;
+        return ReadFile(file_, buffer, static_cast<DWORD>(count), &read, &at) && read == count;
+    }
+
+private:
+    HANDLE file_;
+};
+
+std::string ShowStoredName(std::string_view stored, bool utf) {
+    return MemberDisplayName(std::string(stored).c_str(), utf ? _A_NAME_IS_UTF : 0).Str();
+}
+
+// Letters folded as the file system compares names: upper case over the whole of
+// Unicode, not only ASCII, so "É.txt" and "é.txt" are one file.
+std::string FoldStoredName(std::string_view stored, bool utf) {
+    std::wstring wide = WideFromCodePage(stored, utf ? CP_UTF8 : CP_ACP);
+    if (!wide.empty())
+        LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, wide.c_str(), static_cast<int>(wide.size()), wide.data(),
+                     static_cast<int>(wide.size()));
+    return NarrowFromWide(wide, CP_UTF8);
+}
+
+std::size_t Room(std::size_t used) { return used < ShortString::MaxLength ? ShortString::MaxLength - used : 0; }
+
+}  // namespace
+
+bool TDecompr::CheckCabinet() {
+    expected_.clear();
+    written_.clear();
+    nextMember_ = writtenCount_ = 0;
+    // Held without write sharing until the pass ends: the bytes checked are the
+    // bytes the library decodes.
+    checkedCabinet_.Reset(CreateFileA(CabinetPath.CStr(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!checkedCabinet_) throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
+    FileSource source(checkedCabinet_.Get());
+    cabfmt::Options options;
+    // What a target path may hold beyond the target folder, in the units each
+    // kind of name is created in.
+    options.maxNameLength = Room(TargetDir.Length());
+    options.maxUtfNameLength = Room(wideTargetDir_.size());
+    options.showName = ShowStoredName;
+    options.foldName = FoldStoredName;
+    cabfmt::Result result = cabfmt::Check(source, options);
+    if (!result.Sound()) {
+        checkedCabinet_.Reset();
+        CabError.erfOper = -1;
+        LastErrorText = ShortString(result.text);
+        return false;
+    }
+    expected_ = std::move(result.members);
+    written_.assign(expected_.size(), false);
+    return true;
+}
+
+std::size_t TDecompr::MemberIndex(const char* stored) {
+    // The library hands members over in the order of the file table; any other
+    // order is looked up.
+    if (nextMember_ < expected_.size() && expected_[nextMember_].name == stored) return nextMember_++;
+    for (std::size_t i = 0; i < expected_.size(); ++i)
+        if (!written_[i] && expected_[i].name == stored) return i;
+    return NoMember;
+}
+
+void TDecompr::MemberWritten(std::size_t index) {
+    if (index >= written_.size() || written_[index]) return;
+    written_[index] = true;
+    ++writtenCount_;
+}
+
+bool TDecompr::AllMembersWritten() const { return writtenCount_ == expected_.size(); }
+
+ShortString TDecompr::FirstUnwrittenMember() const {
+    const auto missing = std::find(written_.begin(), written_.end(), false);
+    if (missing == written_.end()) return {};
+    const cabfmt::Member& m = expected_[static_cast<std::size_t>(missing - written_.begin())];
+    return ShortString(ShowStoredName(m.name, m.Utf()));
+}

@@ -1,0 +1,256 @@
+// The cabinet format check: the header, the folder and file tables, and every data
+// block with its checksum, each offset and count checked against the cabinet's real
+// size before it is followed.
+#include "K4CabFormat.h"
+#include <bit>
+#include <cstring>
+#include "K4CabFormatDetail.h"
+#include "K4MemberNames.h"
+
+namespace cabfmt {
+
+static_assert(std::endian::native == std::endian::little, "words are read in place as little-endian");
+
+std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    // XOR is associative: eight bytes at a time, folded into one 32-bit word after.
+    std::uint64_t wide = 0;
+    for (std::size_t n = size / 8; n > 0; --n, p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, 8);
+        wide ^= word;
+    }
+    std::uint32_t sum = seed ^ static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
+    if (size & 4) {
+        sum ^= detail::Le32(p);
+        p += 4;
+    }
+    // The tail goes in most significant first: the format's own order, not a
+    // little-endian read.
+    std::uint32_t tail = 0;
+    for (std::size_t rest = size % 4; rest > 0; --rest) tail |= static_cast<std::uint32_t>(*p++) << (8 * (rest - 1));
+    return sum ^ tail;
+}
+
+namespace detail {
+
+const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
+    if (offset > end_ || count > end_ - offset) return nullptr;
+    if (offset >= start_ && offset + count <= start_ + have_) return buffer_.data() + (offset - start_);
+    const std::uint64_t left = end_ - offset;
+    const std::size_t want = left < buffer_.size() ? static_cast<std::size_t>(left) : buffer_.size();
+    have_ = 0;
+    if (count > want || !source_.Read(offset, buffer_.data(), want)) {
+        failed_ = true;
+        return nullptr;
+    }
+    start_ = offset;
+    have_ = want;
+    return buffer_.data();
+}
+
+std::string Checker::Show(const Member& m) const {
+    return options_.showName ? options_.showName(m.name, m.Utf()) : m.name;
+}
+
+std::string Checker::Quoted(const Member& m) const { return Cat({"\"", Show(m), "\""}); }
+
+bool Checker::Fail(Fault fault, std::string text) {
+    result_.fault = fault;
+    result_.text = std::move(text);
+    return false;
+}
+
+bool Checker::Damaged(const std::string& what) { return Fail(Fault::Damaged, Cat({"Damaged cabinet: ", what})); }
+
+bool Checker::Missing(const std::string& what) {
+    return window_.Failed() ? Fail(Fault::Unreadable, "Cannot read the cabinet") : Damaged(what);
+}
+
+bool Checker::Header() {
+    const std::uint64_t size = source_.Size();
+    if (size < HeaderSize) return Damaged("the header is cut short");
+    window_.SetEnd(size);
+    const unsigned char* h = window_.At(0, HeaderSize);
+    if (!h) return Missing("the header is cut short");
+    if (std::memcmp(h, "MSCF", 4) != 0) return Damaged("no cabinet signature");
+    if (h[25] != 1 || h[24] != 3)
+        return Damaged(Cat({"unknown format version ", Num(h[25]), ".", Num(h[24])}));
+    const std::uint32_t length = Le32(h + 8);
+    if (length < HeaderSize) return Damaged(Cat({"its stated size of ", Num(length), " bytes is smaller than its header"}));
+    if (length > size)
+        return Damaged(Cat({"cut short: ", Num(size), " of its ", Num(length), " bytes are present"}));
+    filesStart_ = Le32(h + 16);
+    folderCount_ = Le16(h + 26);
+    fileCount_ = Le16(h + 28);
+    flags_ = Le16(h + 30);
+    window_.SetEnd(length);
+    position_ = HeaderSize;
+    return Reserve() && SetLinks();
+}
+
+bool Checker::Reserve() {
+    if (!(flags_ & FlagReservePresent)) return true;
+    const unsigned char* r = window_.At(position_, 4);
+    if (!r) return Missing("the header is cut short");
+    const std::uint16_t headerReserve = Le16(r);
+    folderReserve_ = r[2];
+    blockReserve_ = r[3];
+    if (headerReserve > MaxHeaderReserve) return Damaged(Cat({"a header reserve of ", Num(headerReserve), " bytes"}));
+    position_ += 4 + headerReserve;
+    return true;
+}
+
+bool Checker::Text(std::string& out) {
+    if (position_ >= window_.End()) return false;
+    const std::uint64_t left = window_.End() - position_;
+    const std::size_t span = left < MaxTextBytes ? static_cast<std::size_t>(left) : MaxTextBytes;
+    const unsigned char* p = window_.At(position_, span);
+    const void* nul = p ? std::memchr(p, 0, span) : nullptr;
+    if (!nul) return false;
+    const std::size_t length = static_cast<std::size_t>(static_cast<const unsigned char*>(nul) - p);
+    out.assign(reinterpret_cast<const char*>(p), length);
+    position_ += length + 1;
+    return true;
+}
+
+bool Checker::SetLinks() {
+    std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
+    if ((flags_ & FlagPrevCabinet) && !(Text(prevCabinet) && Text(prevDisk)))
+        return Missing("the header is cut short");
+    if ((flags_ & FlagNextCabinet) && !(Text(nextCabinet) && Text(nextDisk)))
+        return Missing("the header is cut short");
+    if (flags_ & FlagPrevCabinet)
+        return Fail(Fault::ContinuedFromPrev, Cat({"Cabinet continues from another cabinet \"", prevCabinet, "\""}));
+    if (flags_ & FlagNextCabinet)
+        return Fail(Fault::ContinuedToNext, Cat({"Cabinet continues in another cabinet \"", nextCabinet, "\""}));
+    return true;
+}
+
+bool Checker::Folders() {
+    folders_.reserve(folderCount_);
+    for (std::uint32_t i = 0; i < folderCount_; ++i) {
+        const unsigned char* f = window_.At(position_, FolderEntrySize + folderReserve_);
+        if (!f) return Missing("the folder table lies outside the cabinet");
+        Folder folder;
+        folder.dataStart = Le32(f);
+        folder.blocks = Le16(f + 4);
+        folder.compression = Le16(f + 6);
+        if (!KnownCompression(folder.compression))
+            return Damaged(Cat({"folder ", Num(i + 1), " uses an unknown compression (", Num(folder.compression), ")"}));
+        folders_.push_back(folder);
+        position_ += FolderEntrySize + folderReserve_;
+    }
+    return true;
+}
+
+bool Checker::KnownCompression(std::uint16_t compression) {
+    switch (compression & 0x000F) {
+    case 0:   // stored
+    case 1:   // MSZIP
+        return true;
+    case 2: {  // Quantum: level 1-7, window 2^10 to 2^21
+        const unsigned level = (compression >> 4) & 0xF, window = (compression >> 8) & 0x1F;
+        return level >= 1 && level <= 7 && window >= 10 && window <= 21;
+    }
+    case 3: {  // LZX: window 2^15 to 2^21
+        const unsigned window = (compression >> 8) & 0x1F;
+        return window >= 15 && window <= 21;
+    }
+    default: return false;
+    }
+}
+
+bool Checker::Files() {
+    std::vector<Member>& members = result_.members;
+    members.reserve(fileCount_);
+    ends_.reserve(fileCount_);
+    position_ = filesStart_;
+    for (std::uint32_t i = 0; i < fileCount_; ++i) {
+        const unsigned char* e = window_.At(position_, FileEntrySize);
+        if (!e) return Missing(Cat({"file entry ", Num(i + 1), " lies outside the cabinet"}));
+        Member m;
+        m.size = Le32(e);
+        const std::uint64_t offset = Le32(e + 4);
+        m.folder = Le16(e + 8);
+        m.attribs = Le16(e + 14);
+        position_ += FileEntrySize;
+        if (!Text(m.name)) return Missing(Cat({"the name of file entry ", Num(i + 1), " runs past the end of the cabinet"}));
+        if (m.folder >= FolderContinuedFromPrev)
+            return Damaged(Cat({Quoted(m), " is continued from or into another cabinet"}));
+        if (m.folder >= folders_.size())
+            return Damaged(Cat({Quoted(m), " names folder ", Num(m.folder + 1), ", which the cabinet does not have"}));
+        if (!NameIsSafe(m)) return Fail(Fault::UnsafeName, Cat({"Unsafe file name ", Quoted(m)}));
+        ends_.push_back(offset + m.size);
+        members.push_back(std::move(m));
+    }
+    return true;
+}
+
+bool Checker::NameIsSafe(const Member& m) const {
+    if (m.Utf() && !membername::IsValidUtf8(m.name)) return false;
+    if (membername::IsUnsafe(m.name) || !membername::IsCreatable(m.name)) return false;
+    const std::size_t length = m.Utf() ? membername::Utf16Length(m.name) : m.name.size();
+    return length <= (m.Utf() ? options_.maxUtfNameLength : options_.maxNameLength);
+}
+
+bool Checker::Blocks(std::uint32_t index, Folder& folder) {
+    std::uint64_t position = folder.dataStart;
+    const std::size_t headerSize = BlockHeaderSize + blockReserve_;
+    for (std::uint32_t b = 0; b < folder.blocks; ++b) {
+        // Named only when something is wrong: a large cabinet has thousands of blocks.
+        auto block = [&](std::string_view what) { return Cat({"data block ", Num(b + 1), " of folder ", Num(index + 1), what}); };
+        const unsigned char* h = window_.At(position, headerSize);
+        if (!h) return Missing(block(" lies outside the cabinet"));
+        unsigned char header[BlockHeaderSize + 255];
+        std::memcpy(header, h, headerSize);
+        const std::uint32_t stored = Le32(header);
+        const std::uint16_t compressed = Le16(header + 4), uncompressed = Le16(header + 6);
+        const unsigned char* data = window_.At(position + headerSize, compressed);
+        if (!data) return Missing(block(" lies outside the cabinet"));
+        if (uncompressed == 0) return Damaged(block(" is continued in another cabinet"));
+        if (uncompressed > MaxBlockUncompressed)
+            return Damaged(block(Cat({" holds ", Num(uncompressed), " bytes, more than 32768"})));
+        if ((folder.compression & 0x000F) == 0 && compressed != uncompressed)
+            return Damaged(block(Cat({" is stored with ", Num(compressed), " bytes for ", Num(uncompressed)})));
+        if (stored != 0 && !ChecksumMatches(stored, header, data, compressed)) return Damaged(block(" fails its checksum"));
+        folder.uncompressed += uncompressed;
+        position += headerSize + compressed;
+    }
+    return true;
+}
+
+bool Checker::ChecksumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data,
+                              std::size_t size) const {
+    const std::uint32_t overData = Checksum(data, size, 0);
+    // The sum goes on over the two length fields; writers differ on whether the
+    // block's reserved bytes, which follow them, count too: either is sound.
+    if (Checksum(header + 4, 4, overData) == stored) return true;
+    return blockReserve_ > 0 && Checksum(header + 4, 4 + blockReserve_, overData) == stored;
+}
+
+bool Checker::Ranges() {
+    for (std::size_t i = 0; i < result_.members.size(); ++i) {
+        const Member& m = result_.members[i];
+        if (ends_[i] > folders_[m.folder].uncompressed) return Damaged(Cat({Quoted(m), " lies outside its folder's data"}));
+    }
+    return true;
+}
+
+Result Checker::Run() {
+    const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges();
+    if (!sound) result_.members.clear();
+    return std::move(result_);
+}
+
+bool Checker::AllBlocks() {
+    for (std::uint32_t i = 0; i < folders_.size(); ++i)
+        if (!Blocks(i, folders_[i])) return false;
+    return true;
+}
+
+}  // namespace detail
+
+Result Check(ReadAt& source, const Options& options) { return detail::Checker(source, options).Run(); }
+
+}  // namespace cabfmt

@@ -1,0 +1,81 @@
+// The check of a whole cabinet file against the cabinet format before anything is
+// extracted from it: header, folders, file entries, every data block and its
+// checksum, and the members' names. Platform-free: it reads through a small read-at
+// interface and reports a fault as a value, so the extractor and the packer share it.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace cabfmt {
+
+// Where the check reads the cabinet.
+class ReadAt {
+public:
+    virtual std::uint64_t Size() = 0;
+    // Reads exactly `count` bytes at `offset`; false when that many are not there or
+    // the read fails.
+    virtual bool Read(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+
+protected:
+    ~ReadAt() = default;
+};
+
+// The cabinet format's fixed sizes and limits.
+inline constexpr std::uint32_t HeaderSize = 36;
+inline constexpr std::uint32_t MaxBlockUncompressed = 32768;
+inline constexpr std::uint16_t FlagPrevCabinet = 0x0001;
+inline constexpr std::uint16_t FlagNextCabinet = 0x0002;
+inline constexpr std::uint16_t FlagReservePresent = 0x0004;
+// A member whose name is stored as UTF-8 carries this attribute.
+inline constexpr std::uint16_t AttribNameIsUtf = 0x80;
+
+enum class Fault {
+    None,
+    Unreadable,          // the file could not be read
+    Damaged,             // the structure or a checksum is wrong
+    ContinuedFromPrev,   // part of a set: an earlier cabinet holds the start
+    ContinuedToNext,     // part of a set: a later cabinet holds the rest
+    UnsafeName,          // a member's name must not or cannot be created
+    DuplicateName,       // two members would be created under one name
+};
+
+struct Member {
+    std::string name;          // as stored, without the terminating NUL
+    std::uint16_t attribs = 0;
+    std::uint32_t size = 0;
+    std::uint16_t folder = 0;
+    bool Utf() const { return (attribs & AttribNameIsUtf) != 0; }
+};
+
+struct Result {
+    Fault fault = Fault::None;
+    std::string text;              // what is wrong and where; empty when sound
+    std::vector<Member> members;   // in the order of the file table (when sound)
+    bool Sound() const { return fault == Fault::None; }
+};
+
+// How names are judged and shown; every field has a platform-free default.
+struct Options {
+    // Longest name (in bytes; in UTF-16 units for UTF-8 names) that may be created
+    // below the target folder.
+    std::size_t maxNameLength = static_cast<std::size_t>(-1);
+    std::size_t maxUtfNameLength = static_cast<std::size_t>(-1);
+    // The name as the user should read it in a message.
+    std::string (*showName)(std::string_view stored, bool utf) = nullptr;
+    // The name with letters folded as the file system compares them: two members
+    // with the same folded name would land in one file.
+    std::string (*foldName)(std::string_view stored, bool utf) = nullptr;
+};
+
+// Checks the whole cabinet. Memory stays flat in its size: data blocks are read in
+// a window of bounded size and never kept.
+Result Check(ReadAt& source, const Options& options = {});
+
+// The format's checksum of `size` bytes, continuing from `seed`: 32-bit
+// little-endian words XORed, the 1-3 trailing bytes taken most significant first.
+std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed);
+
+}  // namespace cabfmt

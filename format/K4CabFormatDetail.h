@@ -1,0 +1,110 @@
+// Inside the cabinet format check: the window over the cabinet's bytes and the
+// checker's state, shared by its two source files (structure and names).
+#pragma once
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+#include "K4CabFormat.h"
+
+namespace cabfmt::detail {
+
+inline std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
+inline std::uint32_t Le32(const unsigned char* p) {
+    return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16 |
+           static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Messages are joined from pieces; only a fault builds one.
+inline std::string Cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view part : parts) out.append(part);
+    return out;
+}
+inline std::string Num(std::uint64_t n) { return std::to_string(n); }
+
+inline constexpr std::uint32_t FolderEntrySize = 8;
+inline constexpr std::uint32_t FileEntrySize = 16;   // without the name
+inline constexpr std::uint32_t BlockHeaderSize = 8;  // without the reserved bytes
+inline constexpr std::uint16_t MaxHeaderReserve = 60000;
+// Names and set links are at most 255 characters and their NUL.
+inline constexpr std::size_t MaxTextBytes = 256;
+// File entries with a folder index from here on belong to a set of cabinets.
+inline constexpr std::uint16_t FolderContinuedFromPrev = 0xFFFD;
+
+// A window of the cabinet's bytes: the tables and the blocks (each far smaller
+// than the window) come from a few large reads, and nothing more is ever held.
+class Window {
+public:
+    explicit Window(ReadAt& source) : source_(source), buffer_(WindowSize) {}
+    void SetEnd(std::uint64_t end) {
+        end_ = end;
+        have_ = 0;
+    }
+    std::uint64_t End() const { return end_; }
+    // The `count` bytes at `offset`, valid until the next call; null when they reach
+    // past the end, or when the read failed (then Failed() tells).
+    const unsigned char* At(std::uint64_t offset, std::size_t count);
+    bool Failed() const { return failed_; }
+
+private:
+    static constexpr std::size_t WindowSize = 1 << 20;
+    ReadAt& source_;
+    std::vector<unsigned char> buffer_;
+    std::uint64_t end_ = 0, start_ = 0;
+    std::size_t have_ = 0;
+    bool failed_ = false;
+};
+
+struct Folder {
+    std::uint32_t dataStart = 0;
+    std::uint16_t blocks = 0;
+    std::uint16_t compression = 0;
+    std::uint64_t uncompressed = 0;
+};
+
+class Checker {
+public:
+    Checker(ReadAt& source, const Options& options) : source_(source), options_(options), window_(source) {}
+    Result Run();
+
+private:
+    bool Header();
+    bool Reserve();
+    bool SetLinks();
+    bool Folders();
+    bool Files();
+    bool UniqueNames();
+    bool AllBlocks();
+    bool Blocks(std::uint32_t index, Folder& folder);
+    bool Ranges();
+
+    static bool KnownCompression(std::uint16_t compression);
+    bool NameIsSafe(const Member& m) const;
+    bool ChecksumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data,
+                         std::size_t size) const;
+    // Reads a NUL-terminated text at position_ and moves past it.
+    bool Text(std::string& out);
+    std::string FoldedPath(const Member& m) const;
+
+    std::string Show(const Member& m) const;
+    std::string Quoted(const Member& m) const;
+    bool Fail(Fault fault, std::string text);
+    bool Damaged(const std::string& what);
+    // A piece that is not there: a damaged cabinet, or one that could not be read.
+    bool Missing(const std::string& what);
+
+    ReadAt& source_;
+    const Options& options_;
+    Window window_;
+    Result result_;
+    std::uint64_t position_ = 0;
+    std::uint32_t filesStart_ = 0;
+    std::uint16_t folderCount_ = 0, fileCount_ = 0, flags_ = 0;
+    std::uint8_t folderReserve_ = 0, blockReserve_ = 0;
+    std::vector<Folder> folders_;
+    std::vector<std::uint64_t> ends_;   // each member's end in its folder's data
+};
+
+}  // namespace cabfmt::detail

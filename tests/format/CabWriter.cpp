@@ -1,0 +1,189 @@
+// Writes cabinets field by field: header, uncompressed folders, the file entries and
+// the data blocks with their checksums, with any field overridden.
+#include "CabWriter.h"
+#include <algorithm>
+
+namespace cabw {
+
+namespace {
+constexpr std::size_t FixedHeaderSize = 36;
+constexpr std::size_t FolderSize = 8;
+constexpr std::size_t FileEntrySize = 16;  // without the name
+constexpr std::size_t BlockHeaderSize = 8;
+
+void Put16(std::string& out, std::uint16_t value) {
+    out.push_back(static_cast<char>(value & 0xFF));
+    out.push_back(static_cast<char>(value >> 8));
+}
+
+void Put32(std::string& out, std::uint32_t value) {
+    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
+}
+
+void PutName(std::string& out, const std::string& name) {
+    out += name;
+    out.push_back('\0');
+}
+
+std::size_t BlockSize(const Cabinet& cabinet) { return cabinet.blockSize ? cabinet.blockSize : MaxBlockData; }
+
+// The data of one folder: its members' bytes in table order.
+std::string FolderData(const Cabinet& cabinet, std::uint16_t folder) {
+    std::string data;
+    for (const Member& m : cabinet.members)
+        if (m.folder == folder) data += m.data;
+    return data;
+}
+
+std::size_t BlockCount(const Cabinet& cabinet, std::uint16_t folder) {
+    return (FolderData(cabinet, folder).size() + BlockSize(cabinet) - 1) / BlockSize(cabinet);
+}
+
+bool HasReserve(const Cabinet& cabinet) { return cabinet.blockReserve > 0; }
+
+std::size_t LinksSize(const Cabinet& cabinet) {
+    std::size_t size = 0;
+    if (cabinet.flags & FlagPrevCabinet) size += cabinet.prevCabinet.size() + cabinet.prevDisk.size() + 2;
+    if (cabinet.flags & FlagNextCabinet) size += cabinet.nextCabinet.size() + cabinet.nextDisk.size() + 2;
+    return size;
+}
+
+std::size_t FilesStart(const Cabinet& cabinet) {
+    return FixedHeaderSize + (HasReserve(cabinet) ? 4 : 0) + LinksSize(cabinet) + FolderSize * cabinet.folders;
+}
+
+// Header, optional set links, folder and file entries: everything before the data.
+std::size_t HeadersSize(const Cabinet& cabinet) {
+    std::size_t size = FilesStart(cabinet);
+    for (const Member& m : cabinet.members) size += FileEntrySize + m.name.size() + 1;
+    return size;
+}
+
+// The blocks of one folder; `index` counts blocks over all folders.
+std::string Blocks(const Cabinet& cabinet, std::uint16_t folder, std::size_t& index) {
+    const std::string data = FolderData(cabinet, folder);
+    const std::size_t blockSize = BlockSize(cabinet);
+    const std::string reserve(cabinet.blockReserve, 'r');
+    std::string out;
+    for (std::size_t at = 0; at < data.size(); ++index, at += blockSize) {
+        const std::string chunk = data.substr(at, blockSize);
+        std::string lengths;
+        Put16(lengths, static_cast<std::uint16_t>(chunk.size()));  // cbData
+        const bool last = folder + 1 == cabinet.folders && at + blockSize >= data.size();
+        // cbUncomp: stored as is, or 0 for a block that the next cabinet completes.
+        Put16(lengths, static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : chunk.size()));
+        const std::string summed = cabinet.checksumCoversReserve ? lengths + reserve : lengths;
+        std::uint32_t sum = cabinet.noChecksums ? 0 : BlockChecksum(summed, chunk);
+        for (std::size_t bad : cabinet.badChecksumBlocks)
+            if (bad == index) sum += 1;
+        Put32(out, sum);
+        out += lengths + reserve + chunk;
+    }
+    return out;
+}
+}  // namespace
+
+std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed) {
+    const auto* p = static_cast<const unsigned char*>(bytes);
+    std::uint32_t sum = seed;
+    for (std::size_t n = size / 4; n > 0; --n, p += 4)
+        sum ^= static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+               static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+    // The tail goes in most significant first: the format's own order, not a
+    // little-endian read.
+    std::uint32_t tail = 0;
+    for (std::size_t rest = size % 4; rest > 0; --rest) tail |= static_cast<std::uint32_t>(*p++) << (8 * (rest - 1));
+    return sum ^ tail;
+}
+
+std::uint32_t BlockChecksum(const std::string& blockHeaderLengths, const std::string& data) {
+    const std::uint32_t overData = Checksum(data.data(), data.size(), 0);
+    return Checksum(blockHeaderLengths.data(), blockHeaderLengths.size(), overData);
+}
+
+std::size_t DataStart(const Cabinet& cabinet) { return HeadersSize(cabinet); }
+
+std::size_t BlockDataStart(const Cabinet& cabinet, std::size_t block) {
+    const std::size_t perBlock = BlockHeaderSize + cabinet.blockReserve;
+    std::size_t at = HeadersSize(cabinet), index = 0;
+    for (std::uint16_t f = 0; f < cabinet.folders; ++f) {
+        const std::string data = FolderData(cabinet, f);
+        for (std::size_t done = 0; done < data.size(); done += BlockSize(cabinet), ++index) {
+            if (index == block) return at + perBlock;
+            at += perBlock + std::min(BlockSize(cabinet), data.size() - done);
+        }
+    }
+    return at;
+}
+
+std::string Build(const Cabinet& cabinet) {
+    const std::size_t headers = HeadersSize(cabinet);
+    std::vector<std::string> blocks;
+    std::size_t index = 0, blocksSize = 0;
+    for (std::uint16_t f = 0; f < cabinet.folders; ++f) {
+        blocks.push_back(Blocks(cabinet, f, index));
+        blocksSize += blocks.back().size();
+    }
+
+    std::string out = "MSCF";
+    Put32(out, 0);
+    Put32(out, cabinet.declaredLength.value_or(static_cast<std::uint32_t>(headers + blocksSize)));
+    Put32(out, 0);
+    Put32(out, cabinet.declaredFilesStart.value_or(static_cast<std::uint32_t>(FilesStart(cabinet))));
+    Put32(out, 0);
+    out.push_back(static_cast<char>(cabinet.versionMinor));
+    out.push_back(static_cast<char>(cabinet.versionMajor));
+    Put16(out, cabinet.folders);
+    Put16(out, cabinet.declaredFiles.value_or(static_cast<std::uint16_t>(cabinet.members.size())));
+    Put16(out, static_cast<std::uint16_t>(cabinet.flags | (HasReserve(cabinet) ? FlagReservePresent : 0)));
+    Put16(out, cabinet.setId);
+    Put16(out, 0);     // first cabinet of its set
+    if (HasReserve(cabinet)) {
+        Put16(out, 0);  // no header reserve
+        out.push_back(0);  // no folder reserve
+        out.push_back(static_cast<char>(cabinet.blockReserve));
+    }
+    if (cabinet.flags & FlagPrevCabinet) {
+        PutName(out, cabinet.prevCabinet);
+        PutName(out, cabinet.prevDisk);
+    }
+    if (cabinet.flags & FlagNextCabinet) {
+        PutName(out, cabinet.nextCabinet);
+        PutName(out, cabinet.nextDisk);
+    }
+    std::size_t dataAt = headers;
+    for (std::uint16_t f = 0; f < cabinet.folders; ++f) {
+        const bool first = f == 0;
+        Put32(out, first && cabinet.declaredDataStart ? *cabinet.declaredDataStart : static_cast<std::uint32_t>(dataAt));
+        const auto blockCount = static_cast<std::uint16_t>(BlockCount(cabinet, f));
+        Put16(out, first && cabinet.declaredBlocks ? *cabinet.declaredBlocks : blockCount);
+        Put16(out, cabinet.declaredCompression.value_or(0));   // stored
+        dataAt += blocks[f].size();
+    }
+
+    std::vector<std::uint32_t> offsets(cabinet.folders, 0);
+    for (const Member& m : cabinet.members) {
+        std::uint32_t& offset = offsets[m.folder < cabinet.folders ? m.folder : 0];
+        Put32(out, m.declaredSize.value_or(static_cast<std::uint32_t>(m.data.size())));
+        Put32(out, m.declaredOffset.value_or(offset));
+        Put16(out, m.folderIndex.value_or(m.folder));
+        Put16(out, m.date);
+        Put16(out, m.time);
+        Put16(out, m.attribs);
+        PutName(out, m.name);
+        offset += static_cast<std::uint32_t>(m.data.size());
+    }
+    for (const std::string& b : blocks) out += b;
+    return out;
+}
+
+Cabinet OneFile(const std::string& name, const std::string& data) {
+    Cabinet cabinet;
+    Member member;
+    member.name = name;
+    member.data = data;
+    cabinet.members.push_back(member);
+    return cabinet;
+}
+
+}  // namespace cabw
