@@ -1,33 +1,26 @@
 // The extraction pass's check of the whole cabinet before its first file is
 // created, and its account of which members were written: the system library
 // decodes damaged blocks without a word, and may skip a member it cannot place.
+#include "K4CabCheck.h"
 #include <algorithm>
-#include "K4CabFormat.h"
 #include "K4CabNames.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 
+std::uint64_t CabinetFile::Size() {
+    LARGE_INTEGER size;
+    return GetFileSizeEx(file_, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+}
+
+bool CabinetFile::Read(std::uint64_t offset, void* buffer, std::size_t count) {
+    OVERLAPPED at = {};
+    at.Offset = static_cast<DWORD>(offset);
+    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    DWORD read = 0;
+    return ReadFile(file_, buffer, static_cast<DWORD>(count), &read, &at) && read == count;
+}
+
 namespace {
-
-// The cabinet file behind the check's read-at interface.
-class FileSource : public cabfmt::ReadAt {
-public:
-    explicit FileSource(HANDLE file) : file_(file) {}
-    std::uint64_t Size() override {
-        LARGE_INTEGER size;
-        return GetFileSizeEx(file_, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
-    }
-    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        OVERLAPPED at = {};
-        at.Offset = static_cast<DWORD>(offset);
-        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        DWORD read = 0;
-        return ReadFile(file_, buffer, static_cast<DWORD>(count), &read, &at) && read == count;
-    }
-
-private:
-    HANDLE file_;
-};
 
 std::string ShowStoredName(std::string_view stored, bool utf) {
     return MemberDisplayName(std::string(stored).c_str(), utf ? _A_NAME_IS_UTF : 0).Str();
@@ -56,7 +49,7 @@ bool TDecompr::CheckCabinet() {
     checkedCabinet_.Reset(CreateFileA(CabinetPath.CStr(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!checkedCabinet_) throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
-    FileSource source(checkedCabinet_.Get());
+    CabinetFile source(checkedCabinet_.Get());
     cabfmt::Options options;
     // What a target path may hold beyond the target folder, in the units each
     // kind of name is created in.
