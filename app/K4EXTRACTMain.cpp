@@ -124,22 +124,18 @@ void TK4ExtractForm::RunCabinetPass() {
     ProgressHandler = ShowProgress;
     ClearCabError();
     // The pass's engine object goes when the pass ends, also when the engine raises
-    // a failure: its destructor releases the library context and open streams.
+    // a failure: its destructor releases the library context and open streams, and
+    // the engine's reference to it.
     struct ReleaseOnExit {
         std::unique_ptr<TDecompr>& owner;
-        ~ReleaseOnExit() {
-            owner.reset();
-            CurrentDecompr = nullptr;
-        }
+        ~ReleaseOnExit() { owner.reset(); }
     } release{FDecompr};
     FDecompr = std::make_unique<TDecompr>();
     FDecompr->Open(ShortString(CabFilePath), ShortString(ExtractPath));
-    CurrentDecompr = FDecompr.get();
     ProgressBar1.SetMax(100);
     FDecompr->Run();
     FDecompr->Close();
     FDecompr.reset();
-    CurrentDecompr = nullptr;
     ProgressBar1.SetPosition(0);
 }
 

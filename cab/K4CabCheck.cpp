@@ -60,8 +60,7 @@ bool TDecompr::CheckCabinet() {
     cabfmt::Result result = cabfmt::Check(source, options);
     if (!result.Sound()) {
         checkedCabinet_.Reset();
-        CabError.erfOper = -1;
-        LastErrorText = ShortString(result.text);
+        RecordCabFailure(-1, ShortString(result.text));
         return false;
     }
     expected_ = std::move(result.members);

@@ -93,11 +93,9 @@ void RunPass(bool listing, const std::string& cabinet, const std::string& target
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
     pass->Open(ShortString(cabinet), ShortString(target));
-    CurrentDecompr = pass.get();
     pass->Run();
     pass->Close();
     pass.reset();
-    CurrentDecompr = nullptr;
 }
 
 namespace {
