@@ -4,6 +4,7 @@
 // arrived complete, and the account of the pass at its end.
 #include <cstring>
 #include <memory>
+#include "K4CabCallbacks.h"
 #include "K4CabNames.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
