@@ -5,6 +5,7 @@
 #include <memory>
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
+#include "K4Files.h"
 
 ShortString AboutCaption("About K4");
 ShortString AboutIdentText("Windows Cabinet Files");
@@ -16,12 +17,6 @@ ShortString g_identLine;  // ShowAboutBox's ident line, read by FormCreate
 std::optional<std::string> g_browserForTests;
 
 const char* ActiveBrowserPath() { return g_browserForTests ? g_browserForTests->c_str() : BrowserPath; }
-
-// An existing file; a folder of that name does not count.
-bool FileExists(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 const ui::FormSpec& Design() {
     static const ui::FormSpec spec = [] {

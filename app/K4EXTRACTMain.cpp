@@ -5,6 +5,7 @@
 #include <string>
 #include "K4Application.h"
 #include "K4ExtractControls.h"
+#include "K4Files.h"
 #include "K4MemoryCount.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
@@ -50,16 +51,6 @@ FormSpec DesignSpec() {
     spec.x = spec.y = 159;
     spec.border = Border::Dialog;
     return spec;
-}
-
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A quoted path in a message, the whole text cut at 255 characters.

@@ -9,6 +9,7 @@
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
+#include "K4Files.h"
 #include "K4Settings.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
@@ -237,22 +238,6 @@ void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory,
 
 void LocateOwnExecutable(ShortString& directory, ShortString& fileName) {
     ParseOwnCommandLine(ShortString(GetCommandLineA()), directory, fileName);
-}
-
-std::string OwnModulePath() {
-    // The system cuts the path to the buffer and then returns the buffer's size:
-    // grow until the whole path fits (long paths go up to 32767 characters).
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::string();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() > 65536) return std::string();
-        path.resize(path.size() * 2);
-    }
 }
 
 bool ReadPayloadFrom(const std::string& exePath) {

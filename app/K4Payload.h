@@ -20,8 +20,6 @@ bool ReadPayload();
 // Directory and name from a command line: upper case, quotes and trailing
 // arguments dropped, the name always ending in ".EXE".
 void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory, ShortString& fileName);
-// The full path of the running program's own file; empty if the system gives none.
-std::string OwnModulePath();
 // ReadPayload over the named file (ReadPayload passes OwnModulePath()).
 bool ReadPayloadFrom(const std::string& exePath);
 // Copies the cabinet that begins at the file's position, at most `available` bytes,

@@ -4,6 +4,7 @@
 #include "K4CabCheck.h"
 #include <algorithm>
 #include "K4CabNames.h"
+#include "K4TextEncoding.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 

@@ -6,6 +6,8 @@
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 #include "K4MemberNames.h"

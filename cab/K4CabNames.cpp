@@ -1,5 +1,6 @@
 // Names and texts of cabinet members.
 #include "K4CabNames.h"
+#include "K4TextEncoding.h"
 #include <cmath>
 #include <cstdio>
 #include <fdi.h>
@@ -25,45 +26,6 @@ std::int32_t ProgressPercent(std::int32_t started, std::int32_t total) {
     if (rounded > 2147483647.0) return INT32_MAX;
     if (rounded < -2147483648.0) return INT32_MIN;
     return static_cast<std::int32_t>(rounded);
-}
-
-std::wstring WideFromCodePage(std::string_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string NarrowFromWide(std::wstring_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string narrow(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring FullPathOf(const std::wstring& path) {
-    if (path.empty()) return path;
-    // Called for every member: one call fits the usual path; a longer one is
-    // answered with the size it needs and asked again.
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (written >= full.size()) {
-        full.assign(written, L'\0');
-        written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (written == 0 || written >= full.size()) return path;
-    full.resize(written);
-    return full;
-}
-
-bool SamePathText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
 }
 
 bool ValidDosDateTime(unsigned date, unsigned time) {

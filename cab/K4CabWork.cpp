@@ -5,6 +5,8 @@
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 
 bool ListingPass = false;
 ListLines* TargetListBox = nullptr;

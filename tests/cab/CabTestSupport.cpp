@@ -1,5 +1,7 @@
 // Shared pieces of the cabinet engine tests.
 #include "CabTestSupport.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include <windows.h>
 #include <algorithm>
 #include <memory>

@@ -100,14 +100,3 @@ TEST(DosDateTime, OnlyRealMomentsAreValid) {
     EXPECT_FALSE(ValidDosDateTime(date(2021, 3, 4), time(1, 60, 0)));
     EXPECT_FALSE(ValidDosDateTime(date(2021, 3, 4), (1 << 11) | 30)) << "60 seconds";
 }
-
-TEST(FullPathOf, ResolvesShortAndLongPathsAlike) {
-    EXPECT_EQ(FullPathOf(L"C:\\a\\.\\b\\..\\c.txt"), L"C:\\a\\c.txt");
-    EXPECT_EQ(FullPathOf(L""), L"");
-    // Beyond MAX_PATH the first answer is only the size needed.
-    const std::wstring deep = L"C:\\" + std::wstring(150, L'x') + L"\\" + std::wstring(150, L'y');
-    EXPECT_EQ(FullPathOf(deep + L"\\z\\..\\f.txt"), deep + L"\\f.txt");
-    const std::wstring exact = L"C:\\" + std::wstring(MAX_PATH - 4, L'e');   // MAX_PATH - 1 characters
-    EXPECT_EQ(FullPathOf(exact), exact);
-    EXPECT_EQ(FullPathOf(exact + L"e"), exact + L"e");
-}
