@@ -248,9 +248,15 @@ bool ReadPayloadFrom(const std::string& exePath) {
     return true;
 }
 
+namespace {
+std::string g_payloadFileForTests;
+}  // namespace
+
+void SetPayloadFileForTests(const std::string& path) { g_payloadFileForTests = path; }
+
 bool ReadPayload() {
     // The running module's own path, not the one pieced together from the command
     // line: that one is wrong for a program started without a directory, with an
     // argument containing a point, or under another extension.
-    return ReadPayloadFrom(OwnModulePath());
+    return ReadPayloadFrom(g_payloadFileForTests.empty() ? OwnModulePath() : g_payloadFileForTests);
 }

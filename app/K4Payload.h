@@ -22,6 +22,9 @@ bool ReadPayload();
 void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory, ShortString& fileName);
 // ReadPayload over the named file (ReadPayload passes OwnModulePath()).
 bool ReadPayloadFrom(const std::string& exePath);
+// Makes ReadPayload read `path` instead of the running program's own file (empty:
+// its own file again); lets a test create the real window over a payload it made.
+void SetPayloadFileForTests(const std::string& path);
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
 // that fails part way leaves no file.
