@@ -62,12 +62,7 @@ host_mirror() {
 }
 
 # Says why a root cannot run i386 programs here, or nothing when it can.
-i386_probe() {  # root
-  local out
-  out=$(chroot "$1" /bin/true 2>&1) && return 0
-  echo "this kernel cannot run i386 programs (chroot $1 /bin/true: ${out:-failed})"
-  return 1
-}
+i386_probe() { "$here/scripts/wine32-run.sh" --probe "$1"; }
 
 # Runs a command inside the root with /proc, /dev and /sys, in a private mount namespace
 # that ends with it (package scripts want them; nothing stays mounted on the host).

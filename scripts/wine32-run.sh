@@ -6,6 +6,7 @@
 #   wine32-run.sh PROGRAM [ARGS...]      run a Windows program (the emulator's use)
 #   wine32-run.sh --tool COMMAND [ARGS...]  run a command of the root (wineboot, wineserver)
 #   wine32-run.sh --check                say why 32-bit programs cannot run here, exit 1
+#   wine32-run.sh --probe ROOT           say why ROOT's programs cannot run here, exit 1
 #   wine32-run.sh --start | --stop       start or stop the kept namespace and its server
 #
 #   K4_BUILD_ROOT     build root (default: build/ in the checkout)
@@ -32,6 +33,18 @@ mount_dirs() {
   for dir in "${dirs[@]}"; do printf '%s\n' "$dir"; done
 }
 
+# Says why ROOT cannot run its programs here, or nothing. A kernel without 32-bit
+# support refuses the root's own /bin/true (an i386 program) with "Exec format error".
+probe() {  # root
+  local out
+  out=$(chroot "$1" /bin/true 2>&1) && return 0
+  case "$out" in
+    *"Exec format error"*) echo "this kernel cannot run i386 programs (chroot $1 /bin/true: Exec format error)" ;;
+    *) echo "chroot $1 /bin/true failed: ${out:-no reason given}" ;;
+  esac
+  return 1
+}
+
 check() {
   local unusable
   unusable=$(dirname "$i386_root")/i386-root.unusable
@@ -40,6 +53,7 @@ check() {
     echo "no i386 root with 32-bit Wine at $i386_root (scripts/setup.sh makes it)"
     return 1
   fi
+  probe "$i386_root"
 }
 
 # The id of the kept namespace's first process, when it is alive and chrooted in our root.
@@ -96,6 +110,9 @@ start() {
   fi
   # Unmanaged windows, as in the 64-bit prefix (see scripts/wine-env.sh).
   "$0" --tool wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  # The desktop must outlive every gap between tests (see tests/support/DesktopKeeper.cpp).
+  local keeper=$build_root/i686/tests/support/k4_desktop_keeper.exe
+  [ ! -f "$keeper" ] || ("$0" "$keeper" </dev/null >/dev/null 2>&1 &)
 }
 
 stop() {
@@ -108,9 +125,10 @@ stop() {
 
 case "${1:-}" in
   --check) check ;;
+  --probe) [ $# -eq 2 ] || exit 2; probe "$2" ;;
   --start) start ;;
   --stop) stop ;;
   --tool) shift; check >&2 || exit 1; in_root "$@" ;;
-  "" | -*) echo "usage: wine32-run.sh PROGRAM [ARGS...] | --tool COMMAND... | --check | --start | --stop" >&2; exit 2 ;;
+  "" | -*) echo "usage: wine32-run.sh PROGRAM [ARGS...] | --tool COMMAND... | --check | --probe ROOT | --start | --stop" >&2; exit 2 ;;
   *) check >&2 || exit 1; in_root /usr/lib/wine/wine "$@" ;;
 esac
