@@ -34,6 +34,9 @@ k4_env_start() {  # build root
   # waits 2 s at every hide or destroy for a state change that never comes. Wine
   # then also draws the title bars itself, so screenshots show them.
   wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  # The desktop must outlive every gap between tests (see tests/support/DesktopKeeper.cpp).
+  local keeper=$root/x86_64/tests/support/k4_desktop_keeper.exe
+  [ -f "$keeper" ] && (setsid wine64 "$keeper" </dev/null >/dev/null 2>&1 &)
   "$k4_wine32_run" --start || echo "i686: the 32-bit Wine did not start" >&2
 }
 
