@@ -8,6 +8,8 @@
 #   K4_BUILD_ROOT   build root (default: build/ in the checkout)
 #   K4_I386_ROOT    the i386 root (default: $K4_BUILD_ROOT/i386-root)
 #   K4_NO_I686_RUN=1  do not make the root (the i686 build is then only built)
+#
+#   setup.sh [--packages | --i386-root]   both (default), or only the one part
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${K4_BUILD_ROOT:-$here/build}
@@ -125,5 +127,9 @@ prepare_i386_root() {
   make_i386_root
 }
 
-install_packages
-prepare_i386_root
+case "${1:-}" in
+  "") install_packages; prepare_i386_root ;;
+  --packages) install_packages ;;
+  --i386-root) prepare_i386_root ;;
+  *) echo "usage: setup.sh [--packages | --i386-root]" >&2; exit 2 ;;
+esac

@@ -7,8 +7,15 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
 export K4_BUILD_ROOT=$root
-"$here/scripts/setup.sh" || exit 1
-"$here/scripts/build.sh" || { echo "build failed"; exit 1; }
+"$here/scripts/setup.sh" --packages || exit 1
+# The i386 root is mostly download and unpacking: made while the builds compile.
+root_log=$(mktemp)
+"$here/scripts/setup.sh" --i386-root >"$root_log" 2>&1 &
+root_pid=$!
+"$here/scripts/build.sh" || { echo "build failed"; wait "$root_pid"; cat "$root_log"; exit 1; }
+wait "$root_pid"; root_status=$?
+cat "$root_log"; rm -f "$root_log"
+[ "$root_status" -eq 0 ] || { echo "setup of the i386 root failed"; exit 1; }
 . "$here/scripts/wine-env.sh"
 k4_env_start "$root"
 trap k4_env_stop EXIT
