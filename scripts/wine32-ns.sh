@@ -20,7 +20,7 @@ mount --rbind /dev "$root/dev"
 mount -t sysfs sysfs "$root/sys"
 for dir in "${dirs[@]}"; do
   mkdir -p "$root$dir"
-  mount --bind "$dir" "$root$dir"
+  mount --rbind "$dir" "$root$dir"   # with what is mounted below it (an X socket folder)
 done
 [ "$pidfile" = - ] || echo $$ >"$pidfile"
 exec chroot "$root" "$@"
