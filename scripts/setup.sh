@@ -123,7 +123,11 @@ prepare_i386_root() {
     fi
     return 0
   fi
-  rm -rf "$i386_root"
+  # Only a complete root is ever renamed into place: anything else there is not ours.
+  if [ -e "$i386_root" ]; then
+    echo "setup: $i386_root exists but holds no 32-bit Wine; remove it or set K4_I386_ROOT" >&2
+    return 1
+  fi
   make_i386_root
 }
 
