@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Configures and builds the three builds under ${K4_BUILD_ROOT:-build}:
-# x86_64 (tested under Wine), i686 (the shipped program) and host (the packer).
+# Configures and builds the three builds under ${K4_BUILD_ROOT:-build}: host (the
+# packer), x86_64 (tested under wine64) and i686 (the shipped program, tested under the
+# 32-bit Wine of the i386 root). Both Windows builds pack their end-to-end programs
+# with the host's k4pack.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
@@ -12,8 +14,8 @@ configure() {  # dir, extra cmake args...
 }
 configure "$root/host"
 cmake --build "$root/host" -j "$jobs"
-configure "$root/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack" \
-  -DK4_I686_BUILD_DIR="$root/i686"
-cmake --build "$root/x86_64" -j "$jobs"
-configure "$root/i686" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake"
-cmake --build "$root/i686" -j "$jobs"
+for arch in x86_64 i686; do
+  configure "$root/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
+    -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack"
+  cmake --build "$root/$arch" -j "$jobs"
+done
