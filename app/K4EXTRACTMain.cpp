@@ -8,6 +8,7 @@
 #include "K4MemoryCount.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4Utils.h"
 
 TK4ExtractForm* K4ExtractForm = nullptr;
 
@@ -144,9 +145,8 @@ void TK4ExtractForm::RunCabinetPass() {
 }
 
 ShortString TK4ExtractForm::StatusLine() const {
-    std::string text = std::to_string(ListBox1.Count()) + " " + FilesWord.Str() + " " +
-                       std::to_string(FListedBytes) + "(" + std::to_string(FCabinetBytes) + ")";
-    return ShortString(text);
+    return IntegerText(ListBox1.Count()) + " " + FilesWord + " " + IntegerText(FListedBytes) + "(" +
+           IntegerText(FCabinetBytes) + ")";
 }
 
 void TK4ExtractForm::RefreshWindow() {
@@ -169,8 +169,7 @@ void TK4ExtractForm::RefreshWindow() {
         Label4.SetCaption("K4B");
         Label4.SetVisible(true);
     }
-    std::string counts = std::to_string(AllocatedBlockCount()) + "/" + std::to_string(AllocatedByteCount());
-    Label2.SetCaption(ShortString(counts).View());
+    Label2.SetCaption((IntegerText(AllocatedBlockCount()) + "/" + IntegerText(AllocatedByteCount())).View());
     Label3.SetCaption(TitleLabelText.View());
 }
 

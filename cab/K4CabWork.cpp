@@ -5,6 +5,7 @@
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
+#include "K4Utils.h"
 
 bool ListingPass = false;
 ListLines* TargetListBox = nullptr;
@@ -37,7 +38,7 @@ ShortString CabErrorName(ERF err) {
         "FDIERROR_USER_ABORT",
     };
     if (err.erfOper >= 0 && err.erfOper <= 11) return ShortString(names[err.erfOper]);
-    return ShortString("UNKNOWN CAB ERROR ") + std::string_view(std::to_string(err.erfOper));
+    return ShortString("UNKNOWN CAB ERROR ") + IntegerText(err.erfOper);
 }
 
 TDecompr::TDecompr() = default;
