@@ -24,7 +24,7 @@ bool FileExists(const char* path) {
 }
 
 const ui::FormSpec& Design() {
-    static const ui::FormSpec spec = [] {
+    static constexpr ui::FormSpec spec = [] {
         ui::FormSpec s;
         s.caption = "About";
         s.client = {298, 172};
@@ -40,7 +40,7 @@ const ui::FormSpec& Design() {
 }
 
 const std::array<ui::ControlSpec, 8>& ControlTable() {
-    static const std::array<ui::ControlSpec, 8> table = {
+    static constexpr std::array<ui::ControlSpec, 8> table = {
         ui::Button("OKButton", {111, 140, 75, 25}, "OK").Flags(ui::DefaultButton).Tab(0),
         ui::Panel("Panel1", {8, 8, 281, 129}).Tab(1),
         ui::Image("ProgramIcon", {8, 8, 64, 64}, K4_PRODUCT_PICTURE).In("Panel1"),

@@ -18,7 +18,7 @@ using namespace ui;
 
 namespace id = extract_ids;
 
-const ControlSpec kDesign[] = {
+constexpr ControlSpec kDesign[] = {
     ProgressBar("ProgressBar1", {8, 236, 150, 16}).Anchors(AnchorLeft | AnchorBottom).Tab(0).Id(id::ProgressBar1),
     Label("Label1", {8, 217, 40, 13}, "Stopped").Anchors(AnchorLeft | AnchorBottom).Id(id::Label1),
     Button("StartBtn", {320, 8, 53, 25}, "Start")

@@ -28,7 +28,10 @@ endif()
 
 # The largest each stub may be, in bytes; a stub that grows past it fails the size
 # test (tests/size). Raise a limit only deliberately, with the reason in the commit.
-set(K4_STUB_LIMIT_I686 122880)    # 120 KiB
+# The 64-bit stub is held at its target (136 KiB); the 32-bit one, whose DWARF
+# unwinder and unwind tables weigh about 55 KB, at its present size until it
+# reaches its target of 120 KiB (bench/README.md, "Stub size").
+set(K4_STUB_LIMIT_I686 158720)    # 155 KiB
 set(K4_STUB_LIMIT_X86_64 139264)  # 136 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the

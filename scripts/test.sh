@@ -28,8 +28,25 @@ run_ctest() {  # build dir
   fi
   rm -f "$log"
 }
+# Reproducible stub: the i686 program built a second time from the same sources in
+# another folder must come out byte for byte the same. Counts as one test.
+check_reproducible() {
+  local again=$root/i686-again
+  echo "== reproducible build (i686 program built again in $again)"
+  if ! cmake -S "$here" -B "$again" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null ||
+     ! cmake --build "$again" --target K4EXTRACTOR -j "${K4_JOBS:-$(nproc)}" >/dev/null; then
+    echo "reproducible build: the second build failed"; failed=$((failed + 1)); return
+  fi
+  if cmp "$root/i686/app/K4EXTRACTOR.exe" "$again/app/K4EXTRACTOR.exe"; then
+    echo "reproducible build: identical ($(stat -c %s "$again/app/K4EXTRACTOR.exe") bytes)"; passed=$((passed + 1))
+  else
+    echo "reproducible build: the two builds differ"; failed=$((failed + 1))
+  fi
+}
 echo "== host tests"; run_ctest "$root/host"
 echo "== Win32 tests (x86_64 under Wine)"; run_ctest "$root/x86_64"
+check_reproducible
 echo
 echo "${passed} passed, ${failed} failed"
 [ "$failed" -eq 0 ]
