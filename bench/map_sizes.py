@@ -6,8 +6,8 @@ Usage: map_sizes.py MAP [--members N] [--symbols N]
 Prints the bytes of kept input sections per group (our own libraries, the C++
 runtime, the unwinder, the threads layer, the C runtime, ...), then the largest
 archive members and, with --symbols, the largest single sections. Only sections
-that end up in the image count; sections dropped by --gc-sections are listed
-before the memory map and are skipped. Sizes are section sizes before file
+that end up in the file count: sections dropped by --gc-sections (listed before
+the memory map), debug sections and zero-initialised data are skipped. Sizes are section sizes before file
 alignment, so the totals come close to, but not exactly to, the file size.
 """
 import argparse
@@ -20,8 +20,9 @@ import sys
 SECTION = re.compile(r"^ (\S+)\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(.+)$")
 NAME_ONLY = re.compile(r"^ (\.\S+)$")
 CONTINUED = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
-# Output sections that do not load: debug information and the like.
-SKIPPED_OUTPUT = ("/DISCARD/", ".debug", ".stab", ".zdebug")
+# Output sections that take no bytes in the file: debug information (stripped) and
+# zero-initialised data, which the loader makes.
+SKIPPED_OUTPUT = ("/DISCARD/", ".debug", ".stab", ".zdebug", ".bss")
 
 GROUPS = [
     ("ours", re.compile(r"(^|/)(lib)?k4\w+\.a\(|\.cpp\.obj$|\.rc\.res$|\.res$")),

@@ -5,7 +5,8 @@ Packs each stub (the x86_64 program of some build) with the same 1 MiB stored
 payload (bench/make_data.py's payload1 set), starts each packed program once
 untimed, then REPS times in rotating order through the benchmark driver
 (`k4bench_drive window`: CreateProcessA to the visible window, payload copied and
-list filled), and prints the median, lowest and highest time of each. Comparing
+list filled), and prints the median, lowest and highest time of each and the
+median peak working set the driver read. Comparing
 stubs in one run, alternating, keeps the machine's state out of the comparison.
 
     startup.py BUILD_ROOT [--reps N] LABEL=STUB.exe [LABEL=STUB.exe ...]
@@ -70,20 +71,24 @@ def main(argv):
         if done.returncode != 0 or "error" in values:
             raise RuntimeError(f"window failed: {done.stdout} {done.stderr}")
         os.remove(os.path.join(work, "DATAFILE.K4A"))
-        return float(values["window_ms"])
+        return float(values["window_ms"]), int(values["peak_kb"])
 
     for _, exe, caption, _ in packed:
         start(exe, caption)  # untimed: reads the freshly packed file in
     times = {label: [] for label, *_ in packed}
+    peaks = {label: [] for label, *_ in packed}
     for rep in range(reps):
         order = packed[rep % len(packed):] + packed[:rep % len(packed)]
         for label, exe, caption, _ in order:
-            times[label].append(start(exe, caption))
-    print("| stub | stub bytes | reps | median ms | lowest ms | highest ms |")
-    print("|---|---|---|---|---|---|")
+            ms, kb = start(exe, caption)
+            times[label].append(ms)
+            peaks[label].append(kb)
+    print("| stub | stub bytes | reps | median ms | lowest ms | highest ms | peak working set KiB |")
+    print("|---|---|---|---|---|---|---|")
     for label, _, _, size in packed:
         t = times[label]
-        print(f"| {label} | {size} | {len(t)} | {statistics.median(t):.0f} | {min(t):.0f} | {max(t):.0f} |")
+        print(f"| {label} | {size} | {len(t)} | {statistics.median(t):.0f} | {min(t):.0f} | {max(t):.0f} | "
+              f"{statistics.median(peaks[label]):.0f} |")
 
 
 if __name__ == "__main__":
