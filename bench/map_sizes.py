@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Where a linked program's bytes come from, read from a GNU ld map file (-Wl,-Map).
 
-Usage: map_sizes.py MAP [--members N] [--symbols N]
+Usage: map_sizes.py MAP [--members N] [--symbols N] [--program EXE]
 
 Prints the bytes of kept input sections per group (our own libraries, the C++
 runtime, the unwinder, the threads layer, the C runtime, ...), then the largest
@@ -9,9 +9,13 @@ archive members and, with --symbols, the largest single sections. Only sections
 that end up in the file count: sections dropped by --gc-sections (listed before
 the memory map), debug sections and zero-initialised data are skipped. Sizes are section sizes before file
 alignment, so the totals come close to, but not exactly to, the file size.
+With --program, fails when the total and the program's file size differ by more
+than the headers and the padding of its sections can explain (a map this reader
+no longer understands).
 """
 import argparse
 import collections
+import os
 import re
 import sys
 
@@ -85,11 +89,22 @@ def member_of(source):
     return source.rsplit("/", 1)[-1] if "(" not in source else source[source.rfind("/", 0, source.find("(")) + 1:]
 
 
+def check_against(program, total):
+    # Headers take one file-alignment unit; each of at most 16 sections is padded
+    # to the next 512 bytes.
+    size = os.path.getsize(program)
+    slack = 512 + 16 * 512
+    if not total <= size <= total + slack:
+        sys.exit(f"{program}: {size} bytes, but the map accounts for {total}")
+    print(f"{program}: {size} bytes, {size - total} of them headers and padding")
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("map")
     parser.add_argument("--members", type=int, default=25)
     parser.add_argument("--symbols", type=int, default=0)
+    parser.add_argument("--program")
     args = parser.parse_args()
     sections = parse(args.map)
     if not sections:
@@ -107,6 +122,8 @@ def main():
     print()
     for name, size in members.most_common(args.members):
         print(f"{size:9d}  {name}")
+    if args.program:
+        check_against(args.program, total)
     if args.symbols:
         print()
         for out, name, size, source in sorted(sections, key=lambda s: -s[2])[: args.symbols]:
