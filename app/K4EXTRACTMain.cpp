@@ -9,6 +9,7 @@
 #include "K4MemoryCount.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4Utils.h"
 
 TK4ExtractForm* K4ExtractForm = nullptr;
 
@@ -18,7 +19,7 @@ using namespace ui;
 
 namespace id = extract_ids;
 
-const ControlSpec kDesign[] = {
+constexpr ControlSpec kDesign[] = {
     ProgressBar("ProgressBar1", {8, 236, 150, 16}).Anchors(AnchorLeft | AnchorBottom).Tab(0).Id(id::ProgressBar1),
     Label("Label1", {8, 217, 40, 13}, "Stopped").Anchors(AnchorLeft | AnchorBottom).Id(id::Label1),
     Button("StartBtn", {320, 8, 53, 25}, "Start")
@@ -131,9 +132,8 @@ void TK4ExtractForm::RunCabinetPass() {
 }
 
 ShortString TK4ExtractForm::StatusLine() const {
-    std::string text = std::to_string(ListBox1.Count()) + " " + FilesWord.Str() + " " +
-                       std::to_string(FListedBytes) + "(" + std::to_string(FCabinetBytes) + ")";
-    return ShortString(text);
+    return IntegerText(ListBox1.Count()) + " " + FilesWord + " " + IntegerText(FListedBytes) + "(" +
+           IntegerText(FCabinetBytes) + ")";
 }
 
 void TK4ExtractForm::RefreshWindow() {
@@ -156,8 +156,7 @@ void TK4ExtractForm::RefreshWindow() {
         Label4.SetCaption("K4B");
         Label4.SetVisible(true);
     }
-    std::string counts = std::to_string(AllocatedBlockCount()) + "/" + std::to_string(AllocatedByteCount());
-    Label2.SetCaption(ShortString(counts).View());
+    Label2.SetCaption((IntegerText(AllocatedBlockCount()) + "/" + IntegerText(AllocatedByteCount())).View());
     Label3.SetCaption(TitleLabelText.View());
 }
 

@@ -1,30 +1,36 @@
 // Names and texts of cabinet members.
 #include "K4CabNames.h"
 #include "K4TextEncoding.h"
-#include <cmath>
-#include <cstdio>
 #include <fdi.h>
+#include "K4Utils.h"
 
 ShortString ListingLine(const ShortString& name, std::int32_t size) {
     ShortString line(name.View().substr(0, 44));
     while (line.Length() < 44) line += ' ';
     line += ' ';
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%8ld", static_cast<long>(size));
+    ShortString digits = IntegerText(size);
+    for (std::size_t n = digits.Length(); n < 8; ++n) line += ' ';
     line += digits;
     return line;
 }
 
 std::int32_t ProgressPercent(std::int32_t started, std::int32_t total) {
-    // Floating point: a 32-bit product of bytes times 100 overflows past 21 MB.
-    const double exact = static_cast<double>(started) * 100.0 / static_cast<double>(static_cast<std::uint32_t>(total));
-    double rounded = std::floor(exact);
-    const double rest = exact - rounded;
-    if (rest > 0.5 || (rest == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    // 64-bit: a 32-bit product of bytes times 100 overflows past 21 MB. The quotient
+    // is floored and its remainder kept (0 <= rest < divisor), so that a half is
+    // recognised exactly.
+    const std::int64_t divisor = static_cast<std::uint32_t>(total);
+    const std::int64_t product = static_cast<std::int64_t>(started) * 100;
+    std::int64_t rounded = product / divisor;
+    std::int64_t rest = product % divisor;
+    if (rest < 0) {
+        rounded -= 1;
+        rest += divisor;
+    }
+    if (2 * rest > divisor || (2 * rest == divisor && rounded % 2 != 0)) rounded += 1;
     // Only an extraction that saw far more than the listing leaves 0..100; keep the
     // conversion defined.
-    if (rounded > 2147483647.0) return INT32_MAX;
-    if (rounded < -2147483648.0) return INT32_MIN;
+    if (rounded > INT32_MAX) return INT32_MAX;
+    if (rounded < INT32_MIN) return INT32_MIN;
     return static_cast<std::int32_t>(rounded);
 }
 

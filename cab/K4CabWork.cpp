@@ -7,6 +7,7 @@
 #include "K4CabNames.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
+#include "K4Utils.h"
 
 bool ListingPass = false;
 ListLines* TargetListBox = nullptr;
@@ -45,7 +46,7 @@ ShortString CabErrorName(ERF err) {
         "FDIERROR_USER_ABORT",
     };
     if (err.erfOper >= 0 && err.erfOper <= 11) return ShortString(names[err.erfOper]);
-    return ShortString("UNKNOWN CAB ERROR ") + std::string_view(std::to_string(err.erfOper));
+    return ShortString("UNKNOWN CAB ERROR ") + IntegerText(err.erfOper);
 }
 
 TDecompr::TDecompr() = default;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include "K4ErrorForm.h"
+#include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
 ShortString ErrorButtonCaption;
@@ -70,6 +71,6 @@ void StackToMemo(const HardStack& stack, ui::Control& memo) {
     for (const std::string& line : StackLines(stack)) memo.AddLine(line);
 }
 
-ShortString MemoryLabelText() { return ShortString("m:") + std::to_string(AllocatedBytes).c_str(); }
+ShortString MemoryLabelText() { return ShortString("m:") + IntegerText(AllocatedBytes); }
 
 void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }

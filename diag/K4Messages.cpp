@@ -43,9 +43,9 @@ ShortString ErrorText(const ShortString& fileName, std::int32_t number, std::int
     ShortString text("error reading message file \"");
     text += fileName;
     text += "\" - index ";
-    text += std::to_string(number).c_str();
+    text += IntegerText(number);
     text += " err ";
-    text += std::to_string(code).c_str();
+    text += IntegerText(code);
     return text;
 }
 

@@ -36,6 +36,25 @@ run_ctest() {  # name, build dir
   summary+=("$1: $total ran, $((total - fails)) passed, $fails failed")
   rm -f "$log"
 }
+# Reproducible stub: the i686 program built a second time from the same sources in
+# another folder must come out byte for byte the same. Counts as one test.
+check_reproducible() {
+  local again=$root/i686-again
+  echo "== reproducible build (i686 program built again in $again)"
+  if ! cmake -S "$here" -B "$again" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null ||
+     ! cmake --build "$again" --target K4EXTRACTOR -j "${K4_JOBS:-$(nproc)}" >/dev/null; then
+    echo "reproducible build: the second build failed"; failed=$((failed + 1))
+    summary+=("reproducible i686 program: the second build failed"); return
+  fi
+  if cmp "$root/i686/app/K4EXTRACTOR.exe" "$again/app/K4EXTRACTOR.exe"; then
+    echo "reproducible build: identical ($(stat -c %s "$again/app/K4EXTRACTOR.exe") bytes)"; passed=$((passed + 1))
+    summary+=("reproducible i686 program: identical")
+  else
+    echo "reproducible build: the two builds differ"; failed=$((failed + 1))
+    summary+=("reproducible i686 program: the two builds differ")
+  fi
+}
 echo "== host tests"; run_ctest host "$root/host"
 echo "== Win32 tests (x86_64 under wine64)"; run_ctest x86_64 "$root/x86_64"
 if reason=$("$here/scripts/wine32-run.sh" --check); then
@@ -44,6 +63,7 @@ else
   echo "i686: not run: $reason"
   summary+=("i686: not run: $reason")
 fi
+check_reproducible
 echo
 printf '%s\n' "${summary[@]}"
 echo "${passed} passed, ${failed} failed"

@@ -83,6 +83,15 @@ TEST(ProgressPercent, StaysExactBeyondThirtyTwoBitProducts) {
     // The total is read as unsigned: 3 GB listed, 1.5 GB started.
     EXPECT_EQ(ProgressPercent(1500000000, static_cast<std::int32_t>(3000000000u)), 50);
     EXPECT_EQ(ProgressPercent(INT32_MAX, 1), INT32_MAX) << "out of range values are held, not undefined";
+    EXPECT_EQ(ProgressPercent(INT32_MIN, 1), INT32_MIN);
+}
+
+TEST(ProgressPercent, NegativeCountsRoundToTheNearestAndHalvesToEven) {
+    EXPECT_EQ(ProgressPercent(-1, 8), -12);  // -12.5
+    EXPECT_EQ(ProgressPercent(-3, 8), -38);  // -37.5
+    EXPECT_EQ(ProgressPercent(-1, 3), -33);  // -33.3
+    EXPECT_EQ(ProgressPercent(-2, 3), -67);  // -66.7
+    EXPECT_EQ(ProgressPercent(0, 5), 0);
 }
 
 TEST(DosDateTime, OnlyRealMomentsAreValid) {
