@@ -34,6 +34,22 @@ std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed) 
 
 namespace detail {
 
+std::string Cat(std::initializer_list<std::string_view> parts) {
+    std::string out;
+    for (std::string_view part : parts) out.append(part);
+    return out;
+}
+
+std::string Num(std::uint64_t n) {
+    char digits[24];
+    char* p = digits + sizeof digits;
+    do {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+    } while (n);
+    return std::string(p, static_cast<std::size_t>(digits + sizeof digits - p));
+}
+
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
     if (const unsigned char* inPlace = source_.View(offset, count)) return inPlace;

@@ -16,13 +16,10 @@ inline std::uint32_t Le32(const unsigned char* p) {
            static_cast<std::uint32_t>(p[3]) << 24;
 }
 
-// Messages are joined from pieces; only a fault builds one.
-inline std::string Cat(std::initializer_list<std::string_view> parts) {
-    std::string out;
-    for (std::string_view part : parts) out.append(part);
-    return out;
-}
-inline std::string Num(std::uint64_t n) { return std::to_string(n); }
+// Messages are joined from pieces; only a fault builds one. Out of line: every fault
+// site would otherwise carry its own copy, in a program every archive ships.
+std::string Cat(std::initializer_list<std::string_view> parts);
+std::string Num(std::uint64_t n);
 
 inline constexpr std::uint32_t FolderEntrySize = 8;
 inline constexpr std::uint32_t FileEntrySize = 16;   // without the name
