@@ -2,7 +2,7 @@
 #include "K4ExternalProcess.h"
 #include <cstring>
 #include <memory>
-#include "K4ErrorForm.h"
+#include "K4ErrorLog.h"
 #include "K4Messages.h"
 #include "K4Stacks.h"
 #include "K4Utils.h"

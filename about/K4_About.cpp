@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <array>
 #include <memory>
-#include "K4ErrorForm.h"
+#include "K4ErrorLog.h"
 #include "K4ExternalProcess.h"
 #include "K4Files.h"
 

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include "K4ErrorForm.h"
+#include "K4ErrorLog.h"
 #include "K4Utils.h"
 
 ShortString ErrorWindowTitle;

@@ -231,6 +231,21 @@ TEST_F(HostileCabinet, SizesWhoseSumWraps) {
     ExpectDamage(outcome, "Damaged cabinet: \"huge.bin\" lies outside its folder's data");
 }
 
+// Totals of 2 GiB or more: the status line shows the signed 32-bit sum, negative,
+// as the listing adds it up.
+TEST_F(HostileCabinet, TotalsOf2GiBOrMoreShowNegativeInTheStatusLine) {
+    cabw::Cabinet cabinet = cabw::OneFile("big.bin", "abc");
+    cabinet.members[0].declaredSize = 0x90000000u;
+    const std::string bytes = cabw::Build(cabinet);
+    Options options;
+    options.target = arena_.Target();
+    options.pressStart = false;
+    const Outcome outcome = RunProgram(arena_, PayloadFor(bytes, options), options);
+    EXPECT_EQ(outcome.status, "1 files -1879048192(" + std::to_string(bytes.size()) + ")");
+    ASSERT_EQ(outcome.lines.size(), 1u);
+    EXPECT_NE(outcome.lines[0].find("-1879048192"), std::string::npos) << outcome.lines[0];
+}
+
 TEST_F(HostileCabinet, AnImpossibleDateKeepsTheTimeOfCreation) {
     cabw::Cabinet cabinet = cabw::OneFile("baddate.txt", "d");
     cabinet.members[0].date = (41 << 9) | (13 << 5) | 31;  // month 13

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 #include "Driver.h"
+#include "K4CabFormat.h"
 #include "K4ExtractControls.h"
 #include "WindowDriver.h"
 
@@ -32,6 +33,21 @@ std::string ListLine(const Member& m) {
     std::string size = std::to_string(m.bytes.size());
     return name + " " + std::string(size.size() < 8 ? 8 - size.size() : 0, ' ') + size;
 }
+
+// A cabinet held in memory, read by the format check.
+class InMemory : public cabfmt::ReadAt {
+public:
+    explicit InMemory(const std::string& bytes) : bytes_(bytes) {}
+    std::uint64_t Size() override { return bytes_.size(); }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
+        bytes_.copy(static_cast<char*>(buffer), count, static_cast<std::size_t>(offset));
+        return true;
+    }
+
+private:
+    const std::string& bytes_;
+};
 
 class WindowE2E : public ::testing::Test {
 protected:
@@ -100,16 +116,21 @@ protected:
 
 TEST_F(WindowE2E, ListsTheCabinetAndAppliesTheSettings) {
     Start();
-    std::vector<std::string> lines = window_.ListLines();
+    // The list keeps the cabinet's own order: its file table, read here by the
+    // format check, each member's line from its source file.
+    InMemory source(parts_.cabinet);
+    const cabfmt::Result table = cabfmt::Check(source);
+    ASSERT_TRUE(table.Sound()) << table.text;
     std::vector<std::string> expected;
     std::int32_t total = 0;
-    for (const Member& m : members_) {
-        expected.push_back(ListLine(m));
-        total += static_cast<std::int32_t>(m.bytes.size());
+    for (const cabfmt::Member& entry : table.members) {
+        const auto m = std::find_if(members_.begin(), members_.end(), [&](const Member& x) { return x.name == entry.name; });
+        ASSERT_NE(m, members_.end()) << entry.name;
+        expected.push_back(ListLine(*m));
+        total += static_cast<std::int32_t>(m->bytes.size());
     }
-    std::sort(lines.begin(), lines.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(lines, expected);
+    ASSERT_EQ(expected.size(), members_.size());
+    EXPECT_EQ(window_.ListLines(), expected);
 
     // The status line: count, word, total and the cabinet's size, no space before "(".
     EXPECT_EQ(window_.Text(id::Label1), std::to_string(members_.size()) + " files " + std::to_string(total) + "(" +
