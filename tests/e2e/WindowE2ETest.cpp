@@ -178,6 +178,21 @@ TEST_F(WindowE2E, EmptyingTheTargetPutsTheDefaultBack) {
     EXPECT_TRUE(window_.Enabled(id::StartBtn));
 }
 
+// The default the emptied edit shows is where Start then extracts: "C:\Buf\".
+TEST_F(WindowE2E, StartAfterEmptyingTheTargetExtractsIntoTheDefault) {
+    const std::string buf = "C:\\Buf\\";
+    const bool existed = Exists("C:\\Buf");
+    Start();
+    ASSERT_TRUE(window_.SetTarget(""));
+    MessageBoxSeen box = StartAndWaitForBox();
+    EXPECT_EQ(box.text, "Ok Files have been extracted as \"C:\\Buf\\\"");
+    ExpectExtracted(buf);
+    ConfirmAndExpectEnd(box, 0);
+    for (const Member& m : members_) DeleteFileA((buf + m.name).c_str());
+    RemoveDirectoryA((buf + "docs").c_str());
+    if (!existed) RemoveDirectoryA("C:\\Buf");
+}
+
 TEST_F(WindowE2E, StartExtractsEverythingAndEnds) {
     Start();
     std::string target = folder_ / "out";  // missing, its parent exists
