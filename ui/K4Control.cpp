@@ -3,6 +3,7 @@
 #include <commctrl.h>
 #include "K4Error.h"
 #include "K4Form.h"
+#include "K4Gdi.h"
 #include "SystemLibrary.h"
 
 namespace ui {
@@ -119,15 +120,15 @@ void Control::ApplyFont() {
 
 void Control::AutoSize() {
     if (!hwnd_ || kind_ != Kind::Label || (flags_ & NoAutoSize)) return;
-    HDC dc = GetDC(hwnd_);
+    WindowDC dc(hwnd_);
     if (!dc) return;
-    HGDIOBJ old = SelectObject(dc, font_ ? static_cast<HGDIOBJ>(font_.Get()) : GetStockObject(DEFAULT_GUI_FONT));
     SIZE extent{};
-    GetTextExtentPoint32A(dc, caption_.data(), static_cast<int>(caption_.size()), &extent);
     TEXTMETRICA tm{};
-    GetTextMetricsA(dc, &tm);
-    SelectObject(dc, old);
-    ReleaseDC(hwnd_, dc);
+    {
+        SelectedObject font(dc.Get(), font_ ? static_cast<HGDIOBJ>(font_.Get()) : GetStockObject(DEFAULT_GUI_FONT));
+        GetTextExtentPoint32A(dc.Get(), caption_.data(), static_cast<int>(caption_.size()), &extent);
+        GetTextMetricsA(dc.Get(), &tm);
+    }
     design_.w = extent.cx;
     design_.h = tm.tmHeight;
     if (attachedTo_) {
@@ -210,15 +211,13 @@ void Control::DrawImage(const DRAWITEMSTRUCT& item) const {
     if (!bitmap_) return;
     BITMAP bm{};
     GetObjectA(bitmap_.Get(), sizeof(bm), &bm);
-    HDC mem = CreateCompatibleDC(item.hDC);
+    MemoryDC mem(item.hDC);
     if (!mem) return;
-    HGDIOBJ old = SelectObject(mem, bitmap_.Get());
+    SelectedObject picture(mem.Get(), bitmap_.Get());
     const RECT& r = item.rcItem;
     SetStretchBltMode(item.hDC, COLORONCOLOR);
-    StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, mem, 0, 0, bm.bmWidth, bm.bmHeight,
+    StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, mem.Get(), 0, 0, bm.bmWidth, bm.bmHeight,
                SRCCOPY);
-    SelectObject(mem, old);
-    DeleteDC(mem);
 }
 
 }  // namespace ui

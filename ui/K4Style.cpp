@@ -1,5 +1,6 @@
 // Fonts and colours: spec merging, point-to-pixel conversion and owned GDI objects.
 #include "K4Style.h"
+#include "K4Gdi.h"
 
 namespace ui {
 
@@ -23,9 +24,8 @@ int FontHeight(const FontSpec& spec, int pixelsPerInch) {
 
 namespace {
 int ScreenPixelsPerInch() {
-    HDC dc = GetDC(nullptr);
-    int ppi = dc ? GetDeviceCaps(dc, LOGPIXELSY) : 96;
-    if (dc) ReleaseDC(nullptr, dc);
+    WindowDC screen(nullptr);
+    const int ppi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
     return ppi > 0 ? ppi : 96;
 }
 }  // namespace

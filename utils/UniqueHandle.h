@@ -78,11 +78,6 @@ struct BitmapTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { DeleteObject(h); }
 };
-struct WindowTraits {
-    using Handle = HWND;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { DestroyWindow(h); }
-};
 
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
@@ -90,4 +85,3 @@ using UniqueModule = UniqueAny<ModuleTraits>;
 using UniqueFont = UniqueAny<FontTraits>;
 using UniqueBrush = UniqueAny<BrushTraits>;
 using UniqueBitmap = UniqueAny<BitmapTraits>;
-using UniqueWindow = UniqueAny<WindowTraits>;
