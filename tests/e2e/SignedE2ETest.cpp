@@ -53,7 +53,7 @@ protected:
         EXPECT_TRUE(ReadBytes(Made(made), bytes)) << Made(made);
         std::string exe = folder_ / "SETUP.EXE";
         EXPECT_TRUE(WriteBytes(exe, bytes));
-        EXPECT_TRUE(process_.Start(exe, "\"" + exe + "\"", folder_.Path()));
+        EXPECT_TRUE(process_.Start(exe, "\"" + exe + "\"", folder_.Path())) << "CreateProcessA: " << GetLastError();
         DWORD start = GetTickCount();
         while (GetTickCount() - start < DefaultTimeoutMs && process_.Running()) {
             MessageBoxSeen box = WaitForMessageBox(process_, 0);
