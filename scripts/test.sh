@@ -42,7 +42,8 @@ check_reproducible() {
   local again=$root/i686-again
   echo "== reproducible build (i686 program built again in $again)"
   if ! cmake -S "$here" -B "$again" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null ||
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" \
+        -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack" >/dev/null ||
      ! cmake --build "$again" --target K4EXTRACTOR -j "${K4_JOBS:-$(nproc)}" >/dev/null; then
     echo "reproducible build: the second build failed"; failed=$((failed + 1))
     summary+=("reproducible i686 program: the second build failed"); return
