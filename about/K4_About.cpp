@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <array>
 #include <memory>
+#include "K4AboutIds.h"
 #include "K4ErrorLog.h"
 #include "K4ExternalProcess.h"
 #include "K4Files.h"
@@ -36,14 +37,14 @@ const ui::FormSpec& Design() {
 
 const std::array<ui::ControlSpec, 8>& ControlTable() {
     static constexpr std::array<ui::ControlSpec, 8> table = {
-        ui::Button("OKButton", {111, 140, 75, 25}, "OK").Flags(ui::DefaultButton).Tab(0),
-        ui::Panel("Panel1", {8, 8, 281, 129}).Tab(1),
-        ui::Image("ProgramIcon", {8, 8, 64, 64}, K4_PRODUCT_PICTURE).In("Panel1"),
-        ui::Label("ProductName", {88, 16, 0, 0}).In("Panel1"),
-        ui::Label("Version", {88, 40, 0, 0}).In("Panel1"),
-        ui::Label("Copyright", {8, 88, 0, 0}).In("Panel1"),
-        ui::Label("weblabel", {8, 104, 0, 0}).Flags(ui::HandCursor).In("Panel1"),
-        ui::Label("Label1", {88, 56, 0, 0}).In("Panel1"),
+        ui::Button("OKButton", {111, 140, 75, 25}, "OK").Flags(ui::DefaultButton).Tab(0).Id(about_ids::OKButton),
+        ui::Panel("Panel1", {8, 8, 281, 129}).Tab(1).Id(about_ids::Panel1),
+        ui::Image("ProgramIcon", {8, 8, 64, 64}, K4_PRODUCT_PICTURE).In("Panel1").Id(about_ids::ProgramIcon),
+        ui::Label("ProductName", {88, 16, 0, 0}).In("Panel1").Id(about_ids::ProductName),
+        ui::Label("Version", {88, 40, 0, 0}).In("Panel1").Id(about_ids::Version),
+        ui::Label("Copyright", {8, 88, 0, 0}).In("Panel1").Id(about_ids::Copyright),
+        ui::Label("weblabel", {8, 104, 0, 0}).Flags(ui::HandCursor).In("Panel1").Id(about_ids::weblabel),
+        ui::Label("Label1", {88, 56, 0, 0}).In("Panel1").Id(about_ids::Label1),
     };
     return table;
 }

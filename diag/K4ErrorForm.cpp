@@ -1,6 +1,7 @@
 // The modal error window: its design and the routine that fills and runs it.
 #include "K4ErrorForm.h"
 #include <array>
+#include "K4ErrorFormIds.h"
 
 namespace {
 
@@ -30,13 +31,15 @@ const std::array<ui::ControlSpec, 4>& ControlTable() {
             .BackColour(ui::Colour::Rgb(0, 0, 0))
             .TextColour(ui::Colour::Rgb(255, 255, 255))
             .Tab(0)
-            .Flags(ui::NoTabStop),
+            .Flags(ui::NoTabStop)
+            .Id(error_ids::Memo1),
         ui::Button("Button1", {8, 144, 241, 25}, "Ok")
             .Anchors(ui::AnchorLeft | ui::AnchorBottom)
             .Flags(ui::DefaultButton | ui::CancelButton)
-            .Tab(1),
-        ui::Label("Label1", {8, 8, 42, 14}, "Label1"),
-        ui::Label("Label2", {376, 144, 42, 14}, "Label2").Anchors(ui::AnchorLeft | ui::AnchorBottom),
+            .Tab(1)
+            .Id(error_ids::Button1),
+        ui::Label("Label1", {8, 8, 42, 14}, "Label1").Id(error_ids::Label1),
+        ui::Label("Label2", {376, 144, 42, 14}, "Label2").Anchors(ui::AnchorLeft | ui::AnchorBottom).Id(error_ids::Label2),
     };
     return table;
 }

@@ -5,6 +5,8 @@
 #include <windows.h>
 #include <string>
 #include <vector>
+#include "K4AboutIds.h"
+#include "K4ErrorFormIds.h"
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
@@ -19,9 +21,9 @@
 namespace {
 
 // Table order of the window's controls.
-const int OkId = probe::ControlId(0), PanelId = probe::ControlId(1), PictureId = probe::ControlId(2),
-          ProductId = probe::ControlId(3), VersionId = probe::ControlId(4), CopyrightId = probe::ControlId(5),
-          WebId = probe::ControlId(6), IdentId = probe::ControlId(7);
+const int OkId = about_ids::OKButton, PanelId = about_ids::Panel1, PictureId = about_ids::ProgramIcon,
+          ProductId = about_ids::ProductName, VersionId = about_ids::Version, CopyrightId = about_ids::Copyright,
+          WebId = about_ids::weblabel, IdentId = about_ids::Label1;
 const char* const Address = "https://k4.invalid/";
 
 bool IsAboutWindow(HWND h) { return probe::ClassOf(h) == "K4Form" && probe::ById(h, WebId) != nullptr; }
@@ -179,7 +181,7 @@ TEST_F(AboutBoxTest, FailedBrowserStartIsShownInTheErrorWindowAndTheBoxStays) {
         probe::Click(probe::ById(w, WebId));
         HWND error = probe::WaitForWindow(GetWindowThreadProcessId(w, nullptr), IsErrorWindow, 15);
         if (!error) return;
-        memo = probe::MemoLines(probe::ById(error, probe::ControlId(0)));
+        memo = probe::MemoLines(probe::ById(error, error_ids::Memo1));
         probe::PressKey(GetWindowThreadProcessId(w, nullptr), error, VK_RETURN);
         probe::WaitUntilHidden(error);
         aboutStillShown = IsWindowVisible(w);

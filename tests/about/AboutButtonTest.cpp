@@ -2,6 +2,7 @@
 // product and ident lines, whatever the settings held before.
 #include <gtest/gtest.h>
 #include <string>
+#include "K4AboutIds.h"
 #include "K4EXTRACTMain.h"
 #include "K4Settings.h"
 #include "K4_About.h"
@@ -17,9 +18,9 @@ TEST(AboutButton, OpensTheBoxWithTheProgramsOwnTexts) {
     std::string caption, product, ident;
     probe::Driver driver([](HWND h) { return probe::ClassOf(h) == "K4Form"; }, [&](HWND w) {
         caption = probe::Text(w);
-        product = probe::Text(probe::ById(w, probe::ControlId(3)));
-        ident = probe::Text(probe::ById(w, probe::ControlId(7)));
-        PostMessageA(probe::ById(w, probe::ControlId(0)), BM_CLICK, 0, 0);
+        product = probe::Text(probe::ById(w, about_ids::ProductName));
+        ident = probe::Text(probe::ById(w, about_ids::Label1));
+        PostMessageA(probe::ById(w, about_ids::OKButton), BM_CLICK, 0, 0);
     });
     window.AbBtnClick();
     ASSERT_TRUE(driver.Found());

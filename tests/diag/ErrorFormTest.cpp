@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "K4ErrorFormIds.h"
 #include "K4ErrorForm.h"
 #include "K4Form.h"
 #include "WindowProbe.h"
@@ -10,8 +11,8 @@
 namespace {
 
 // Table order of the window's controls.
-const int MemoId = probe::ControlId(0), ButtonId = probe::ControlId(1), Label1Id = probe::ControlId(2),
-          Label2Id = probe::ControlId(3);
+const int MemoId = error_ids::Memo1, ButtonId = error_ids::Button1, Label1Id = error_ids::Label1,
+          Label2Id = error_ids::Label2;
 
 bool IsErrorWindow(HWND h) {
     return probe::ClassOf(h) == "K4Form" && probe::ById(h, MemoId) != nullptr;

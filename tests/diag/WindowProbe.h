@@ -12,9 +12,6 @@
 
 namespace probe {
 
-// Controls of a form get the ids 100, 101, ... in the order of its control table.
-inline int ControlId(int tableIndex) { return 100 + tableIndex; }
-
 inline std::string Text(HWND hwnd) {
     char buffer[1024] = {};
     LRESULT n = SendMessageA(hwnd, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));
