@@ -220,4 +220,25 @@ void Control::DrawImage(const DRAWITEMSTRUCT& item) const {
                SRCCOPY);
 }
 
+void Control::HandleNotification(int code) {
+    switch (kind_) {
+        case Kind::Button:
+            if (code == BN_CLICKED) Press();
+            break;
+        case Kind::Label:
+            if (code == STN_CLICKED && OnClick) OnClick();
+            break;
+        case Kind::Edit:
+        case Kind::LabeledEdit:
+            if (code == EN_CHANGE && OnChange) OnChange();
+            break;
+        default: break;
+    }
+}
+
+void Control::Press() {
+    if (!hwnd_ || !IsWindowEnabled(hwnd_) || !IsWindowVisible(hwnd_)) return;
+    if (OnClick) OnClick();
+}
+
 }  // namespace ui

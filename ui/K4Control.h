@@ -159,6 +159,12 @@ public:
     std::function<void()> OnClick;
     std::function<void()> OnChange;
 
+    // A notification this control sent its window (a click, a changed text): runs
+    // the event it stands for.
+    void HandleNotification(int code);
+    // A button pressed by click or key: runs OnClick while enabled and visible.
+    void Press();
+
 private:
     friend class Form;
 // The window's colours as a control's colour message needs them.

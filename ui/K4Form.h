@@ -96,6 +96,12 @@ private:
     LRESULT OnCreateMessage();
     LRESULT OnCommand(HWND hwnd, WPARAM wp, LPARAM lp);
     LRESULT OnControlColour(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+    bool OnDrawItem(const DRAWITEMSTRUCT& item);
+    LRESULT OnEraseBackground(HWND hwnd, HDC dc);
+    bool OnSetCursor(HWND over, WORD hitTest);
+    LRESULT OnGetDefaultId();
+    bool OnActivate(WORD state);
+    void OnFinalDestroy(HWND hwnd);
     int NewId(int wanted) const;
     void CreateControls();
     void OrderTabStops();

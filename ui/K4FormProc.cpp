@@ -55,21 +55,10 @@ LRESULT Form::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLOREDIT:
         case WM_CTLCOLORLISTBOX: return OnControlColour(hwnd, msg, wp, lp);
-        case WM_DRAWITEM: {
-            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lp);
-            Control* c = FindByHandle(item->hwndItem);
-            if (c && c->GetKind() == Kind::Image) {
-                c->DrawImage(*item);
-                return TRUE;
-            }
+        case WM_DRAWITEM:
+            if (OnDrawItem(*reinterpret_cast<const DRAWITEMSTRUCT*>(lp))) return TRUE;
             break;
-        }
-        case WM_ERASEBKGND: {
-            RECT r;
-            GetClientRect(hwnd, &r);
-            FillRect(reinterpret_cast<HDC>(wp), &r, brush_.Get());
-            return 1;
-        }
+        case WM_ERASEBKGND: return OnEraseBackground(hwnd, reinterpret_cast<HDC>(wp));
         case WM_PAINT: Paint(hwnd); return 0;
         case WM_SIZE:
             if (top && wp != SIZE_MINIMIZED) LayoutAll();
@@ -77,49 +66,70 @@ LRESULT Form::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_SHOWWINDOW:
             if (top && wp && OnShow) OnShow();
             break;
-        case WM_SETCURSOR: {
-            Control* c = FindByHandle(reinterpret_cast<HWND>(wp));
-            if (c && c->HasHandCursor() && LOWORD(lp) == HTCLIENT) {
-                SetCursor(LoadCursorA(nullptr, IDC_HAND));
-                return TRUE;
-            }
+        case WM_SETCURSOR:
+            if (OnSetCursor(reinterpret_cast<HWND>(wp), LOWORD(lp))) return TRUE;
             break;
-        }
-        case DM_GETDEFID: {
-            Control* d = FindFlag(DefaultButton);
-            return d ? MAKELRESULT(d->Id(), DC_HASDEFID) : 0;
-        }
+        case DM_GETDEFID: return OnGetDefaultId();
         case WM_ACTIVATE:
-            if (!top) break;
-            // Keep the focused control across deactivation, as dialogs do.
-            if (LOWORD(wp) == WA_INACTIVE) {
-                HWND f = GetFocus();
-                if (f && IsChild(hwnd_, f)) savedFocus_ = f;
-            } else if (savedFocus_ && IsWindow(savedFocus_) && IsChild(hwnd_, savedFocus_)) {
-                ::SetFocus(savedFocus_);
-                return 0;
-            }
+            if (top && OnActivate(LOWORD(wp))) return 0;
             break;
         case WM_CLOSE:
-            if (top) {
-                CloseRequested();
-                return 0;
-            }
-            break;
+            if (!top) break;
+            CloseRequested();
+            return 0;
         case WM_DESTROY:
             if (top && main_) PostQuitMessage(0);
             break;
-        case WM_NCDESTROY:
-            SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
-            if (top) {
-                hwnd_ = nullptr;
-                savedFocus_ = nullptr;
-                for (auto& c : controls_) c->hwnd_ = nullptr;  // children are gone before their parent
-            }
-            break;
+        case WM_NCDESTROY: OnFinalDestroy(hwnd); break;
         default: break;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
+}
+
+bool Form::OnDrawItem(const DRAWITEMSTRUCT& item) {
+    Control* c = FindByHandle(item.hwndItem);
+    if (!c || c->GetKind() != Kind::Image) return false;
+    c->DrawImage(item);
+    return true;
+}
+
+LRESULT Form::OnEraseBackground(HWND hwnd, HDC dc) {
+    RECT r;
+    GetClientRect(hwnd, &r);
+    FillRect(dc, &r, brush_.Get());
+    return 1;
+}
+
+bool Form::OnSetCursor(HWND over, WORD hitTest) {
+    Control* c = FindByHandle(over);
+    if (!c || !c->HasHandCursor() || hitTest != HTCLIENT) return false;
+    SetCursor(LoadCursorA(nullptr, IDC_HAND));
+    return true;
+}
+
+LRESULT Form::OnGetDefaultId() {
+    Control* d = FindFlag(DefaultButton);
+    return d ? MAKELRESULT(d->Id(), DC_HASDEFID) : 0;
+}
+
+bool Form::OnActivate(WORD state) {
+    // Keep the focused control across deactivation, as dialogs do.
+    if (state == WA_INACTIVE) {
+        HWND f = GetFocus();
+        if (f && IsChild(hwnd_, f)) savedFocus_ = f;
+        return false;
+    }
+    if (!savedFocus_ || !IsWindow(savedFocus_) || !IsChild(hwnd_, savedFocus_)) return false;
+    ::SetFocus(savedFocus_);
+    return true;
+}
+
+void Form::OnFinalDestroy(HWND hwnd) {
+    SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+    if (hwnd != hwnd_) return;
+    hwnd_ = nullptr;
+    savedFocus_ = nullptr;
+    for (auto& c : controls_) c->hwnd_ = nullptr;  // children are gone before their parent
 }
 
 LRESULT Form::OnCreateMessage() {
@@ -154,25 +164,12 @@ LRESULT Form::OnCommand(HWND hwnd, WPARAM wp, LPARAM lp) {
         return 0;
     }
     if (!c) return DefWindowProcA(hwnd, WM_COMMAND, wp, lp);
-    switch (c->GetKind()) {
-        case Kind::Button:
-            if (code == BN_CLICKED) PressButton(c);
-            break;
-        case Kind::Label:
-            if (code == STN_CLICKED && c->OnClick) c->OnClick();
-            break;
-        case Kind::Edit:
-        case Kind::LabeledEdit:
-            if (code == EN_CHANGE && c->OnChange) c->OnChange();
-            break;
-        default: break;
-    }
+    c->HandleNotification(code);
     return 0;
 }
 
 void Form::PressButton(Control* button) {
-    if (!button || !button->hwnd_ || !IsWindowEnabled(button->hwnd_) || !IsWindowVisible(button->hwnd_)) return;
-    if (button->OnClick) button->OnClick();
+    if (button) button->Press();
 }
 
 LRESULT Form::OnControlColour(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
