@@ -105,8 +105,10 @@ TEST_F(PackTest, CarriedProgramSurvivesRealSigningAndVerifies) {
     const RunResult sign = RunShell(
         "cd " + d + " && openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 "
         "-subj '/CN=K4 verify test' 2>/dev/null && osslsigncode sign -certs cert.pem -key key.pem "
-        "-in out.exe -out signed.exe >/dev/null 2>&1 && echo signed");
+        "-time 1700000000 -in out.exe -out signed.exe >/dev/null 2>&1 && osslsigncode sign -certs cert.pem "
+        "-key key.pem -time 1700000000 -in out.exe -out again.exe >/dev/null 2>&1 && echo signed");
     ASSERT_EQ(sign.out, "signed\n");
+    EXPECT_EQ(ReadFile(dir / "signed.exe"), ReadFile(dir / "again.exe")) << "a fixed signing time signs the same bytes";
     const RunResult run = RunK4pack({"verify", dir / "signed.exe", src});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_NE(RunK4pack({"inspect", dir / "signed.exe"}).out.find("signature:        certificate table of"),
