@@ -6,7 +6,7 @@
 # that the extracted files are byte-identical to samples/demo.
 #
 #   K4_BUILD_ROOT   build root (default: build/ in the checkout)
-#   K4_DEMO_STUB    extractor program to pack into (default: the x86_64 build's K4EXTRACTOR.exe)
+#   K4_DEMO_STUB    extractor program to pack into (default: the one k4pack carries, no -s)
 #   K4_DEMO_SKIP_BUILD=1   use the builds as they are (no setup, no build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -35,13 +35,19 @@ step_build() {
 step_pack() {
   say "Packing samples/demo into $program"
   [ -x "$k4pack" ] || fail "k4pack not built: $k4pack"
-  [ -f "$stub" ] || fail "extractor program not found: $stub (build it, or set K4_DEMO_STUB)"
+  # The program k4pack carries for the architecture, unless K4_DEMO_STUB names another.
+  local stub_args=(--arch "${arch:-x86_64}")
+  if [ -n "${K4_DEMO_STUB:-}" ]; then
+    [ -f "$stub" ] || fail "extractor program not found: $stub"
+    stub_args=(-s "$stub")
+  fi
   rm -rf "$work"
   mkdir -p "$run_dir"
-  "$k4pack" -o "$program" -s "$stub" \
+  "$k4pack" -o "$program" "${stub_args[@]}" \
     -t "$target_win" -c "$caption" -T 'Sample files packed by k4pack' \
     "$here/samples/demo"
   "$k4pack" inspect "$program"
+  "$k4pack" verify "$program" "$here/samples/demo"
 }
 
 # The bytes DATAFILE.K4A must hold: everything after the third text up to the end of the
