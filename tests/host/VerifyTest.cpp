@@ -1,5 +1,6 @@
 // verify on fresh, damaged, truncated and signed self-extractors, and against sources that
 // changed: exit status 1 and one line per fault naming the member, exit status 0 otherwise.
+#include "CabinetExtract.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
 
@@ -126,4 +127,49 @@ TEST_F(VerifyTest, UnreadableInputsAndBadCommandLines) {
     EXPECT_NE(noSource.err.find("nosource: no such file or folder"), std::string::npos) << noSource.err;
     EXPECT_EQ(Verify({}).status, 2);
     EXPECT_EQ(Verify({"-0", out}).status, 2);
+}
+
+TEST_F(VerifyTest, HeaderDamageSeenByBothChecksAndAnEmptyCabinet) {
+    const Bytes good = ReadFile(out);
+    const std::uint64_t at = ReadBack().layout.cabinetOffset;
+    Bytes noFolders = good;
+    noFolders[at + 26] = 0;  // CFHEADER.cFolders
+    WriteFile(out, noFolders);
+    ExpectFaults(Verify({out}), {"cabinet: Damaged cabinet: \"readme.txt\" names folder 1, which the cabinet does not have",
+                                 "the cabinet cannot be read by libgcab: Invalid folder index"});
+    Bytes noFiles = good;
+    noFiles[at + 28] = 0;  // CFHEADER.cFiles: a sound cabinet of nothing
+    WriteFile(out, noFiles);
+    ExpectFaults(Verify({out}), {"the cabinet holds no files"});
+    ExpectFaults(Verify({out, src}), {"the cabinet holds no files", "\"readme.txt\": on disk, not in the archive",
+                                      "\"sub\\deep\\data.bin\": on disk, not in the archive",
+                                      "\"sub\\notes.txt\": on disk, not in the archive"});
+}
+
+TEST_F(VerifyTest, ExtractionHandsOverEachFinishedMemberAndPassesOnWhatTheVisitThrows) {
+    const k4pack::PayloadLayout layout = ReadBack().layout;
+    const Bytes file = ReadFile(out);
+    const std::string cabinet = dir / "alone.cab";
+    WriteFile(cabinet, Bytes(file.begin() + static_cast<std::ptrdiff_t>(layout.cabinetOffset),
+                             file.begin() + static_cast<std::ptrdiff_t>(layout.cabinetOffset + layout.cabinetSize)));
+    fs::create_directory(dir / "members");
+    std::vector<std::string> seen;
+    const std::string failure = k4pack::ExtractEachMember(cabinet, dir / "members",
+        [&](const k4pack::CabinetEntry& entry, const std::string& path) {
+            EXPECT_EQ(fs::file_size(path), entry.size) << entry.name << " complete when handed over";
+            EXPECT_EQ(entry.compression, "mszip");
+            seen.push_back(entry.name);
+        });
+    EXPECT_EQ(failure, "");
+    EXPECT_EQ(seen, kSampleNames);
+    EXPECT_EQ(FolderNames(dir / "members"), (std::vector<std::string>{"m1", "m2", "m3"})) << "private names only";
+
+    seen.clear();
+    EXPECT_THROW(k4pack::ExtractEachMember(cabinet, dir / "members",
+                                           [&](const k4pack::CabinetEntry& entry, const std::string&) {
+                                               seen.push_back(entry.name);
+                                               throw k4pack::PackError("stop");
+                                           }),
+                 k4pack::PackError);
+    EXPECT_EQ(seen, std::vector<std::string>{"readme.txt"}) << "nothing after the member that threw";
 }

@@ -123,7 +123,8 @@ void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
     if (!g_output_stream_close(out, nullptr, error.Out())) error.Throw(cabinetPath);
 }
 
-GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset) {
+GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset,
+                                    const std::string& unreadable) {
     GObjectPtr<GFile> file(g_file_new_for_path(path.c_str()));
     GErrorSlot error;
     GObjectPtr<GFileInputStream> stream(g_file_read(file.get(), nullptr, error.Out()));
@@ -134,12 +135,12 @@ GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offse
         error.Throw(path);
     GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
     if (!gcab_cabinet_load(cabinet.get(), G_INPUT_STREAM(stream.get()), nullptr, error.Out()))
-        error.Throw(path + ": cabinet cannot be read");
+        error.Throw(unreadable);
     return cabinet;
 }
 
 std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t offset) {
-    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(path, offset);
+    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(path, offset, path + ": cabinet cannot be read");
     std::vector<CabinetEntry> entries;
     GPtrArray* folders = gcab_cabinet_get_folders(cabinet.get());
     for (guint i = 0; i < folders->len; ++i) {

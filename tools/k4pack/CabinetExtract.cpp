@@ -77,7 +77,7 @@ private:
 
 std::string ExtractEachMember(const std::string& cabinetPath, const std::string& folder,
                               const ExtractedMember& visit) {
-    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(cabinetPath, 0);
+    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(cabinetPath, 0, "the cabinet cannot be read by libgcab");
     Extraction extraction(folder, visit);
     extraction.Learn(cabinet.get());
     GObjectPtr<GFile> target(g_file_new_for_path(folder.c_str()));

@@ -16,8 +16,8 @@ using ExtractedMember = std::function<void(const CabinetEntry& entry, const std:
 // private name ("m1", "m2", ...: the stored names never reach the file system), and hands
 // each member to `visit` once its file is complete. Returns an empty text when every member
 // was decompressed, otherwise what libgcab reported, naming the member it was working on;
-// the members after it are not visited. Throws PackError when the cabinet cannot be loaded,
-// and passes on what `visit` throws.
+// the members after it are not visited. Throws PackError when the cabinet cannot be loaded
+// ("the cabinet cannot be read by libgcab: ..."), and passes on what `visit` throws.
 std::string ExtractEachMember(const std::string& cabinetPath, const std::string& folder,
                               const ExtractedMember& visit);
 

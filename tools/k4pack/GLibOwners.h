@@ -47,7 +47,9 @@ private:
 CabinetEntry DescribeEntry(GCabFile* file, std::uint32_t folder, int comptype);
 
 // The cabinet that starts at byte `offset` of the file at `path`, loaded (header, folders,
-// file list). Throws PackError when libgcab cannot read it.
-GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset);
+// file list). Throws PackError when the file cannot be opened, and PackError starting with
+// `unreadable` when libgcab cannot read the cabinet.
+GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset,
+                                    const std::string& unreadable);
 
 }  // namespace k4pack

@@ -74,10 +74,13 @@ void CheckMembers(const std::string& cabinet, const std::string& folder,
         report.bytes += size;
         std::remove(file.c_str());
     });
-    if (!failure.empty())
+    if (!failure.empty()) {
         report.faults.push_back(failure);
-    else if (sources)
-        sources->ReportUnmatched(report.faults);
+        return;
+    }
+    // The packer never writes one; the extractor would have nothing to do.
+    if (report.members == 0) report.faults.push_back("the cabinet holds no files");
+    if (sources) sources->ReportUnmatched(report.faults);
 }
 
 void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, VerifyReport& report) {
