@@ -2,6 +2,7 @@
 // documented field present with the values the layout and the cabinet have, and names that
 // are arbitrary bytes escaped so that the parse gives them back.
 #include "Json.h"
+#include "Signature.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
 
@@ -44,6 +45,26 @@ TEST(JsonWriter, NestsObjectsAndArraysWithCommasInPlace) {
     json.EndArray();
     json.EndObject();
     EXPECT_EQ(text.str(), "{\n  \"a\": 1,\n  \"list\": [\n    true,\n    null,\n    {}\n  ],\n  \"empty\": []\n}\n");
+}
+
+TEST(PeMachine, NamedOnlyWhenTheHeadersLeadToIt) {
+    using namespace signedimage;
+    auto machine = [](const std::string& bytes) {
+        const Bytes file = ToBytes(bytes);
+        return k4pack::PeMachineName(k4pack::ReadPeMachine(k4pack::MemorySource(file)));
+    };
+    std::string image = Image(PeKind::Pe32Plus);
+    Put16(image, kPeHeader + 4, 0x8664);
+    EXPECT_STREQ(machine(image), "x86_64");
+    Put16(image, kPeHeader + 4, 0x01C4);  // ARMNT: a PE file, but not one of ours
+    EXPECT_STREQ(machine(image), "unknown");
+    std::string noMz = image;
+    noMz[0] = 'X';
+    EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes(noMz))), std::nullopt);
+    std::string farHeader = image;
+    Put32(farHeader, 0x3C, static_cast<std::uint32_t>(image.size() - 4));  // no room for the file header
+    EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes(farHeader))), std::nullopt);
+    EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes("MZ"))), std::nullopt);
 }
 
 TEST_F(PackTest, InspectJsonHoldsLayoutAndEveryMember) {

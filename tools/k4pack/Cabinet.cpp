@@ -1,4 +1,4 @@
-// libgcab behind plain C++: owners for its GObjects and errors, cabinet writing and listing.
+// libgcab behind plain C++: cabinet writing, loading and listing, entries described as values.
 #include "Cabinet.h"
 
 #include <libgcab.h>

@@ -1,4 +1,5 @@
-// Owners for libgcab's GObjects and GLib errors, shared by the cabinet writer and reader.
+// libgcab in C++: owners for its GObjects and GLib errors, and the loading and entry
+// descriptions that the cabinet writer, lister and extractor share.
 #pragma once
 #include <libgcab.h>
 
