@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 #include "K4_About.h"
+#include "K4Files.h"
 #include "SystemLibrary.h"
 
 const char* const VersionInfoKeys[10] = {
@@ -21,19 +22,6 @@ using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT);
 // Only the US English table with code page 1252 is asked for; the resource's
 // translation list is not consulted.
 constexpr const char* BuildTable = "StringFileInfo\\040904E4\\";
-
-std::string OwnExecutablePath() {
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return {};
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        path.resize(path.size() * 2);  // cut off: try a larger buffer
-    }
-}
 
 }  // namespace
 
@@ -60,6 +48,6 @@ ShortString BuildTextOf(const char* path) {
 }
 
 ShortString GetBuildText() {
-    std::string path = OwnExecutablePath();
+    std::string path = OwnModulePath();
     return path.empty() ? ShortString() : BuildTextOf(path.c_str());
 }

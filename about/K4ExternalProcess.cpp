@@ -40,7 +40,7 @@ ShortString LaunchErrorText(const ShortString& commandLine, std::int32_t code) {
     text += " - execute ";
     text += commandLine;
     text += ' ';
-    text += NumberToText(static_cast<double>(code));
+    text += IntegerText(code);
     return text;
 }
 

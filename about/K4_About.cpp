@@ -5,6 +5,7 @@
 #include <memory>
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
+#include "K4Files.h"
 
 ShortString AboutCaption("About K4");
 ShortString AboutIdentText("Windows Cabinet Files");
@@ -17,14 +18,8 @@ std::optional<std::string> g_browserForTests;
 
 const char* ActiveBrowserPath() { return g_browserForTests ? g_browserForTests->c_str() : BrowserPath; }
 
-// An existing file; a folder of that name does not count.
-bool FileExists(const char* path) {
-    DWORD attributes = GetFileAttributesA(path);
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 const ui::FormSpec& Design() {
-    static const ui::FormSpec spec = [] {
+    static constexpr ui::FormSpec spec = [] {
         ui::FormSpec s;
         s.caption = "About";
         s.client = {298, 172};
@@ -40,7 +35,7 @@ const ui::FormSpec& Design() {
 }
 
 const std::array<ui::ControlSpec, 8>& ControlTable() {
-    static const std::array<ui::ControlSpec, 8> table = {
+    static constexpr std::array<ui::ControlSpec, 8> table = {
         ui::Button("OKButton", {111, 140, 75, 25}, "OK").Flags(ui::DefaultButton).Tab(0),
         ui::Panel("Panel1", {8, 8, 281, 129}).Tab(1),
         ui::Image("ProgramIcon", {8, 8, 64, 64}, K4_PRODUCT_PICTURE).In("Panel1"),

@@ -5,9 +5,11 @@
 #include <string>
 #include "K4Application.h"
 #include "K4ExtractControls.h"
+#include "K4Files.h"
 #include "K4MemoryCount.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4Utils.h"
 
 TK4ExtractForm* K4ExtractForm = nullptr;
 
@@ -17,7 +19,7 @@ using namespace ui;
 
 namespace id = extract_ids;
 
-const ControlSpec kDesign[] = {
+constexpr ControlSpec kDesign[] = {
     ProgressBar("ProgressBar1", {8, 236, 150, 16}).Anchors(AnchorLeft | AnchorBottom).Tab(0).Id(id::ProgressBar1),
     Label("Label1", {8, 217, 40, 13}, "Stopped").Anchors(AnchorLeft | AnchorBottom).Id(id::Label1),
     Button("StartBtn", {320, 8, 53, 25}, "Start")
@@ -50,16 +52,6 @@ FormSpec DesignSpec() {
     spec.x = spec.y = 159;
     spec.border = Border::Dialog;
     return spec;
-}
-
-bool FileExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool DirectoryExists(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 // A quoted path in a message, the whole text cut at 255 characters.
@@ -124,29 +116,24 @@ void TK4ExtractForm::RunCabinetPass() {
     ProgressHandler = ShowProgress;
     ClearCabError();
     // The pass's engine object goes when the pass ends, also when the engine raises
-    // a failure: its destructor releases the library context and open streams.
+    // a failure: its destructor releases the library context and open streams, and
+    // the engine's reference to it.
     struct ReleaseOnExit {
         std::unique_ptr<TDecompr>& owner;
-        ~ReleaseOnExit() {
-            owner.reset();
-            CurrentDecompr = nullptr;
-        }
+        ~ReleaseOnExit() { owner.reset(); }
     } release{FDecompr};
     FDecompr = std::make_unique<TDecompr>();
     FDecompr->Open(ShortString(CabFilePath), ShortString(ExtractPath));
-    CurrentDecompr = FDecompr.get();
     ProgressBar1.SetMax(100);
     FDecompr->Run();
     FDecompr->Close();
     FDecompr.reset();
-    CurrentDecompr = nullptr;
     ProgressBar1.SetPosition(0);
 }
 
 ShortString TK4ExtractForm::StatusLine() const {
-    std::string text = std::to_string(ListBox1.Count()) + " " + FilesWord.Str() + " " +
-                       std::to_string(FListedBytes) + "(" + std::to_string(FCabinetBytes) + ")";
-    return ShortString(text);
+    return IntegerText(ListBox1.Count()) + " " + FilesWord + " " + IntegerText(FListedBytes) + "(" +
+           IntegerText(FCabinetBytes) + ")";
 }
 
 void TK4ExtractForm::RefreshWindow() {
@@ -169,8 +156,7 @@ void TK4ExtractForm::RefreshWindow() {
         Label4.SetCaption("K4B");
         Label4.SetVisible(true);
     }
-    std::string counts = std::to_string(AllocatedBlockCount()) + "/" + std::to_string(AllocatedByteCount());
-    Label2.SetCaption(ShortString(counts).View());
+    Label2.SetCaption((IntegerText(AllocatedBlockCount()) + "/" + IntegerText(AllocatedByteCount())).View());
     Label3.SetCaption(TitleLabelText.View());
 }
 

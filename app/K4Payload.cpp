@@ -9,6 +9,7 @@
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
+#include "K4Files.h"
 #include "K4Settings.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
@@ -239,22 +240,6 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName) {
     ParseOwnCommandLine(ShortString(GetCommandLineA()), directory, fileName);
 }
 
-std::string OwnModulePath() {
-    // The system cuts the path to the buffer and then returns the buffer's size:
-    // grow until the whole path fits (long paths go up to 32767 characters).
-    std::string path(MAX_PATH, '\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (n == 0) return std::string();
-        if (n < path.size()) {
-            path.resize(n);
-            return path;
-        }
-        if (path.size() > 65536) return std::string();
-        path.resize(path.size() * 2);
-    }
-}
-
 bool ReadPayloadFrom(const std::string& exePath) {
     if (exePath.empty() || ExtractPayload(exePath) != 0) {
         app::ShowPlainMessage("Sorry Cannot Find Data");
@@ -263,9 +248,15 @@ bool ReadPayloadFrom(const std::string& exePath) {
     return true;
 }
 
+namespace {
+std::string g_payloadFileForTests;
+}  // namespace
+
+void SetPayloadFileForTests(const std::string& path) { g_payloadFileForTests = path; }
+
 bool ReadPayload() {
     // The running module's own path, not the one pieced together from the command
     // line: that one is wrong for a program started without a directory, with an
     // argument containing a point, or under another extension.
-    return ReadPayloadFrom(OwnModulePath());
+    return ReadPayloadFrom(g_payloadFileForTests.empty() ? OwnModulePath() : g_payloadFileForTests);
 }

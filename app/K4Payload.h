@@ -20,10 +20,11 @@ bool ReadPayload();
 // Directory and name from a command line: upper case, quotes and trailing
 // arguments dropped, the name always ending in ".EXE".
 void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory, ShortString& fileName);
-// The full path of the running program's own file; empty if the system gives none.
-std::string OwnModulePath();
 // ReadPayload over the named file (ReadPayload passes OwnModulePath()).
 bool ReadPayloadFrom(const std::string& exePath);
+// Makes ReadPayload read `path` instead of the running program's own file (empty:
+// its own file again); lets a test create the real window over a payload it made.
+void SetPayloadFileForTests(const std::string& path);
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
 // that fails part way leaves no file.

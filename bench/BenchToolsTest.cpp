@@ -38,10 +38,20 @@ Outcome RunCommand(const std::string& commandLine) {
     if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi)) return outcome;
     UniqueKernelHandle process(pi.hProcess), thread(pi.hThread);
     writer.Reset();
-    char buf[4096];
-    DWORD got = 0;
-    while (ReadFile(reader.Get(), buf, sizeof buf, &got, nullptr) && got) outcome.output.append(buf, got);
-    WaitForSingleObject(process.Get(), 120000);
+    // Read while the program runs, and stop when it has ended: a process it started
+    // (one of Wine's own services among them) may hold the pipe open much longer.
+    const DWORD start = GetTickCount();
+    bool ended = false;
+    while (!ended && GetTickCount() - start < 120000) {
+        ended = WaitForSingleObject(process.Get(), 20) == WAIT_OBJECT_0;
+        DWORD available = 0;
+        while (PeekNamedPipe(reader.Get(), nullptr, 0, nullptr, &available, nullptr) && available) {
+            char buf[4096];
+            DWORD got = 0;
+            if (!ReadFile(reader.Get(), buf, sizeof buf, &got, nullptr) || !got) break;
+            outcome.output.append(buf, got);
+        }
+    }
     GetExitCodeProcess(process.Get(), &outcome.exitCode);
     return outcome;
 }

@@ -1,11 +1,11 @@
 // The callbacks handed to the system cabinet library: memory, the five file
 // callbacks over the running decompressor's stream table, and the notification
-// callback that lists or extracts each member.
+// callback, which hands each member to the engine's work on it.
 #include "K4CabCallbacks.h"
 #include <cstdlib>
 #include <exception>
+#include <memory>
 #include <new>
-#include "K4CabNames.h"
 #include "K4CabWork.h"
 
 namespace {
@@ -24,21 +24,6 @@ TNamedStream* StreamOf(INT_PTR hf) {
     return CurrentDecompr->FindStream(hf, slot);
 }
 
-INT_PTR ListMember(const FDINOTIFICATION& note) {
-    const ShortString line = ListingLine(MemberDisplayName(note.psz1, note.attribs), note.cb);
-    if (TargetListBox) TargetListBox->AddLine(line);
-    ListedByteTotal = static_cast<std::int32_t>(static_cast<std::uint32_t>(ListedByteTotal) +
-                                                static_cast<std::uint32_t>(note.cb));
-    return 0;   // skip the member: a listing decompresses nothing
-}
-
-INT_PTR RefuseNextCabinet(const FDINOTIFICATION& note) {
-    // A set spread over several cabinets would make the library open a file named
-    // inside this one; the archive carries exactly one cabinet.
-    CabError.erfOper = -1;
-    LastErrorText = ShortString("Cabinet continues in another cabinet \"") + ShortString(note.psz1) + "\"";
-    return -1;
-}
 }  // namespace
 
 void ForgetCabException() noexcept { keptException = nullptr; }
@@ -71,14 +56,13 @@ INT_PTR DIAMONDAPI CabOpen(char* pszFile, int oflag, int) noexcept {
     try {
         if (!CurrentDecompr || CabExceptionPending()) return -1;
         if (!CurrentDecompr->MayOpen(pszFile)) {
-            CabError.erfOper = -1;
-            LastErrorText = ShortString("Refused to open \"") + ShortString(pszFile) + "\"";
+            RecordCabFailure(-1, ShortString("Refused to open \"") + ShortString(pszFile) + "\"");
             return -1;
         }
         if (!CurrentDecompr->HasRoomForStream()) return -1;
-        auto* stream = new TNamedStream(ShortString(pszFile), OpenFlagsToMode(oflag));
+        auto stream = std::make_unique<TNamedStream>(ShortString(pszFile), OpenFlagsToMode(oflag));
         const INT_PTR id = stream->Id();
-        return CurrentDecompr->AddStream(stream) ? id : -1;
+        return CurrentDecompr->AddStream(std::move(stream)) ? id : -1;
     } catch (...) {
         KeepCurrentException();
         return -1;

@@ -4,12 +4,49 @@
 #include "K4CabCheck.h"
 #include <algorithm>
 #include "K4CabNames.h"
+#include "K4TextEncoding.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 
-std::uint64_t CabinetFile::Size() {
+namespace {
+// Views of this size at most: the pages a view touches count as the program's memory
+// until it is unmapped, so memory stays flat in the cabinet's size.
+constexpr std::uint64_t ViewSize = 8 << 20;
+}  // namespace
+
+CabinetFile::CabinetFile(HANDLE file, bool mapped) : file_(file) {
     LARGE_INTEGER size;
-    return GetFileSizeEx(file_, &size) ? static_cast<std::uint64_t>(size.QuadPart) : 0;
+    if (GetFileSizeEx(file_, &size)) size_ = static_cast<std::uint64_t>(size.QuadPart);
+    if (mapped && size_ > 0) mapping_.Reset(CreateFileMappingA(file_, nullptr, PAGE_READONLY, 0, 0, nullptr));
+}
+
+CabinetFile::~CabinetFile() { Unmap(); }
+
+void CabinetFile::Unmap() {
+    if (view_) UnmapViewOfFile(view_);
+    view_ = nullptr;
+    viewSize_ = 0;
+}
+
+const unsigned char* CabinetFile::View(std::uint64_t offset, std::size_t count) {
+    if (!mapping_ || offset > size_ || count > size_ - offset || count > ViewSize / 2) return nullptr;
+    if (!view_ || offset < viewStart_ || offset + count > viewStart_ + viewSize_) {
+        Unmap();
+        SYSTEM_INFO system;
+        GetSystemInfo(&system);
+        const std::uint64_t start = offset - offset % system.dwAllocationGranularity;
+        const std::uint64_t left = size_ - start;
+        viewSize_ = static_cast<std::size_t>(left < ViewSize ? left : ViewSize);
+        view_ = static_cast<const unsigned char*>(MapViewOfFile(
+            mapping_.Get(), FILE_MAP_READ, static_cast<DWORD>(start >> 32), static_cast<DWORD>(start), viewSize_));
+        if (!view_) {
+            mapping_.Reset();   // reads from here on
+            viewSize_ = 0;
+            return nullptr;
+        }
+        viewStart_ = start;
+    }
+    return view_ + (offset - viewStart_);
 }
 
 bool CabinetFile::Read(std::uint64_t offset, void* buffer, std::size_t count) {
@@ -60,8 +97,7 @@ bool TDecompr::CheckCabinet() {
     cabfmt::Result result = cabfmt::Check(source, options);
     if (!result.Sound()) {
         checkedCabinet_.Reset();
-        CabError.erfOper = -1;
-        LastErrorText = ShortString(result.text);
+        RecordCabFailure(-1, ShortString(result.text));
         return false;
     }
     expected_ = std::move(result.members);

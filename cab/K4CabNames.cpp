@@ -1,69 +1,37 @@
 // Names and texts of cabinet members.
 #include "K4CabNames.h"
-#include <cmath>
-#include <cstdio>
+#include "K4TextEncoding.h"
 #include <fdi.h>
+#include "K4Utils.h"
 
 ShortString ListingLine(const ShortString& name, std::int32_t size) {
     ShortString line(name.View().substr(0, 44));
     while (line.Length() < 44) line += ' ';
     line += ' ';
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%8ld", static_cast<long>(size));
+    ShortString digits = IntegerText(size);
+    for (std::size_t n = digits.Length(); n < 8; ++n) line += ' ';
     line += digits;
     return line;
 }
 
 std::int32_t ProgressPercent(std::int32_t started, std::int32_t total) {
-    // Floating point: a 32-bit product of bytes times 100 overflows past 21 MB.
-    const double exact = static_cast<double>(started) * 100.0 / static_cast<double>(static_cast<std::uint32_t>(total));
-    double rounded = std::floor(exact);
-    const double rest = exact - rounded;
-    if (rest > 0.5 || (rest == 0.5 && std::fmod(rounded, 2.0) != 0.0)) rounded += 1.0;
+    // 64-bit: a 32-bit product of bytes times 100 overflows past 21 MB. The quotient
+    // is floored and its remainder kept (0 <= rest < divisor), so that a half is
+    // recognised exactly.
+    const std::int64_t divisor = static_cast<std::uint32_t>(total);
+    const std::int64_t product = static_cast<std::int64_t>(started) * 100;
+    std::int64_t rounded = product / divisor;
+    std::int64_t rest = product % divisor;
+    if (rest < 0) {
+        rounded -= 1;
+        rest += divisor;
+    }
+    if (2 * rest > divisor || (2 * rest == divisor && rounded % 2 != 0)) rounded += 1;
     // Only an extraction that saw far more than the listing leaves 0..100; keep the
     // conversion defined.
-    if (rounded > 2147483647.0) return INT32_MAX;
-    if (rounded < -2147483648.0) return INT32_MIN;
+    if (rounded > INT32_MAX) return INT32_MAX;
+    if (rounded < INT32_MIN) return INT32_MIN;
     return static_cast<std::int32_t>(rounded);
-}
-
-std::wstring WideFromCodePage(std::string_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int n = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (n <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-    return wide;
-}
-
-std::string NarrowFromWide(std::wstring_view text, UINT codePage) {
-    if (text.empty()) return {};
-    const int size = static_cast<int>(text.size());
-    const int n = WideCharToMultiByte(codePage, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
-    if (n <= 0) return {};
-    std::string narrow(static_cast<std::size_t>(n), '\0');
-    WideCharToMultiByte(codePage, 0, text.data(), size, narrow.data(), n, nullptr, nullptr);
-    return narrow;
-}
-
-std::wstring FullPathOf(const std::wstring& path) {
-    if (path.empty()) return path;
-    // Called for every member: one call fits the usual path; a longer one is
-    // answered with the size it needs and asked again.
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    if (written >= full.size()) {
-        full.assign(written, L'\0');
-        written = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
-    }
-    if (written == 0 || written >= full.size()) return path;
-    full.resize(written);
-    return full;
-}
-
-bool SamePathText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()), TRUE) ==
-           CSTR_EQUAL;
 }
 
 bool ValidDosDateTime(unsigned date, unsigned time) {

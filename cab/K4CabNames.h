@@ -1,5 +1,5 @@
-// Names and texts of cabinet members: the listing line, the progress percentage,
-// code-page conversions and the creation of a member's subfolders.
+// Names and texts of cabinet members: the listing line, the progress percentage, the
+// name as shown, valid dates and the creation of a member's subfolders.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -14,15 +14,6 @@ ShortString ListingLine(const ShortString& name, std::int32_t size);
 // started * 100 / total, total read as unsigned, rounded to the nearest integer with
 // an exact half going to the even neighbour. The caller skips a total of 0.
 std::int32_t ProgressPercent(std::int32_t started, std::int32_t total);
-
-// Code-page conversions; characters the target cannot show become '?'.
-std::wstring WideFromCodePage(std::string_view text, UINT codePage);
-std::string NarrowFromWide(std::wstring_view text, UINT codePage);
-
-// The full form of a path (relative to the current directory), or the path itself
-// when the system cannot form it; and whether two paths are the same ignoring case.
-std::wstring FullPathOf(const std::wstring& path);
-bool SamePathText(const std::wstring& a, const std::wstring& b);
 
 // Whether a DOS date and time name a real moment (month 1..12, a day of that month,
 // hour < 24, minute < 60, seconds < 60).

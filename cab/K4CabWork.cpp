@@ -5,6 +5,9 @@
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
+#include "K4Utils.h"
 
 bool ListingPass = false;
 ListLines* TargetListBox = nullptr;
@@ -19,6 +22,12 @@ ERF CabError = {};
 void ClearCabError() {
     LastErrorText = ShortString();
     CabError.erfOper = 0;
+}
+
+void RecordCabFailure(std::int32_t code, const ShortString& text) {
+    if (!LastErrorText.Empty()) return;
+    CabError.erfOper = code;
+    LastErrorText = text;
 }
 
 ShortString CabErrorName(ERF err) {
@@ -37,7 +46,7 @@ ShortString CabErrorName(ERF err) {
         "FDIERROR_USER_ABORT",
     };
     if (err.erfOper >= 0 && err.erfOper <= 11) return ShortString(names[err.erfOper]);
-    return ShortString("UNKNOWN CAB ERROR ") + std::string_view(std::to_string(err.erfOper));
+    return ShortString("UNKNOWN CAB ERROR ") + IntegerText(err.erfOper);
 }
 
 TDecompr::TDecompr() = default;
@@ -45,7 +54,6 @@ TDecompr::TDecompr() = default;
 TDecompr::~TDecompr() {
     ReleaseAllStreams();
     Close();
-    if (CurrentDecompr == this) CurrentDecompr = nullptr;
 }
 
 void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir) {
@@ -63,11 +71,11 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
                                               cpuUNKNOWN, &CabError)
                               : nullptr;
     if (!FdiHandle) {
-        CabError.erfOper = -1;
-        LastErrorText = CabErrorName(CabError);
+        RecordCabFailure(-1, CabErrorName(ERF{-1, 0, FALSE}));
         RethrowCabException();
         return;
     }
+    // From here until Close the callbacks find their streams through this object.
     CurrentDecompr = this;
     CabInfo = {};
     // The probe: the library reads the cabinet through CabRead/CabSeek with this
@@ -75,17 +83,14 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
     // change while it is being judged.
     auto probe = std::make_unique<TNamedStream>(CabinetPath, ModeReadNotShared);
     const INT_PTR probeId = probe->Id();
-    AddStream(probe.release());
+    AddStream(std::move(probe));
     const BOOL isCabinet = fdi.FDIIsCabinet(FdiHandle, probeId, &CabInfo);
     CabinetSize = CabInfo.cbCabinet;
     CabSetId = static_cast<std::int16_t>(CabInfo.setID);
     EmptyTable();
     RethrowCabException();
     probeFailed_ = !isCabinet;
-    if (!isCabinet) {
-        CabError.erfOper = -1;
-        LastErrorText = ShortString("Not a valid source \"") + CabinetPath + "\"";
-    }
+    if (!isCabinet) RecordCabFailure(-1, ShortString("Not a valid source \"") + CabinetPath + "\"");
 }
 
 void TDecompr::Run() {
@@ -125,6 +130,7 @@ void TDecompr::Run() {
 }
 
 void TDecompr::Close() {
+    if (CurrentDecompr == this) CurrentDecompr = nullptr;
     if (!FdiHandle) return;
     Fdi().FDIDestroy(FdiHandle);
     FdiHandle = nullptr;
@@ -132,18 +138,13 @@ void TDecompr::Close() {
 
 bool TDecompr::HasRoomForStream() {
     if (streamCount_ < MaxStreams) return true;
-    CabError.erfOper = -1;
-    LastErrorText = "Too many files: a cabinet may open at most 100000 streams in one pass";
+    RecordCabFailure(-1, "Too many files: a cabinet may open at most 100000 streams in one pass");
     return false;
 }
 
-bool TDecompr::AddStream(TNamedStream* stream) {
-    if (!stream) return false;
-    if (!HasRoomForStream()) {
-        delete stream;
-        return false;
-    }
-    slots_[streamCount_] = stream;
+bool TDecompr::AddStream(std::unique_ptr<TNamedStream> stream) {
+    if (!stream || !HasRoomForStream()) return false;
+    slots_[streamCount_] = std::move(stream);
     ++streamCount_;
     openSlots_[openCount_++] = streamCount_;
     return true;
@@ -153,24 +154,20 @@ TNamedStream* TDecompr::FindStream(INT_PTR handle, std::int32_t& slot) {
     // Open slots ascend, so this is the newest-first scan of the table without the
     // closed slots in between.
     for (std::int32_t i = openCount_ - 1; i >= 0; --i) {
-        TNamedStream* stream = slots_[openSlots_[i] - 1];
+        TNamedStream* stream = slots_[openSlots_[i] - 1].get();
         if (stream->Id() == handle) {
             slot = openSlots_[i];
             return stream;
         }
     }
     slot = 0;
-    // The first failure of a run is the one worth showing: when the library stops
-    // after an error it may still hand back handles of files it never got (a next
-    // cabinet refused), and their names must not replace the reason it stopped.
-    if (LastErrorText.Empty()) LastErrorText = CabErrorName(CabError);
+    RecordCabFailure(CabError.erfOper, CabErrorName(CabError));
     return nullptr;
 }
 
 void TDecompr::ReleaseStream(std::int32_t slot) {
     if (slot < 1 || slot > streamCount_ || !slots_[slot - 1]) return;
-    delete slots_[slot - 1];
-    slots_[slot - 1] = nullptr;
+    slots_[slot - 1].reset();
     // The newest streams close first, so the search from the end is short.
     for (std::int32_t i = openCount_ - 1; i >= 0; --i) {
         if (openSlots_[i] != slot) continue;

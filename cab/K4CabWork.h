@@ -2,6 +2,7 @@
 // and TDecompr, one pass of the system cabinet library over one cabinet file.
 #pragma once
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 #include "K4CabFormat.h"
@@ -32,9 +33,21 @@ extern ERF CabError;
 
 // Empties LastErrorText and sets CabError.erfOper to 0 (erfType, fError untouched).
 void ClearCabError();
+// Records a failure of the engine: `code` in CabError.erfOper and `text` in
+// LastErrorText. The first failure of a pass is the one shown: whatever follows it
+// (a library stopping after a refusal hands back handles it never got) is its
+// consequence, so a recorded failure is never replaced.
+void RecordCabFailure(std::int32_t code, const ShortString& text);
 // The text of err.erfOper: "" for 0, the FDIERROR_ name for 1..11, otherwise
 // "UNKNOWN CAB ERROR " and the code.
 ShortString CabErrorName(ERF err);
+
+// The listing pass's work on a member: its line appended to TargetListBox and its
+// size to ListedByteTotal; returns 0, so the library skips it.
+INT_PTR ListMember(const FDINOTIFICATION& note);
+// A member that goes on in a next cabinet: refused by name (returns -1). The archive
+// carries exactly one cabinet, and the library would open a file named inside it.
+INT_PTR RefuseNextCabinet(const FDINOTIFICATION& note);
 
 // One pass over one cabinet: Open, Run, Close, then destroy. Failures are texts in
 // LastErrorText; a file that cannot be opened or created raises K4FileError out of
@@ -55,9 +68,9 @@ public:
     void Run();
     void Close();
 
-    // Registers an open stream in the next slot and takes ownership of it. A full
+    // Registers an open stream in the next slot, which owns it from then on. A full
     // table frees the stream, records the failure in LastErrorText and returns false.
-    bool AddStream(TNamedStream* stream);
+    bool AddStream(std::unique_ptr<TNamedStream> stream);
     // The newest open stream with the given handle and its slot; null (slot 0) when
     // there is none, and then LastErrorText = CabErrorName(CabError) unless an
     // earlier failure is already recorded there.
@@ -68,13 +81,13 @@ public:
     // The stream table: the highest slot used since it was last emptied, and the
     // stream in a slot (1..StreamCount(); null once closed).
     std::int32_t StreamCount() const { return streamCount_; }
-    TNamedStream* StreamAt(std::int32_t slot) const { return slots_[slot - 1]; }
+    TNamedStream* StreamAt(std::int32_t slot) const { return slots_[slot - 1].get(); }
     // Whether one more stream fits; a full table records the failure in LastErrorText.
     bool HasRoomForStream();
 
-    // Work of the notification callback in an extraction pass: create the target
-    // file of a cabinet member (returns its handle, or -1 to stop the copy), and
-    // stamp and close it at its end (1, or 0 for an unknown handle).
+    // The extraction pass's work on a member, for the notification callback: create
+    // its target file (returns its handle, or -1 to stop the copy), and stamp and
+    // close it at its end (1, or 0 for an unknown handle).
     INT_PTR CreateTarget(const FDINOTIFICATION& note);
     INT_PTR FinishTarget(const FDINOTIFICATION& note);
     // Whether the library may open `path` during this run: only the cabinet itself.
@@ -120,9 +133,10 @@ private:
     bool AllMembersWritten() const;
     ShortString FirstUnwrittenMember() const;
 
-    // OpenStreams: the count and the 100000 slots (slot n at index n - 1).
+    // OpenStreams: the count and the 100000 slots (slot n at index n - 1); each slot
+    // owns its stream, in the space of a plain pointer.
     std::int32_t streamCount_ = 0;
-    TNamedStream* slots_[MaxStreams] = {};
+    std::unique_ptr<TNamedStream> slots_[MaxStreams];
     // The slots that hold a stream, ascending: FindStream scans these newest first,
     // so a lookup never passes over the closed slots of files already extracted.
     std::int32_t openCount_ = 0;

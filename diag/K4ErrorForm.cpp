@@ -5,7 +5,7 @@
 namespace {
 
 const ui::FormSpec& Design() {
-    static const ui::FormSpec spec = [] {
+    static constexpr ui::FormSpec spec = [] {
         ui::FormSpec s;
         s.caption = "Error";
         s.client = {471, 177};
@@ -23,7 +23,7 @@ const ui::FormSpec& Design() {
 
 const std::array<ui::ControlSpec, 4>& ControlTable() {
     // The memo's font is its own, not the window's, though both are Courier New.
-    static const std::array<ui::ControlSpec, 4> table = {
+    static constexpr std::array<ui::ControlSpec, 4> table = {
         ui::Memo("Memo1", {8, 24, 457, 113})
             .Anchors(ui::AnchorAll)
             .Font(ui::FontSpec{"Courier New", 0, 11})

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cstring>
 #include "K4ErrorForm.h"
+#include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
 ShortString ErrorButtonCaption;
@@ -37,16 +38,15 @@ void ClearErrors() {
 }
 
 void ReportErrors() {
-    // The snapshot has one slot more than the log, and the pending text goes onto
-    // the snapshot as its newest entry: a log that is full (the very case that
-    // raises the overflow notice) would otherwise drop that notice unseen.
-    HardStack snapshot;
-    snapshot.Init(ErrorStack->Capacity + 1, ErrorStack->ElementSize);
-    for (std::int32_t i = 0; i < ErrorStack->Count; ++i) snapshot.Push(ErrorStack->EntryAt(i));
+    // The pending text becomes the log's newest entry. A log that is still full
+    // cannot take it: that push's overflow finds the pending slot taken and records
+    // nothing, and the text is dropped with the rest below.
     if (PendingErrorSet) {
         ShortString record(PendingErrorText);
-        snapshot.Push(&record);
+        ErrorStack->Push(&record);
     }
+    HardStack snapshot;
+    snapshot.CopyFrom(*ErrorStack);
     ClearErrors();
     if (g_windowHook)
         g_windowHook(ErrorWindowTitle, snapshot);
@@ -71,6 +71,6 @@ void StackToMemo(const HardStack& stack, ui::Control& memo) {
     for (const std::string& line : StackLines(stack)) memo.AddLine(line);
 }
 
-ShortString MemoryLabelText() { return ShortString("m:") + std::to_string(AllocatedBytes).c_str(); }
+ShortString MemoryLabelText() { return ShortString("m:") + IntegerText(AllocatedBytes); }
 
 void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }

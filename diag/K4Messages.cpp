@@ -4,14 +4,13 @@
 #include <windows.h>
 #include <optional>
 #include <string>
+#include "K4Files.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
 
 ShortString MessageFileName;
 
 namespace {
-
-std::int32_t LastErrorCode() { return static_cast<std::int32_t>(GetLastError()); }
 
 // Reads record `number` into the first `recordSize` characters of `buffer`.
 // Result: nothing when every step succeeded, else the code of the first failure.
@@ -44,9 +43,9 @@ ShortString ErrorText(const ShortString& fileName, std::int32_t number, std::int
     ShortString text("error reading message file \"");
     text += fileName;
     text += "\" - index ";
-    text += std::to_string(number).c_str();
+    text += IntegerText(number);
     text += " err ";
-    text += std::to_string(code).c_str();
+    text += IntegerText(code);
     return text;
 }
 

@@ -36,6 +36,7 @@ namespace detail {
 
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
+    if (const unsigned char* inPlace = source_.View(offset, count)) return inPlace;
     if (offset >= start_ && offset + count <= start_ + have_) return buffer_.data() + (offset - start_);
     const std::uint64_t left = end_ - offset;
     const std::size_t want = left < buffer_.size() ? static_cast<std::size_t>(left) : buffer_.size();

@@ -18,6 +18,9 @@ public:
     // Reads exactly `count` bytes at `offset`; false when that many are not there or
     // the read fails.
     virtual bool Read(std::uint64_t offset, void* buffer, std::size_t count) = 0;
+    // The `count` bytes at `offset` in place, without a copy, valid until the next call
+    // (a mapped file gives them so); null where the source cannot, and Read serves.
+    virtual const unsigned char* View(std::uint64_t, std::size_t) { return nullptr; }
 
 protected:
     ~ReadAt() = default;

@@ -6,13 +6,24 @@
 # that the extracted files are byte-identical to samples/demo.
 #
 #   K4_BUILD_ROOT   build root (default: build/ in the checkout)
-#   K4_DEMO_STUB    extractor program to pack into (default: the one k4pack carries, no -s)
+#   K4_DEMO_ARCH    x86_64 (default, under wine64) or i686: the shipped 32-bit program and
+#                   its driver under the 32-bit Wine of the i386 root (scripts/wine32-run.sh)
+#   K4_DEMO_STUB    extractor program to pack into (default: the one k4pack carries for
+#                   K4_DEMO_ARCH, no -s)
 #   K4_DEMO_SKIP_BUILD=1   use the builds as they are (no setup, no build)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
 export K4_BUILD_ROOT=$root
-stub=${K4_DEMO_STUB:-$root/x86_64/app/K4EXTRACTOR.exe}
+arch=${K4_DEMO_ARCH:-x86_64}
+case "$arch" in
+  x86_64) runner=(wine64); prefix() { printf '%s\n' "$WINEPREFIX"; } ;;
+  i686)
+    runner=("$here/scripts/wine32-run.sh")
+    prefix() { printf '%s\n' "${K4_WINE32_PREFIX:-$root/wineprefix-i686}"; } ;;
+  *) printf 'demo: K4_DEMO_ARCH must be x86_64 or i686, not %s\n' "$arch" >&2; exit 2 ;;
+esac
+stub=${K4_DEMO_STUB:-$root/$arch/app/K4EXTRACTOR.exe}
 k4pack=$root/host/tools/k4pack/k4pack
 work=$root/demo                 # the packed program and what the checks compare against
 run_dir=$work/run               # the empty folder the program runs in
@@ -20,7 +31,7 @@ program=$work/K4DEMO.EXE
 program_pid=""
 caption='K4 demo archive'
 target_win='C:\K4Demo'          # the payload's target directory, inside the Wine prefix
-driver=$root/x86_64/tests/e2e/k4_window_demo_driver.exe
+driver=$root/$arch/tests/e2e/k4_window_demo_driver.exe
 shot=$work/window.png
 
 say() { printf '\n== %s\n' "$*"; }
@@ -62,13 +73,16 @@ step_expected_datafile() {
 }
 
 step_start_program() {
-  say "Starting the program under Wine in the empty folder $run_dir"
+  say "Starting the $arch program under Wine in the empty folder $run_dir"
   . "$here/scripts/wine-env.sh"
   k4_env_start "$root"
   trap step_stop_program EXIT
-  target_dir=$WINEPREFIX/drive_c/K4Demo
+  if [ "$arch" = i686 ] && ! reason=$("$here/scripts/wine32-run.sh" --check); then
+    fail "i686: not run: $reason"
+  fi
+  target_dir=$(prefix)/drive_c/K4Demo
   rm -rf "$target_dir"
-  (cd "$run_dir" && exec wine64 "$program" </dev/null >"$work/program.log" 2>&1) &
+  (cd "$run_dir" && exec "${runner[@]}" "$program" </dev/null >"$work/program.log" 2>&1) &
   program_pid=$!
 }
 
@@ -100,7 +114,7 @@ step_stop_program() {
 step_show_window() {
   say "The extractor window"
   [ -f "$driver" ] || fail "window driver not built: $driver"
-  wine64 "$driver" show "$caption" </dev/null || fail "the window did not appear"
+  "${runner[@]}" "$driver" show "$caption" </dev/null || fail "the window did not appear"
   local xid
   xid=$(xdotool search --name "^$caption\$" | head -1)
   [ -n "$xid" ] || fail "no X window named $caption"
@@ -112,7 +126,7 @@ step_show_window() {
 step_press_start() {
   say "Pressing Start"
   local out
-  out=$(wine64 "$driver" start "$caption" </dev/null) || fail "pressing Start failed"
+  out=$("${runner[@]}" "$driver" start "$caption" </dev/null) || fail "pressing Start failed"
   printf '%s\n' "$out"
   grep -qF 'box:    Ok Files have been extracted as "C:\K4Demo\"' <<<"$out" || fail "no success message"
   for _ in $(seq 100); do kill -0 "$program_pid" 2>/dev/null || break; sleep 0.1; done

@@ -1,35 +1,70 @@
 #!/usr/bin/env bash
 # Sets up, builds x86_64, i686 and host, and runs every test: host tests natively,
-# Win32 tests under wine64 through CTest. Ends with one summary line and a non-zero
-# exit on any failure.
+# Win32 tests through CTest, the x86_64 ones under wine64 and the i686 ones under the
+# 32-bit Wine of the i386 root (scripts/wine32-run.sh). Says per build how many ran and
+# ends with one summary line counting all builds, and a non-zero exit on any failure.
 set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
-"$here/scripts/setup.sh" || exit 1
-"$here/scripts/build.sh" || { echo "build failed"; exit 1; }
+export K4_BUILD_ROOT=$root
+"$here/scripts/setup.sh" --packages || exit 1
+# The i386 root is mostly download and unpacking: made while the builds compile.
+root_log=$(mktemp)
+"$here/scripts/setup.sh" --i386-root >"$root_log" 2>&1 &
+root_pid=$!
+"$here/scripts/build.sh" || { echo "build failed"; wait "$root_pid"; cat "$root_log"; exit 1; }
+wait "$root_pid"; root_status=$?
+cat "$root_log"; rm -f "$root_log"
+[ "$root_status" -eq 0 ] || { echo "setup of the i386 root failed"; exit 1; }
 . "$here/scripts/wine-env.sh"
 k4_env_start "$root"
 trap k4_env_stop EXIT
 
-passed=0; failed=0
-run_ctest() {  # build dir
-  local log
+passed=0; failed=0; summary=()
+run_ctest() {  # name, build dir
+  local log line total=0 fails=0
   log=$(mktemp)
-  (cd "$1" && ctest --output-on-failure -j "${K4_TEST_JOBS:-2}" ${K4_CTEST_ARGS:-}) 2>&1 | tee "$log"
-  local line
+  (cd "$2" && ctest --output-on-failure -j "${K4_TEST_JOBS:-2}" ${K4_CTEST_ARGS:-}) 2>&1 | tee "$log"
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
-  if [ -z "$line" ]; then
-    grep -q 'No tests were found' "$log" || failed=$((failed + 1))
-  else
-    local total fails
+  if [ -n "$line" ]; then
     total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
     fails=$(sed -E 's/.*tests passed, ([0-9]+) tests failed.*/\1/' <<<"$line")
-    passed=$((passed + total - fails)); failed=$((failed + fails))
+  elif ! grep -q 'No tests were found' "$log"; then
+    fails=1   # CTest itself failed: counted as one failure
   fi
+  passed=$((passed + total - fails)); failed=$((failed + fails))
+  summary+=("$1: $total ran, $((total - fails)) passed, $fails failed")
   rm -f "$log"
 }
-echo "== host tests"; run_ctest "$root/host"
-echo "== Win32 tests (x86_64 under Wine)"; run_ctest "$root/x86_64"
+# Reproducible stub: the i686 program built a second time from the same sources in
+# another folder must come out byte for byte the same. Counts as one test.
+check_reproducible() {
+  local again=$root/i686-again
+  echo "== reproducible build (i686 program built again in $again)"
+  if ! cmake -S "$here" -B "$again" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-i686.cmake" >/dev/null ||
+     ! cmake --build "$again" --target K4EXTRACTOR -j "${K4_JOBS:-$(nproc)}" >/dev/null; then
+    echo "reproducible build: the second build failed"; failed=$((failed + 1))
+    summary+=("reproducible i686 program: the second build failed"); return
+  fi
+  if cmp "$root/i686/app/K4EXTRACTOR.exe" "$again/app/K4EXTRACTOR.exe"; then
+    echo "reproducible build: identical ($(stat -c %s "$again/app/K4EXTRACTOR.exe") bytes)"; passed=$((passed + 1))
+    summary+=("reproducible i686 program: identical")
+  else
+    echo "reproducible build: the two builds differ"; failed=$((failed + 1))
+    summary+=("reproducible i686 program: the two builds differ")
+  fi
+}
+echo "== host tests"; run_ctest host "$root/host"
+echo "== Win32 tests (x86_64 under wine64)"; run_ctest x86_64 "$root/x86_64"
+if reason=$("$here/scripts/wine32-run.sh" --check); then
+  echo "== Win32 tests (i686 under 32-bit Wine in the i386 root)"; run_ctest i686 "$root/i686"
+else
+  echo "i686: not run: $reason"
+  summary+=("i686: not run: $reason")
+fi
+check_reproducible
 echo
+printf '%s\n' "${summary[@]}"
 echo "${passed} passed, ${failed} failed"
 [ "$failed" -eq 0 ]

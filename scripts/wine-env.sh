@@ -1,8 +1,13 @@
 # Sourced by the test and demo scripts: a project-local Wine prefix under the build
 # root, one persistent wine server (later starts take ~0.1 s instead of ~3 s) and an
-# Xvfb display for anything that opens a window. k4_env_stop undoes what k4_env_start did.
+# Xvfb display for anything that opens a window; the same for 32-bit Wine in the i386
+# root when it can run here (scripts/wine32-run.sh keeps its namespace, its prefix in
+# $root/wineprefix-i686 and its server). k4_env_stop undoes what k4_env_start did.
+k4_wine32_run=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine32-run.sh
+
 k4_env_start() {  # build root
   local root=$1
+  export K4_BUILD_ROOT=$root
   export PATH="/usr/lib/wine:$PATH"
   export WINEPREFIX="$root/wineprefix"
   export WINEDEBUG=-all
@@ -29,9 +34,14 @@ k4_env_start() {  # build root
   # waits 2 s at every hide or destroy for a state change that never comes. Wine
   # then also draws the title bars itself, so screenshots show them.
   wine64 reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
+  # The desktop must outlive every gap between tests (see tests/support/DesktopKeeper.cpp).
+  local keeper=$root/x86_64/tests/support/k4_desktop_keeper.exe
+  [ -f "$keeper" ] && (setsid wine64 "$keeper" </dev/null >/dev/null 2>&1 &)
+  "$k4_wine32_run" --start || echo "i686: the 32-bit Wine did not start" >&2
 }
 
 k4_env_stop() {
+  "$k4_wine32_run" --stop >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${K4_XVFB_PID:-}" ] && kill "$K4_XVFB_PID" >/dev/null 2>&1 || true
   return 0

@@ -1,7 +1,7 @@
 // One control of a form: creation from its table row, and its run-time operations.
 #include "K4Control.h"
 #include <commctrl.h>
-#include <stdexcept>
+#include "K4Error.h"
 #include "K4Form.h"
 #include "SystemLibrary.h"
 
@@ -84,7 +84,7 @@ Control::Control(Form& form, const ControlSpec& spec, int id)
 void Control::Create(HWND parent, const FontSpec& windowFont) {
     WindowKind wk = KindOf(kind_, flags_);
     if (kind_ == Kind::ProgressBar && !EnsureCommonControls())
-        throw std::runtime_error("Cannot register the progress bar class");
+        throw K4WindowError("Cannot register the progress bar class");
     DWORD style = WS_CHILD | wk.style;
     if (!(flags_ & Hidden)) style |= WS_VISIBLE;
     if (flags_ & Disabled) style |= WS_DISABLED;
@@ -93,7 +93,7 @@ void Control::Create(HWND parent, const FontSpec& windowFont) {
     hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, design_.x, design_.y, design_.w,
                             design_.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                             GetModuleHandleA(nullptr), kind_ == Kind::Panel ? &form_ : nullptr);
-    if (!hwnd_) throw std::runtime_error("Cannot create control " + name_);
+    if (!hwnd_) throw K4WindowError("Cannot create control " + name_);
     fontSpec_ = MergeFont(windowFont, ownFont_);
     ApplyFont();
     if (back_.IsSet()) brush_ = back_.MakeBrush();

@@ -63,30 +63,30 @@ struct ControlSpec {
     int id = 0;                // control id (0: 100 + the row's place); lets other
                                // programs find the control with GetDlgItem
 
-    ControlSpec Anchors(unsigned a) const { return With([&](ControlSpec& c) { c.anchors = a; }); }
-    ControlSpec Caption(std::string_view t) const { return With([&](ControlSpec& c) { c.caption = t; }); }
-    ControlSpec Font(FontSpec f) const { return With([&](ControlSpec& c) { c.font = std::move(f); }); }
-    ControlSpec Bold() const { return With([](ControlSpec& c) { c.font.bold = true; }); }
-    ControlSpec Underline() const { return With([](ControlSpec& c) { c.font.underline = true; }); }
-    ControlSpec TextColour(Colour k) const { return With([&](ControlSpec& c) { c.textColour = k; }); }
-    ControlSpec BackColour(Colour k) const { return With([&](ControlSpec& c) { c.backColour = k; }); }
-    ControlSpec Tab(int order) const { return With([&](ControlSpec& c) { c.tabOrder = order; }); }
-    ControlSpec Flags(unsigned f) const { return With([&](ControlSpec& c) { c.flags |= f; }); }
-    ControlSpec In(std::string_view panel) const { return With([&](ControlSpec& c) { c.parent = panel; }); }
-    ControlSpec ItemHeight(int h) const { return With([&](ControlSpec& c) { c.itemHeight = h; }); }
-    ControlSpec Bitmap(int resource) const { return With([&](ControlSpec& c) { c.bitmapId = resource; }); }
-    ControlSpec Id(int value) const { return With([&](ControlSpec& c) { c.id = value; }); }
+    constexpr ControlSpec Anchors(unsigned a) const { return With([&](ControlSpec& c) { c.anchors = a; }); }
+    constexpr ControlSpec Caption(std::string_view t) const { return With([&](ControlSpec& c) { c.caption = t; }); }
+    constexpr ControlSpec Font(FontSpec f) const { return With([&](ControlSpec& c) { c.font = f; }); }
+    constexpr ControlSpec Bold() const { return With([](ControlSpec& c) { c.font.bold = true; }); }
+    constexpr ControlSpec Underline() const { return With([](ControlSpec& c) { c.font.underline = true; }); }
+    constexpr ControlSpec TextColour(Colour k) const { return With([&](ControlSpec& c) { c.textColour = k; }); }
+    constexpr ControlSpec BackColour(Colour k) const { return With([&](ControlSpec& c) { c.backColour = k; }); }
+    constexpr ControlSpec Tab(int order) const { return With([&](ControlSpec& c) { c.tabOrder = order; }); }
+    constexpr ControlSpec Flags(unsigned f) const { return With([&](ControlSpec& c) { c.flags |= f; }); }
+    constexpr ControlSpec In(std::string_view panel) const { return With([&](ControlSpec& c) { c.parent = panel; }); }
+    constexpr ControlSpec ItemHeight(int h) const { return With([&](ControlSpec& c) { c.itemHeight = h; }); }
+    constexpr ControlSpec Bitmap(int resource) const { return With([&](ControlSpec& c) { c.bitmapId = resource; }); }
+    constexpr ControlSpec Id(int value) const { return With([&](ControlSpec& c) { c.id = value; }); }
 
 private:
     template <class F>
-    ControlSpec With(F change) const {
+    constexpr ControlSpec With(F change) const {
         ControlSpec copy = *this;
         change(copy);
         return copy;
     }
 };
 
-inline ControlSpec Row(std::string_view name, Kind kind, Rect rect, std::string_view caption = {}) {
+constexpr ControlSpec Row(std::string_view name, Kind kind, Rect rect, std::string_view caption = {}) {
     ControlSpec c;
     c.name = name;
     c.kind = kind;
@@ -94,17 +94,17 @@ inline ControlSpec Row(std::string_view name, Kind kind, Rect rect, std::string_
     c.caption = caption;
     return c;
 }
-inline ControlSpec Label(std::string_view n, Rect r, std::string_view t = {}) { return Row(n, Kind::Label, r, t); }
-inline ControlSpec Button(std::string_view n, Rect r, std::string_view t) { return Row(n, Kind::Button, r, t); }
-inline ControlSpec ListBox(std::string_view n, Rect r) { return Row(n, Kind::ListBox, r); }
-inline ControlSpec Edit(std::string_view n, Rect r) { return Row(n, Kind::Edit, r); }
-inline ControlSpec LabeledEdit(std::string_view n, Rect r, std::string_view label) {
+constexpr ControlSpec Label(std::string_view n, Rect r, std::string_view t = {}) { return Row(n, Kind::Label, r, t); }
+constexpr ControlSpec Button(std::string_view n, Rect r, std::string_view t) { return Row(n, Kind::Button, r, t); }
+constexpr ControlSpec ListBox(std::string_view n, Rect r) { return Row(n, Kind::ListBox, r); }
+constexpr ControlSpec Edit(std::string_view n, Rect r) { return Row(n, Kind::Edit, r); }
+constexpr ControlSpec LabeledEdit(std::string_view n, Rect r, std::string_view label) {
     return Row(n, Kind::LabeledEdit, r, label);
 }
-inline ControlSpec ProgressBar(std::string_view n, Rect r) { return Row(n, Kind::ProgressBar, r); }
-inline ControlSpec Panel(std::string_view n, Rect r) { return Row(n, Kind::Panel, r); }
-inline ControlSpec Image(std::string_view n, Rect r, int bitmapId) { return Row(n, Kind::Image, r).Bitmap(bitmapId); }
-inline ControlSpec Memo(std::string_view n, Rect r) { return Row(n, Kind::Memo, r); }
+constexpr ControlSpec ProgressBar(std::string_view n, Rect r) { return Row(n, Kind::ProgressBar, r); }
+constexpr ControlSpec Panel(std::string_view n, Rect r) { return Row(n, Kind::Panel, r); }
+constexpr ControlSpec Image(std::string_view n, Rect r, int bitmapId) { return Row(n, Kind::Image, r).Bitmap(bitmapId); }
+constexpr ControlSpec Memo(std::string_view n, Rect r) { return Row(n, Kind::Memo, r); }
 
 // The number of "\r\n" pairs in a text (a memo's line breaks).
 int CountLineBreaks(std::string_view text);

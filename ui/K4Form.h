@@ -38,7 +38,7 @@ class Form {
 public:
     // Builds the control objects (no windows yet); the table is checked here:
     // duplicate names or ids, ids of 0 to 2 (IDOK, IDCANCEL) or above 0xFFFF, or a
-    // parent that is not an earlier panel throw std::invalid_argument.
+    // parent that is not an earlier panel throw K4DesignError.
     Form(const FormSpec& spec, std::span<const ControlSpec> controls);
     Form(const Form&) = delete;
     Form& operator=(const Form&) = delete;
@@ -46,7 +46,7 @@ public:
 
     // Creates the window and its controls, hidden, and runs OnCreate (inside the
     // window's creation; an exception there is shown and creation goes on).
-    // `owner` keeps an owned window above it. Throws std::runtime_error when
+    // `owner` keeps an owned window above it. Throws K4WindowError when
     // the system refuses the window.
     void Create(HWND owner = nullptr);
     // The main window: its destruction ends the message loop.
@@ -69,7 +69,7 @@ public:
     Size ClientSize() const;
     Size DesignClientSize() const { return designClient_; }
 
-    // The control of that name; std::out_of_range when the table has none.
+    // The control of that name; K4DesignError when the table has none.
     Control& Item(std::string_view name);
     const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 

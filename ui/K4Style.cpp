@@ -38,7 +38,8 @@ UniqueFont MakeFont(const FontSpec& spec) {
     lf.lfCharSet = DEFAULT_CHARSET;
     lf.lfQuality = DEFAULT_QUALITY;
     lf.lfPitchAndFamily = spec.fixedPitch ? FIXED_PITCH | FF_MODERN : DEFAULT_PITCH | FF_DONTCARE;
-    lstrcpynA(lf.lfFaceName, spec.face.c_str(), LF_FACESIZE);
+    // Cut to the field, which keeps room for the terminator (zeroed above).
+    spec.face.copy(lf.lfFaceName, LF_FACESIZE - 1);
     return UniqueFont(CreateFontIndirectA(&lf));
 }
 

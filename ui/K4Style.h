@@ -2,15 +2,17 @@
 // turned into owned GDI objects when a window is built.
 #pragma once
 #include <windows.h>
-#include <string>
+#include <string_view>
 #include "UniqueHandle.h"
 
 namespace ui {
 
 // A font by face and size. A size of 0 (both fields) and an empty face mean
-// "the window's font" in a control table; bold and underline then add to it.
+// "the window's font" in a control table; bold and underline then add to it. The
+// face is a view: faces are literals of the design tables, which live as long as
+// the program, and a table of plain values is built by the compiler, not by code.
 struct FontSpec {
-    std::string face;
+    std::string_view face;
     int pointSize = 0;    // typographic points, converted with the screen's pixels per inch
     int pixelHeight = 0;  // character height in pixels; used when pointSize is 0
     bool bold = false;
@@ -21,8 +23,8 @@ struct FontSpec {
 };
 
 // A fixed-pitch font by face and point size (or pixel height when pointSize is 0).
-inline FontSpec FixedFont(std::string face, int pointSize, int pixelHeight = 0) {
-    FontSpec f{std::move(face), pointSize, pixelHeight};
+constexpr FontSpec FixedFont(std::string_view face, int pointSize, int pixelHeight = 0) {
+    FontSpec f{face, pointSize, pixelHeight};
     f.fixedPitch = true;
     return f;
 }

@@ -1,10 +1,6 @@
 // Block reading of an existing file with the shared error code.
 #include "K4BlockFile.h"
-
-std::int32_t LastErrorCode() {
-    DWORD e = GetLastError();
-    return e ? static_cast<std::int32_t>(e) : static_cast<std::int32_t>(ERROR_GEN_FAILURE);
-}
+#include "K4Files.h"
 
 std::int32_t BlockFile::Open(const char* path, Access access) {
     DWORD desired = GENERIC_READ;

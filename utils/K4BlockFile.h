@@ -5,9 +5,7 @@
 #include <cstdint>
 #include "UniqueHandle.h"
 
-// GetLastError as a shared error code: a failed call that left no code still
-// reads as a failure.
-std::int32_t LastErrorCode();
+#include "K4Files.h"   // LastErrorCode, the shared code of a failed call
 
 // The error code of a read that met the end of the file before the count was reached.
 inline constexpr std::int32_t ShortReadError = 100;

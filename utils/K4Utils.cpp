@@ -1,6 +1,5 @@
 // Short-string routines and the guarded reads sharing one error code.
 #include "K4Utils.h"
-#include <charconv>
 #include <string_view>
 
 ShortString SpaceString(std::int32_t width) {
@@ -53,19 +52,20 @@ void SplitPath(const ShortString& path, ShortString& directory, ShortString& nam
     name = ShortString(v);
 }
 
-ShortString NumberToText(double value) {
-    // Largest fixed-notation double: 309 integer digits, sign, point and 20 decimals.
-    char buf[400];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 20);
-    if (ec != std::errc()) return ShortString();
-    std::string_view v(buf, static_cast<std::size_t>(end - buf));
-    // Only a text with a decimal point has trailing zeros that are not significant
-    // ("inf" and "nan" have none).
-    if (v.find('.') != std::string_view::npos) {
-        while (!v.empty() && v.back() == '0') v.remove_suffix(1);
-        if (v.size() > 1 && v.back() == '.') v.remove_suffix(1);
-    }
-    return ShortString(v);
+ShortString IntegerText(std::int64_t value) {
+    // Digits from the last one back; the magnitude as unsigned, so that the most
+    // negative value has one too.
+    char digits[20];
+    std::size_t n = 0;
+    std::uint64_t rest = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+    do {
+        digits[n++] = static_cast<char>('0' + rest % 10);
+        rest /= 10;
+    } while (rest != 0);
+    ShortString out;
+    if (value < 0) out += '-';
+    while (n > 0) out += digits[--n];
+    return out;
 }
 
 std::int32_t DecodeLe32(const unsigned char* bytes) {

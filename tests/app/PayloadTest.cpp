@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <climits>
 #include <string>
+#include "K4Files.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
 #include "PayloadFixture.h"

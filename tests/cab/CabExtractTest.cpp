@@ -2,6 +2,8 @@
 // subfolders, last-write times and Unicode names.
 #include <gtest/gtest.h>
 #include "CabTestSupport.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include "K4CabNames.h"
 #include "K4Error.h"
 

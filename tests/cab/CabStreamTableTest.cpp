@@ -25,8 +25,8 @@ TEST(StreamTable, SlotsAreUsedInOrderAndNeverReusedWithinARun) {
     auto first = NewFile(dir / "1");
     auto second = NewFile(dir / "2");
     TNamedStream* firstRaw = first.get();
-    ASSERT_TRUE(decompr->AddStream(first.release()));
-    ASSERT_TRUE(decompr->AddStream(second.release()));
+    ASSERT_TRUE(decompr->AddStream(std::move(first)));
+    ASSERT_TRUE(decompr->AddStream(std::move(second)));
     EXPECT_EQ(decompr->StreamCount(), 2);
     EXPECT_EQ(decompr->StreamAt(1), firstRaw);
 
@@ -35,7 +35,7 @@ TEST(StreamTable, SlotsAreUsedInOrderAndNeverReusedWithinARun) {
     EXPECT_EQ(decompr->StreamCount(), 2) << "closing does not lower the count";
     auto third = NewFile(dir / "3");
     TNamedStream* thirdRaw = third.get();
-    ASSERT_TRUE(decompr->AddStream(third.release()));
+    ASSERT_TRUE(decompr->AddStream(std::move(third)));
     EXPECT_EQ(decompr->StreamCount(), 3);
     EXPECT_EQ(decompr->StreamAt(3), thirdRaw);
 }
@@ -46,8 +46,8 @@ TEST(StreamTable, FindStreamSkipsClosedSlotsAndReportsMisses) {
     auto a = NewFile(dir / "a");
     auto b = NewFile(dir / "b");
     const INT_PTR aId = a->Id(), bId = b->Id();
-    decompr->AddStream(a.release());
-    decompr->AddStream(b.release());
+    decompr->AddStream(std::move(a));
+    decompr->AddStream(std::move(b));
     std::int32_t slot = -1;
     EXPECT_EQ(decompr->FindStream(aId, slot)->FileName, ShortString(dir / "a"));
     EXPECT_EQ(slot, 1);
@@ -73,12 +73,12 @@ TEST(StreamTable, AFullTableRefusesTheNextStreamInsteadOfWritingPastIt) {
         HANDLE copy = nullptr;
         ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), original->Handle(), GetCurrentProcess(), &copy, 0, FALSE,
                                     DUPLICATE_SAME_ACCESS));
-        ASSERT_TRUE(decompr->AddStream(new TNamedStream(ShortString("copy"), UniqueFile(copy))));
+        ASSERT_TRUE(decompr->AddStream(std::make_unique<TNamedStream>(ShortString("copy"), UniqueFile(copy))));
     }
     EXPECT_EQ(decompr->StreamCount(), TDecompr::MaxStreams);
     ClearCabError();
     HANDLE extra = original->Handle();
-    EXPECT_FALSE(decompr->AddStream(original.release()));
+    EXPECT_FALSE(decompr->AddStream(std::move(original)));
     EXPECT_EQ(decompr->StreamCount(), TDecompr::MaxStreams);
     EXPECT_FALSE(LastErrorText.Empty());
     EXPECT_NE(LastErrorText.View().find("100000"), std::string_view::npos) << LastErrorText.Str();
@@ -91,9 +91,41 @@ TEST(StreamTable, DestroyingTheDecompressorClosesStreamsLeftInTheTable) {
     auto decompr = std::make_unique<TDecompr>();
     auto stream = NewFile(dir / "left");
     HANDLE h = stream->Handle();
-    decompr->AddStream(stream.release());
+    decompr->AddStream(std::move(stream));
     decompr.reset();
     EXPECT_FALSE(HandleIsOpen(h));
+}
+
+// The running pass is known to the callbacks from Open to Close, and no longer:
+// a destroyed pass is never reached through it.
+TEST(EngineState, CurrentDecomprRefersToAPassFromOpenToClose) {
+    ListingPass = true;
+    ClearCabError();
+    auto pass = std::make_unique<TDecompr>();
+    EXPECT_EQ(CurrentDecompr, nullptr);
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(""));
+    EXPECT_EQ(CurrentDecompr, pass.get());
+    pass->Run();
+    EXPECT_EQ(CurrentDecompr, pass.get());
+    pass->Close();
+    EXPECT_EQ(CurrentDecompr, nullptr);
+
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(""));
+    pass.reset();
+    EXPECT_EQ(CurrentDecompr, nullptr) << "destroyed without Close, as after a raised failure";
+}
+
+TEST(EngineState, TheFirstFailureOfAPassIsTheOneRecorded) {
+    ClearCabError();
+    RecordCabFailure(-1, "Unsafe file name \"a\"");
+    RecordCabFailure(4, "FDIERROR_CORRUPT_CABINET");
+    EXPECT_EQ(LastErrorText, "Unsafe file name \"a\"");
+    EXPECT_EQ(CabError.erfOper, -1);
+    ClearCabError();
+    RecordCabFailure(4, "FDIERROR_CORRUPT_CABINET");
+    EXPECT_EQ(CabError.erfOper, 4);
+    EXPECT_EQ(LastErrorText, "FDIERROR_CORRUPT_CABINET");
+    ClearCabError();
 }
 
 TEST(NamedStream, CreateModeReplacesAndHoldsTheFileExclusively) {

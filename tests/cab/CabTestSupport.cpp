@@ -1,5 +1,7 @@
 // Shared pieces of the cabinet engine tests.
 #include "CabTestSupport.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include <windows.h>
 #include <algorithm>
 #include <memory>
@@ -93,11 +95,9 @@ void RunPass(bool listing, const std::string& cabinet, const std::string& target
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
     pass->Open(ShortString(cabinet), ShortString(target));
-    CurrentDecompr = pass.get();
     pass->Run();
     pass->Close();
     pass.reset();
-    CurrentDecompr = nullptr;
 }
 
 namespace {

@@ -83,6 +83,15 @@ TEST(ProgressPercent, StaysExactBeyondThirtyTwoBitProducts) {
     // The total is read as unsigned: 3 GB listed, 1.5 GB started.
     EXPECT_EQ(ProgressPercent(1500000000, static_cast<std::int32_t>(3000000000u)), 50);
     EXPECT_EQ(ProgressPercent(INT32_MAX, 1), INT32_MAX) << "out of range values are held, not undefined";
+    EXPECT_EQ(ProgressPercent(INT32_MIN, 1), INT32_MIN);
+}
+
+TEST(ProgressPercent, NegativeCountsRoundToTheNearestAndHalvesToEven) {
+    EXPECT_EQ(ProgressPercent(-1, 8), -12);  // -12.5
+    EXPECT_EQ(ProgressPercent(-3, 8), -38);  // -37.5
+    EXPECT_EQ(ProgressPercent(-1, 3), -33);  // -33.3
+    EXPECT_EQ(ProgressPercent(-2, 3), -67);  // -66.7
+    EXPECT_EQ(ProgressPercent(0, 5), 0);
 }
 
 TEST(DosDateTime, OnlyRealMomentsAreValid) {
@@ -99,15 +108,4 @@ TEST(DosDateTime, OnlyRealMomentsAreValid) {
     EXPECT_FALSE(ValidDosDateTime(date(2021, 3, 4), time(24, 0, 0)));
     EXPECT_FALSE(ValidDosDateTime(date(2021, 3, 4), time(1, 60, 0)));
     EXPECT_FALSE(ValidDosDateTime(date(2021, 3, 4), (1 << 11) | 30)) << "60 seconds";
-}
-
-TEST(FullPathOf, ResolvesShortAndLongPathsAlike) {
-    EXPECT_EQ(FullPathOf(L"C:\\a\\.\\b\\..\\c.txt"), L"C:\\a\\c.txt");
-    EXPECT_EQ(FullPathOf(L""), L"");
-    // Beyond MAX_PATH the first answer is only the size needed.
-    const std::wstring deep = L"C:\\" + std::wstring(150, L'x') + L"\\" + std::wstring(150, L'y');
-    EXPECT_EQ(FullPathOf(deep + L"\\z\\..\\f.txt"), deep + L"\\f.txt");
-    const std::wstring exact = L"C:\\" + std::wstring(MAX_PATH - 4, L'e');   // MAX_PATH - 1 characters
-    EXPECT_EQ(FullPathOf(exact), exact);
-    EXPECT_EQ(FullPathOf(exact + L"e"), exact + L"e");
 }

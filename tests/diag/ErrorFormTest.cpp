@@ -96,9 +96,10 @@ TEST_F(ErrorFormTest, EmptyReportShowsAnEmptyMemoAndTheButtonCloses) {
 }
 
 TEST_F(ErrorFormTest, DesignLayoutAndMaximisedLayout) {
-    RECT memo{}, button{}, label1{}, bigMemo{}, bigButton{}, bigLabel1{};
+    RECT memo{}, button{}, label1{}, bigMemo{}, bigButton{}, bigLabel1{}, frame{};
     SIZE client{}, bigClient{};
     probe::Driver driver(IsErrorWindow, [&](HWND w) {
+        GetWindowRect(w, &frame);
         client = probe::ClientSize(w);
         memo = probe::RectInParent(probe::ById(w, MemoId));
         button = probe::RectInParent(probe::ById(w, ButtonId));
@@ -112,6 +113,8 @@ TEST_F(ErrorFormTest, DesignLayoutAndMaximisedLayout) {
     });
     ReportErrors();
     ASSERT_TRUE(driver.Found());
+    EXPECT_EQ(frame.left, 191) << "the design's screen position";
+    EXPECT_EQ(frame.top, 107);
     EXPECT_EQ(client.cx, 471);
     EXPECT_EQ(client.cy, 177);
     EXPECT_EQ(memo.left, 8);

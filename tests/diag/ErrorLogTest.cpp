@@ -80,18 +80,30 @@ TEST_F(ErrorLogTest, EmptyReportStillShowsTheWindow) {
     EXPECT_EQ(shown_.label, Label(0));
 }
 
-TEST_F(ErrorLogTest, FullLogLosesTheTextButTheReportKeepsTheOverflowNotice) {
+// A log still full when reported cannot take the pending text either: the window
+// shows the log's entries alone, and the notice is dropped with the log.
+TEST_F(ErrorLogTest, AFullLogLosesTheTextAndReportsItsEntriesAlone) {
     for (int i = 0; i < ErrorStackCapacity; ++i) PushError(ShortString("e") + std::to_string(i).c_str());
     EXPECT_FALSE(PendingErrorSet);
     PushError("lost");
     EXPECT_EQ(ErrorStack->Count, ErrorStackCapacity);
     EXPECT_EQ(PendingErrorText, "K4 Hard stack over");
     ReportErrors();
-    ASSERT_EQ(shown_.lines.size(), static_cast<std::size_t>(ErrorStackCapacity + 1));
-    EXPECT_EQ(shown_.lines[0], "K4 Hard stack over");
-    EXPECT_EQ(shown_.lines[1], "e63");
+    ASSERT_EQ(shown_.lines.size(), static_cast<std::size_t>(ErrorStackCapacity));
+    EXPECT_EQ(shown_.lines[0], "e63");
     EXPECT_EQ(shown_.lines.back(), "e0");
-    EXPECT_EQ(shown_.label, Label(ErrorStackCapacity + 1));
+    EXPECT_EQ(shown_.label, Label(ErrorStackCapacity));
+    EXPECT_FALSE(ErrorsPending()) << "the pending text went with the report";
+}
+
+// One entry short of full: the pending text still fits and is the newest line.
+TEST_F(ErrorLogTest, APendingTextFitsALogWithOneFreeSlot) {
+    for (int i = 0; i < ErrorStackCapacity - 1; ++i) PushError(ShortString("e") + std::to_string(i).c_str());
+    SetPendingError("pending");
+    ReportErrors();
+    ASSERT_EQ(shown_.lines.size(), static_cast<std::size_t>(ErrorStackCapacity));
+    EXPECT_EQ(shown_.lines[0], "pending");
+    EXPECT_EQ(shown_.lines[1], "e62");
 }
 
 TEST_F(ErrorLogTest, ClearErrorsDropsPendingAndLoggedTexts) {

@@ -30,7 +30,7 @@ inline std::string ClassOf(HWND hwnd) {
 // A descendant (inside panels too) with that control id.
 inline HWND ById(HWND root, int id) {
     struct Search { int id; HWND found; } search{id, nullptr};
-    EnumChildWindows(root, [](HWND h, LPARAM p) -> BOOL {
+    EnumChildWindows(root, [](HWND h, LPARAM p) CALLBACK -> BOOL {
         auto* s = reinterpret_cast<Search*>(p);
         if (GetDlgCtrlID(h) != s->id) return TRUE;
         s->found = h;
@@ -86,7 +86,7 @@ inline HWND WaitForWindow(DWORD thread, const std::function<bool(HWND)>& accept,
     struct Search { const std::function<bool(HWND)>* accept; HWND found; } search{&accept, nullptr};
     auto until = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
     while (std::chrono::steady_clock::now() < until) {
-        EnumThreadWindows(thread, [](HWND h, LPARAM p) -> BOOL {
+        EnumThreadWindows(thread, [](HWND h, LPARAM p) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(p);
             if (!IsWindowVisible(h) || !(*s->accept)(h)) return TRUE;
             s->found = h;

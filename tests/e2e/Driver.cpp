@@ -148,7 +148,7 @@ std::vector<HWND> ProcessWindows(DWORD processId, const char* className, const c
         std::vector<HWND> found;
     } search{processId, className, caption, {}};
     EnumWindows(
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             DWORD pid = 0;
             GetWindowThreadProcessId(w, &pid);
@@ -205,7 +205,7 @@ HWND FindChild(HWND parent, const char* className, const char* text) {
     } search{className, text, nullptr};
     EnumChildWindows(
         parent,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             char cls[64] = {};
             GetClassNameA(w, cls, sizeof cls);

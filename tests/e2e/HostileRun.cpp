@@ -53,7 +53,7 @@ std::string StatusLine(HWND window) {
     ChildSearch search{"Static", nullptr, nullptr};
     EnumChildWindows(
         window,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             char cls[64] = {};
             GetClassNameA(w, cls, sizeof cls);
             if (_stricmp(cls, "Static") != 0) return TRUE;

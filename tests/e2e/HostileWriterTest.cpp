@@ -34,7 +34,6 @@ std::string Pass(const std::string& cabinet, const std::string& target, Lines* l
     ClearCabError();
     auto decompr = std::make_unique<TDecompr>();
     decompr->Open(ShortString(cabinet), ShortString(target));
-    CurrentDecompr = decompr.get();
     decompr->Run();
     decompr->Close();
     decompr.reset();

@@ -30,10 +30,12 @@ std::string AfterTheTexts(const std::string& file) {
     return file.substr(at);
 }
 
-// The certificate table the PE headers name: offset and size (a PE32+ program).
+// The certificate table the PE headers name: offset and size. The data directories
+// start 96 bytes into a PE32 (i686) optional header and 112 into a PE32+ (x86_64) one.
 std::pair<std::uint32_t, std::uint32_t> SecurityDirectory(const std::string& file) {
     const std::size_t optional = Le32At(file, 0x3C) + 24;
-    const std::size_t entry = optional + 112 + 4 * 8;
+    const bool pe32plus = (Le32At(file, optional) & 0xFFFF) == 0x20B;
+    const std::size_t entry = optional + (pe32plus ? 112 : 96) + 4 * 8;
     return {Le32At(file, entry), Le32At(file, entry + 4)};
 }
 

@@ -83,7 +83,7 @@ std::string ExtractorWindow::EditLabel() const {
     GetWindowRect(Control(extract_ids::LabeledEdit1), &search.edit);
     EnumChildWindows(
         hwnd_,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             auto* s = reinterpret_cast<Search*>(lp);
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof cls);
@@ -121,7 +121,7 @@ bool BoxHasIcon(HWND box) {
     bool found = false;
     EnumChildWindows(
         box,
-        [](HWND w, LPARAM lp) -> BOOL {
+        [](HWND w, LPARAM lp) CALLBACK -> BOOL {
             char cls[32] = {};
             GetClassNameA(w, cls, sizeof cls);
             LONG style = GetWindowLongA(w, GWL_STYLE);

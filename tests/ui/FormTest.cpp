@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <vector>
 #include "K4Application.h"
+#include "K4Error.h"
 #include "K4Form.h"
 
 using namespace ui;
@@ -296,22 +297,22 @@ TEST_F(FormTest, DestroyingTheFormDestroysItsWindow) {
 
 TEST_F(FormTest, TableAndCreationFailuresAreReported) {
     const ControlSpec duplicate[] = {Label("A", {0, 0, 1, 1}), Label("A", {0, 0, 1, 1})};
-    EXPECT_THROW(Form(Spec(), duplicate), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), duplicate), K4DesignError);
     const ControlSpec unnamed[] = {Label("", {0, 0, 1, 1})};
-    EXPECT_THROW(Form(Spec(), unnamed), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), unnamed), K4DesignError);
     const ControlSpec noPanel[] = {Label("A", {0, 0, 1, 1}).In("Box")};
-    EXPECT_THROW(Form(Spec(), noPanel), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), noPanel), K4DesignError);
     const ControlSpec notAPanel[] = {Label("Box", {0, 0, 1, 1}), Label("A", {0, 0, 1, 1}).In("Box")};
-    EXPECT_THROW(Form(Spec(), notAPanel), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), notAPanel), K4DesignError);
     const ControlSpec sameId[] = {Label("A", {0, 0, 1, 1}).Id(500), Label("B", {0, 0, 1, 1}).Id(500)};
-    EXPECT_THROW(Form(Spec(), sameId), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), sameId), K4DesignError);
     // An explicit id in the range given out by position.
     const ControlSpec clash[] = {Label("A", {0, 0, 1, 1}).Id(101), Label("B", {0, 0, 1, 1})};
-    EXPECT_THROW(Form(Spec(), clash), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), clash), K4DesignError);
     const ControlSpec reserved[] = {Button("A", {0, 0, 1, 1}, "A").Id(IDOK)};
-    EXPECT_THROW(Form(Spec(), reserved), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), reserved), K4DesignError);
     const ControlSpec panelAfter[] = {Label("A", {0, 0, 1, 1}).In("Box"), Panel("Box", {0, 0, 9, 9})};
-    EXPECT_THROW(Form(Spec(), panelAfter), std::invalid_argument);
+    EXPECT_THROW(Form(Spec(), panelAfter), K4DesignError);
 
     const ControlSpec chosen[] = {Label("A", {0, 0, 1, 1}).Id(4711), Label("B", {0, 0, 1, 1})};
     Form ids(Spec(), chosen);
@@ -320,9 +321,9 @@ TEST_F(FormTest, TableAndCreationFailuresAreReported) {
     EXPECT_EQ(GetDlgItem(ids.Handle(), 101), ids.Item("B").Handle());
 
     Form form(Spec(), kRows);
-    EXPECT_THROW(form.Item("Missing"), std::out_of_range);
+    EXPECT_THROW(form.Item("Missing"), K4DesignError);
     // An owner that is no window: the system refuses the window.
-    EXPECT_THROW(form.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0))), std::runtime_error);
+    EXPECT_THROW(form.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0))), K4WindowError);
     EXPECT_EQ(form.Handle(), nullptr);
     EXPECT_TRUE(boxes.empty());
 }

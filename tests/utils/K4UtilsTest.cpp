@@ -122,3 +122,16 @@ TEST(NumberToText, HugeValuesAreCutAt255) {
     EXPECT_EQ(t.Length(), 255u);
     EXPECT_EQ(t[0], '1');
 }
+
+TEST(IntegerText, EveryValueInDecimalWithItsSign) {
+    EXPECT_EQ(IntegerText(0), "0");
+    EXPECT_EQ(IntegerText(7), "7");
+    EXPECT_EQ(IntegerText(-7), "-7");
+    EXPECT_EQ(IntegerText(10), "10");
+    EXPECT_EQ(IntegerText(1000000), "1000000");
+    EXPECT_EQ(IntegerText(-100), "-100");
+    EXPECT_EQ(IntegerText(INT32_MIN), "-2147483648");
+    EXPECT_EQ(IntegerText(4294967295LL), "4294967295");
+    EXPECT_EQ(IntegerText(INT64_MAX), "9223372036854775807");
+    EXPECT_EQ(IntegerText(INT64_MIN), "-9223372036854775808") << "the magnitude of the most negative value has no positive twin";
+}

@@ -1,10 +1,13 @@
-// The extraction pass's work on each cabinet member: refusing unsafe names, making
-// subfolders, creating the target file, reporting progress, stamping its time, and
-// removing a file whose data never arrived complete.
+// The engine's work on each cabinet member: its listing line; in an extraction,
+// refusing unsafe names and links to other cabinets, making subfolders, creating the
+// target file, reporting progress, stamping its time, removing a file whose data never
+// arrived complete, and the account of the pass at its end.
 #include <cstring>
 #include <memory>
 #include "K4CabCallbacks.h"
 #include "K4CabNames.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 #include "K4MemberNames.h"
@@ -15,8 +18,7 @@ namespace {
 constexpr std::size_t MaxTargetPath = ShortString::MaxLength;
 
 INT_PTR RefuseUnsafe(const ShortString& shownName) {
-    CabError.erfOper = -1;
-    LastErrorText = ShortString("Unsafe file name \"") + shownName + "\"";
+    RecordCabFailure(-1, ShortString("Unsafe file name \"") + shownName + "\"");
     return -1;
 }
 
@@ -24,6 +26,19 @@ INT_PTR RefuseUnsafe(const ShortString& shownName) {
     throw K4FileError(StreamFailureText(ModeCreate, shownPath).Str());
 }
 }  // namespace
+
+INT_PTR ListMember(const FDINOTIFICATION& note) {
+    const ShortString line = ListingLine(MemberDisplayName(note.psz1, note.attribs), note.cb);
+    if (TargetListBox) TargetListBox->AddLine(line);
+    ListedByteTotal = static_cast<std::int32_t>(static_cast<std::uint32_t>(ListedByteTotal) +
+                                                static_cast<std::uint32_t>(note.cb));
+    return 0;   // skip the member: a listing decompresses nothing
+}
+
+INT_PTR RefuseNextCabinet(const FDINOTIFICATION& note) {
+    RecordCabFailure(-1, ShortString("Cabinet continues in another cabinet \"") + ShortString(note.psz1) + "\"");
+    return -1;
+}
 
 bool TDecompr::FileIdentity::operator==(const FileIdentity& o) const {
     return known && o.known && volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
@@ -91,7 +106,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
         throw;
     }
     const INT_PTR id = stream->Id();
-    AddStream(stream.release());
+    AddStream(std::move(stream));
     targetSlot_ = StreamCount();
     targetSize_ = static_cast<std::uint32_t>(note.cb);
     targetPath_ = widePath;
@@ -153,15 +168,16 @@ void TDecompr::DiscardTarget() {
 void TDecompr::RecordRunFailure(bool copied) {
     // A kept exception speaks for itself; the listing's errors are never shown.
     if (ListingPass || !LastErrorText.Empty() || CabExceptionPending()) return;
+    // The library's code where it left one, the engine's own otherwise.
+    const std::int32_t code = CabError.erfOper != 0 ? CabError.erfOper : -1;
     if (!discardedShown_.Empty()) {
         const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("FDIERROR_CORRUPT_CABINET");
-        LastErrorText = reason + " while extracting \"" + discardedShown_ + "\"";
+        RecordCabFailure(code, reason + " while extracting \"" + discardedShown_ + "\"");
     } else if (!copied || !AllMembersWritten()) {
         // A failed copy, or a member the library passed over, must never look like
         // success to the caller, whatever the library's code says.
-        ShortString reason = CabErrorName(CabError);
-        if (reason.Empty()) reason = "Extraction failed";
+        const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("Extraction failed");
         const ShortString missing = FirstUnwrittenMember();
-        LastErrorText = missing.Empty() ? reason : reason + ": \"" + missing + "\" was not extracted";
+        RecordCabFailure(code, missing.Empty() ? reason : reason + ": \"" + missing + "\" was not extracted");
     }
 }

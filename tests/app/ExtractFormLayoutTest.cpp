@@ -1,0 +1,163 @@
+// The real extractor window against its design: the window created as the program
+// creates it (its temporary cabinet in place, so that the listing fills the list),
+// then every control's place, size, font, colours and tab order, and the window's
+// client size and screen position. The numbers are the design's, written here once:
+// a slip in the window's own table fails this test.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+#include "CabWriter.h"
+#include "K4Application.h"
+#include "K4EXTRACTMain.h"
+#include "K4Payload.h"
+#include "K4Settings.h"
+
+namespace {
+
+using ui::Rect;
+
+std::string Le32(std::uint32_t v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
+            static_cast<char>(v >> 24)};
+}
+std::string Counted(const std::string& text) { return Le32(static_cast<std::uint32_t>(text.size())) + text; }
+
+LOGFONTA FontOf(const ui::Control& c) {
+    LOGFONTA lf{};
+    GetObjectA(reinterpret_cast<HFONT>(SendMessageA(c.Handle(), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+    return lf;
+}
+
+// Points of the font's height at the screen's resolution (lfHeight is negative:
+// the character height without internal leading).
+int PointsOf(const LOGFONTA& lf) {
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return MulDiv(-lf.lfHeight, 72, dpi);
+}
+
+class ExtractFormLayout : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char temp[MAX_PATH], dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, temp);
+        GetCurrentDirectoryA(MAX_PATH, dir);
+        previous_ = dir;
+        static int counter = 0;
+        scratch_ = std::string(temp) + "k4layout-" + std::to_string(GetCurrentProcessId()) + "-" +
+                   std::to_string(++counter);
+        ASSERT_TRUE(CreateDirectoryA(scratch_.c_str(), nullptr));
+        ASSERT_TRUE(SetCurrentDirectoryA(scratch_.c_str()));
+        // A program image with a payload around a real cabinet, read in place of this
+        // test program's own file.
+        const std::string cabinet = cabw::Build(cabw::OneFile("listed.txt", "content"));
+        std::string block = Counted("C:\\Target") + Counted("Layout caption") + Counted("Layout title") + cabinet;
+        block += Le32(static_cast<std::uint32_t>(block.size()));
+        std::ofstream("SETUP.EXE", std::ios::binary) << "MZ" + std::string(200, '\0') + block;
+        SetPayloadFileForTests(scratch_ + "\\SETUP.EXE");
+        app::SetBoxRecorder([this](app::BoxKind, const std::string& text) { boxes_.push_back(text); });
+        app::SetEndHook([](unsigned) { FAIL() << "the program would end"; });
+        form_ = std::make_unique<TK4ExtractForm>();
+        K4ExtractForm = form_.get();
+        form_->Create();
+        form_->Show();
+        UpdateWindow(form_->Handle());   // the first paint refreshes the captions
+    }
+    void TearDown() override {
+        form_.reset();
+        app::SetEndHook(nullptr);
+        app::SetBoxRecorder(nullptr);
+        SetPayloadFileForTests("");
+        SetCurrentDirectoryA(previous_.c_str());
+        DeleteFileA((scratch_ + "\\DATAFILE.K4A").c_str());
+        DeleteFileA((scratch_ + "\\SETUP.EXE").c_str());
+        RemoveDirectoryA(scratch_.c_str());
+    }
+
+    std::unique_ptr<TK4ExtractForm> form_;
+    std::vector<std::string> boxes_;
+    std::string scratch_, previous_;
+};
+
+TEST_F(ExtractFormLayout, TheWindowStandsWhereItsDesignSays) {
+    EXPECT_TRUE(boxes_.empty());
+    EXPECT_EQ(form_->ListBox1.Count(), 1) << "the cabinet was listed";
+    EXPECT_EQ(WindowCaption, "Layout caption");
+    EXPECT_EQ(form_->ClientSize(), (ui::Size{452, 263}));
+    RECT frame;
+    GetWindowRect(form_->Handle(), &frame);
+    EXPECT_EQ(frame.left, 159);
+    EXPECT_EQ(frame.top, 159);
+    const LONG style = GetWindowLongA(form_->Handle(), GWL_STYLE);
+    EXPECT_FALSE(style & WS_THICKFRAME) << "a fixed dialog border";
+}
+
+TEST_F(ExtractFormLayout, EveryControlHasItsDesignedPlaceAndSize) {
+    EXPECT_EQ(form_->Label3.Bounds(), (Rect{8, 16, 305, 13})) << "no automatic sizing";
+    EXPECT_EQ(form_->StartBtn.Bounds(), (Rect{320, 8, 53, 25}));
+    EXPECT_EQ(form_->AbBtn.Bounds(), (Rect{392, 8, 51, 25}));
+    EXPECT_EQ(form_->ListBox1.Bounds(), (Rect{8, 40, 435, 170}));
+    EXPECT_EQ(form_->ProgressBar1.Bounds(), (Rect{8, 236, 150, 16}));
+    EXPECT_EQ(form_->LabeledEdit1.Bounds(), (Rect{224, 232, 217, 21}));
+    // Labels that size themselves to their text keep their top left corner.
+    const Rect status = form_->Label1.Bounds();
+    EXPECT_EQ(status.x, 8);
+    EXPECT_EQ(status.y, 217);
+    const Rect marker = form_->Label4.Bounds();
+    EXPECT_EQ(marker.x, 168);
+    EXPECT_EQ(marker.y, 240);
+    const Rect counts = form_->Label2.Bounds();
+    EXPECT_EQ(counts.x, 368);
+    EXPECT_EQ(counts.y, 8);
+    // The edit's label sits above it, 3 pixels apart.
+    const Rect label = form_->LabeledEdit1.AttachedLabel()->Bounds();
+    EXPECT_EQ(label.x, 224);
+    EXPECT_EQ(label.y + label.h + 3, 232);
+    EXPECT_FALSE(form_->Label2.Visible());
+    EXPECT_FALSE(form_->Label4.Visible());
+}
+
+TEST_F(ExtractFormLayout, FontsColoursAndRangeAreTheDesigns) {
+    const LOGFONTA window = FontOf(form_->AbBtn);
+    EXPECT_STREQ(window.lfFaceName, "MS Sans Serif");
+    EXPECT_EQ(PointsOf(window), 8);
+    EXPECT_EQ(window.lfWeight, FW_NORMAL);
+    EXPECT_EQ(FontOf(form_->StartBtn).lfWeight, FW_BOLD);
+    EXPECT_EQ(FontOf(form_->Label3).lfWeight, FW_BOLD);
+    EXPECT_EQ(FontOf(form_->Label1).lfWeight, FW_NORMAL);
+    const LOGFONTA list = FontOf(form_->ListBox1);
+    EXPECT_STREQ(list.lfFaceName, "Courier New");
+    EXPECT_EQ(PointsOf(list), 8);
+    EXPECT_EQ(SendMessageA(form_->ListBox1.Handle(), LB_GETITEMHEIGHT, 0, 0), 14);
+
+    HDC dc = GetDC(form_->Handle());
+    HBRUSH brush = reinterpret_cast<HBRUSH>(SendMessageA(form_->Handle(), WM_CTLCOLORLISTBOX, reinterpret_cast<WPARAM>(dc),
+                                                         reinterpret_cast<LPARAM>(form_->ListBox1.Handle())));
+    ReleaseDC(form_->Handle(), dc);
+    LOGBRUSH lb{};
+    GetObjectA(brush, sizeof lb, &lb);
+    EXPECT_EQ(lb.lbColor, GetSysColor(COLOR_GRADIENTINACTIVECAPTION));
+
+    EXPECT_EQ(SendMessageA(form_->ProgressBar1.Handle(), PBM_GETRANGE, TRUE, 0), 0) << "low end";
+    EXPECT_EQ(SendMessageA(form_->ProgressBar1.Handle(), PBM_GETRANGE, FALSE, 0), 100) << "high end";
+}
+
+TEST_F(ExtractFormLayout, TabGoesFromStartToTheListTheEditAndAbout) {
+    // The progress bar (tab order 0) takes no focus; Start is disabled until the
+    // refresh finds the temporary cabinet, which it did here.
+    ASSERT_TRUE(form_->StartBtn.Enabled());
+    HWND next = GetNextDlgTabItem(form_->Handle(), form_->StartBtn.Handle(), FALSE);
+    EXPECT_EQ(next, form_->ListBox1.Handle());
+    next = GetNextDlgTabItem(form_->Handle(), next, FALSE);
+    EXPECT_EQ(next, form_->LabeledEdit1.Handle());
+    next = GetNextDlgTabItem(form_->Handle(), next, FALSE);
+    EXPECT_EQ(next, form_->AbBtn.Handle());
+    EXPECT_EQ(GetNextDlgTabItem(form_->Handle(), next, FALSE), form_->StartBtn.Handle());
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// The one-thread stand-ins the extractor gives the C++ runtime: run-once flags,
+// per-thread values, and the program's own exception for the runtime's errors.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <string>
+#include "K4Error.h"
+#include "K4SingleThread.h"
+
+namespace {
+int g_runs = 0;
+long g_nestedFlag = 0;
+void CountRun() { ++g_runs; }
+void RunNested() {
+    ++g_runs;
+    // The runtime may reach the same flag again from inside its initialiser; a
+    // second run (or a wait) there would never end.
+    single_thread::Once(&g_nestedFlag, RunNested);
+}
+}  // namespace
+
+TEST(SingleThread, OnceRunsTheInitialiserOnlyForAFreshFlag) {
+    long flag = 0, other = 0;
+    g_runs = 0;
+    EXPECT_EQ(single_thread::Once(&flag, CountRun), 0);
+    EXPECT_EQ(single_thread::Once(&flag, CountRun), 0);
+    EXPECT_EQ(g_runs, 1);
+    single_thread::Once(&other, CountRun);
+    EXPECT_EQ(g_runs, 2) << "each flag runs its initialiser once";
+    g_runs = 0;
+    single_thread::Once(&g_nestedFlag, RunNested);
+    EXPECT_EQ(g_runs, 1) << "a nested call with the same flag returns at once";
+}
+
+TEST(SingleThread, KeysHoldOneValueEachUntilChanged) {
+    unsigned a = 0, b = 0;
+    ASSERT_EQ(single_thread::CreateKey(&a, nullptr), 0);
+    ASSERT_EQ(single_thread::CreateKey(&b, nullptr), 0);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(single_thread::GetValue(a), nullptr) << "a new key holds nothing";
+    int x = 0, y = 0;
+    EXPECT_EQ(single_thread::SetValue(a, &x), 0);
+    EXPECT_EQ(single_thread::SetValue(b, &y), 0);
+    EXPECT_EQ(single_thread::GetValue(a), &x);
+    EXPECT_EQ(single_thread::GetValue(b), &y);
+    EXPECT_EQ(single_thread::SetValue(a, nullptr), 0);
+    EXPECT_EQ(single_thread::GetValue(a), nullptr);
+    EXPECT_EQ(single_thread::GetValue(b), &y);
+    TlsFree(a);
+    TlsFree(b);
+}
+
+TEST(SingleThread, SettingAKeyNeverCreatedFails) {
+    // The system's slots stop far below this index.
+    EXPECT_NE(single_thread::SetValue(0x7FFFFFFF, nullptr), 0);
+}
+
+TEST(SingleThread, RuntimeFaultsBecomeTheProgramsOwnError) {
+    try {
+        single_thread::ThrowRuntimeFault("vector::_M_realloc_insert");
+        FAIL() << "nothing thrown";
+    } catch (const K4Error& e) {
+        EXPECT_STREQ(e.what(), "vector::_M_realloc_insert");
+    }
+    EXPECT_THROW(single_thread::ThrowRuntimeFault(nullptr), K4Error);
+}
+
+TEST(K4Error, KeepsItsTextUpTo255Characters) {
+    EXPECT_STREQ(K4Error("Cannot open file C:\\a.txt").what(), "Cannot open file C:\\a.txt");
+    EXPECT_STREQ(K4Error("").what(), "");
+    std::string longText(300, 'x');
+    EXPECT_EQ(std::string(K4FileError(longText).what()), std::string(255, 'x'));
+    std::string exact(255, 'y');
+    EXPECT_EQ(std::string(K4Error(exact).what()), exact);
+    const std::exception& asStd = K4DesignError("No control X");
+    EXPECT_STREQ(asStd.what(), "No control X") << "the general error handler reads it as a std::exception";
+}

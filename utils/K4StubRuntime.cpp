@@ -1,0 +1,63 @@
+// Small stand-ins for pieces of the C++ runtime, linked into the extractor program
+// only (cmake/K4SmallStub.cmake): each one keeps a large runtime part out of the
+// stub every archive carries. The linker takes a definition from the program's own
+// objects before it searches the runtime's archives, so a runtime member whose
+// every symbol is defined here is never linked.
+#include <pthread.h>
+#include <cstdlib>
+#include <exception>
+#include <new>
+#include <typeinfo>
+#include "K4SingleThread.h"
+
+// The runtime's default terminate handler prints the uncaught exception's type
+// name, which links the C++ demangler (about 45 KB). The program lets no exception
+// escape (WinMain and every window procedure catch everything), so terminate
+// means a fault: end at once, as a runtime built without the verbose handler does.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { std::abort(); }
+}  // namespace __gnu_cxx
+
+// The threads layer the -posix runtime calls for its locks, run-once flags and
+// thread-local exception state (about 32 KB). The program runs one thread, so a
+// lock is always free and a run-once flag needs no lock. Thread creation is
+// deliberately not defined here: code that starts a thread pulls the real library
+// in, whose definitions then clash with these, and the program no longer links.
+extern "C" {
+int pthread_once(pthread_once_t* once, void (*init)(void)) { return single_thread::Once(once, init); }
+int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
+    return single_thread::CreateKey(key, destructor);
+}
+void* pthread_getspecific(pthread_key_t key) { return single_thread::GetValue(key); }
+int pthread_setspecific(pthread_key_t key, const void* value) { return single_thread::SetValue(key, value); }
+int pthread_mutex_init(pthread_mutex_t*, const pthread_mutexattr_t*) { return 0; }
+int pthread_mutex_destroy(pthread_mutex_t*) { return 0; }
+int pthread_mutex_lock(pthread_mutex_t*) { return 0; }
+int pthread_mutex_unlock(pthread_mutex_t*) { return 0; }
+int pthread_cond_broadcast(pthread_cond_t*) { return 0; }
+int pthread_cond_wait(pthread_cond_t*, pthread_mutex_t*) { single_thread::WaitForever(); }
+}
+
+// The runtime's error reports for its containers and strings. Its own versions
+// throw the standard logic and runtime errors, whose reference-counted strings
+// and formatting come to about 60 KB; here the memory errors stay what they are
+// and every other one is a K4Error with the runtime's text, which the general
+// error handler shows like any other failure.
+namespace std {
+void __throw_bad_alloc() { throw bad_alloc(); }
+void __throw_bad_array_new_length() { throw bad_array_new_length(); }
+void __throw_bad_cast() { throw bad_cast(); }
+void __throw_bad_typeid() { throw bad_typeid(); }
+void __throw_bad_exception() { throw bad_exception(); }
+void __throw_logic_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_domain_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_invalid_argument(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_length_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_out_of_range(const char* text) { single_thread::ThrowRuntimeFault(text); }
+// The text is the runtime's format, its numbers unfilled.
+void __throw_out_of_range_fmt(const char* format, ...) { single_thread::ThrowRuntimeFault(format); }
+void __throw_runtime_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_range_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_overflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+void __throw_underflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
+}  // namespace std
