@@ -2,7 +2,9 @@
 # Configures and builds the three builds under ${K4_BUILD_ROOT:-build}: host (the
 # packer), x86_64 (tested under wine64) and i686 (the shipped program, tested under the
 # 32-bit Wine of the i386 root). Both Windows builds pack their end-to-end programs
-# with the host's k4pack.
+# with the host's k4pack. The order matters: k4pack carries both extractor programs, so
+# their K4EXTRACTOR targets come first, then the host build with their paths, then
+# everything else (whose end-to-end tests run that k4pack).
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
@@ -12,10 +14,15 @@ configure() {  # dir, extra cmake args...
   # Configured on every run: new folders add themselves only at configure time.
   cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
 }
-configure "$root/host"
-cmake --build "$root/host" -j "$jobs"
 for arch in x86_64 i686; do
   configure "$root/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
     -DK4PACK_EXECUTABLE="$root/host/tools/k4pack/k4pack"
+done
+# ---- the extractor programs k4pack carries, then k4pack ----
+for arch in x86_64 i686; do cmake --build "$root/$arch" --target K4EXTRACTOR -j "$jobs"; done
+configure "$root/host" -DK4_STUB_I686="$root/i686/app/K4EXTRACTOR.exe" -DK4_STUB_X86_64="$root/x86_64/app/K4EXTRACTOR.exe"
+cmake --build "$root/host" -j "$jobs"
+# ---- end of the stubs block ----
+for arch in x86_64 i686; do
   cmake --build "$root/$arch" -j "$jobs"
 done

@@ -75,6 +75,9 @@ protected:
     k4pack::PayloadContents ReadBack() const {
         return k4pack::ReadPayload(k4pack::ReadableFile(out));
     }
+    k4pack::PayloadContents ReadBack(const std::string& name) const {
+        return k4pack::ReadPayload(k4pack::ReadableFile(dir / name));
+    }
 
     Bytes CabinetOf(const std::string& path) const {
         const Bytes file = ReadFile(path);

@@ -1,4 +1,4 @@
-// libgcab behind plain C++: owners for its GObjects and errors, cabinet writing and listing.
+// libgcab behind plain C++: cabinet writing, loading and listing, entries described as values.
 #include "Cabinet.h"
 
 #include <libgcab.h>
@@ -7,38 +7,10 @@
 #include <memory>
 
 #include "Bytes.h"
-#include "PackError.h"
+#include "GLibOwners.h"
 
 namespace k4pack {
 namespace {
-
-struct GObjectUnref {
-    void operator()(gpointer object) const { g_object_unref(object); }
-};
-template <class T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
-
-struct GErrorFree {
-    void operator()(GError* error) const { g_error_free(error); }
-};
-using GErrorPtr = std::unique_ptr<GError, GErrorFree>;
-
-// Collects a GError reported through `Out()` and turns it into a PackError.
-class GErrorSlot {
-public:
-    GError** Out() { return &raw_; }
-    [[noreturn]] void Throw(const std::string& what) {
-        GErrorPtr owned(raw_);
-        raw_ = nullptr;
-        throw PackError(what + ": " + (owned ? owned->message : "unknown libgcab failure"));
-    }
-    ~GErrorSlot() {
-        if (raw_) g_error_free(raw_);
-    }
-
-private:
-    GError* raw_ = nullptr;
-};
 
 constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
 constexpr std::uint16_t kFlagNextCabinet = 0x0002;
@@ -57,16 +29,22 @@ void AddFile(GCabFolder* folder, const SourceFile& source) {
     g_date_time_unref(raw);
 }
 
+class ObserverCall {
+public:
+    static gboolean FileStarted(GCabFile* file, gpointer data) {
+        static_cast<WriteObserver*>(data)->FileStarted(gcab_file_get_size(file));
+        return TRUE;
+    }
+};
+
 std::string FormatStamp(GCabFile* file) {
     GDateTime* stamp = gcab_file_get_date_time(file);
     if (stamp == nullptr) return "-";
-    char text[32];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", g_date_time_get_year(stamp),
-                  g_date_time_get_month(stamp), g_date_time_get_day_of_month(stamp),
-                  g_date_time_get_hour(stamp), g_date_time_get_minute(stamp),
-                  g_date_time_get_second(stamp));
+    const DosStamp dos{g_date_time_get_year(stamp),   g_date_time_get_month(stamp),
+                       g_date_time_get_day_of_month(stamp), g_date_time_get_hour(stamp),
+                       g_date_time_get_minute(stamp), g_date_time_get_second(stamp)};
     g_date_time_unref(stamp);
-    return text;
+    return FormatDosStamp(dos);
 }
 
 }  // namespace
@@ -101,8 +79,30 @@ DosStamp ToDosStamp(std::time_t modified) {
     return DosStamp{year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second};
 }
 
+std::string FormatDosStamp(const DosStamp& stamp) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", stamp.year, stamp.month,
+                  stamp.day, stamp.hour, stamp.minute, stamp.second);
+    return text;
+}
+
+std::string CompressionName(int comptype) {
+    switch (comptype & GCAB_COMPRESSION_MASK) {
+    case GCAB_COMPRESSION_NONE: return "none";
+    case GCAB_COMPRESSION_MSZIP: return "mszip";
+    case GCAB_COMPRESSION_QUANTUM: return "quantum";
+    case GCAB_COMPRESSION_LZX: return "lzx";
+    default: return "unknown";
+    }
+}
+
+CabinetEntry DescribeEntry(GCabFile* file, std::uint32_t folder, int comptype) {
+    return CabinetEntry{gcab_file_get_name(file), gcab_file_get_size(file), FormatStamp(file),
+                        folder, CompressionName(comptype)};
+}
+
 void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
-                  const std::string& cabinetPath) {
+                  const std::string& cabinetPath, WriteObserver* observer) {
     GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
     GObjectPtr<GCabFolder> folder(gcab_folder_new(
         compression == Compression::Mszip ? GCAB_COMPRESSION_MSZIP : GCAB_COMPRESSION_NONE));
@@ -117,12 +117,14 @@ void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
         target.get(), nullptr, FALSE, G_FILE_CREATE_REPLACE_DESTINATION, nullptr, error.Out()));
     if (!stream) error.Throw(cabinetPath);
     auto* out = G_OUTPUT_STREAM(stream.get());
-    if (!gcab_cabinet_write_simple(cabinet.get(), out, nullptr, nullptr, nullptr, error.Out()))
+    GCabFileCallback started = observer ? &ObserverCall::FileStarted : nullptr;
+    if (!gcab_cabinet_write_simple(cabinet.get(), out, started, observer, nullptr, error.Out()))
         error.Throw(cabinetPath);
     if (!g_output_stream_close(out, nullptr, error.Out())) error.Throw(cabinetPath);
 }
 
-std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t offset) {
+GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset,
+                                    const std::string& unreadable) {
     GObjectPtr<GFile> file(g_file_new_for_path(path.c_str()));
     GErrorSlot error;
     GObjectPtr<GFileInputStream> stream(g_file_read(file.get(), nullptr, error.Out()));
@@ -133,18 +135,20 @@ std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t off
         error.Throw(path);
     GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
     if (!gcab_cabinet_load(cabinet.get(), G_INPUT_STREAM(stream.get()), nullptr, error.Out()))
-        error.Throw(path + ": cabinet cannot be read");
+        error.Throw(unreadable);
+    return cabinet;
+}
 
+std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t offset) {
+    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(path, offset, path + ": cabinet cannot be read");
     std::vector<CabinetEntry> entries;
     GPtrArray* folders = gcab_cabinet_get_folders(cabinet.get());
     for (guint i = 0; i < folders->len; ++i) {
         auto* folder = static_cast<GCabFolder*>(g_ptr_array_index(folders, i));
         GSList* list = gcab_folder_get_files(folder);
-        for (GSList* item = list; item != nullptr; item = item->next) {
-            auto* entry = static_cast<GCabFile*>(item->data);
-            entries.push_back(CabinetEntry{gcab_file_get_name(entry), gcab_file_get_size(entry),
-                                           FormatStamp(entry)});
-        }
+        for (GSList* item = list; item != nullptr; item = item->next)
+            entries.push_back(DescribeEntry(static_cast<GCabFile*>(item->data), i,
+                                            gcab_folder_get_comptype(folder)));
         g_slist_free(list);
     }
     return entries;

@@ -34,13 +34,24 @@ struct CabinetEntry {
     std::string name;
     std::uint32_t size = 0;
     std::string modified;  // "YYYY-MM-DD hh:mm:ss" as stored (local time), or "-" if invalid
+    std::uint32_t folder = 0;     // index of the cabinet folder holding the data
+    std::string compression;      // that folder's: "none", "mszip", "quantum", "lzx"
+};
+
+// Told before each file goes into the cabinet being written.
+class WriteObserver {
+public:
+    virtual void FileStarted(std::uint64_t size) = 0;
+
+protected:
+    ~WriteObserver() = default;
 };
 
 // Writes `files` in this order into a new cabinet at `cabinetPath`. Each file's modification
 // time is stored as local time, as the extractor reads it back; times outside what a cabinet
 // can hold (1980 to 2107) are clamped. Throws PackError when libgcab fails.
 void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
-                  const std::string& cabinetPath);
+                  const std::string& cabinetPath, WriteObserver* observer = nullptr);
 
 // Lists the cabinet that starts at byte `offset` of the file at `path`. Throws PackError
 // when libgcab cannot read its header or file list.
@@ -52,5 +63,10 @@ struct DosStamp {
     int year, month, day, hour, minute, second;
 };
 DosStamp ToDosStamp(std::time_t modified);
+// The stamp as text, "YYYY-MM-DD hh:mm:ss", as ListCabinet gives it.
+std::string FormatDosStamp(const DosStamp& stamp);
+
+// The name of a folder's compression as CabinetEntry gives it.
+std::string CompressionName(int comptype);
 
 }  // namespace k4pack

@@ -78,9 +78,9 @@ void WritableFile::MakeExecutable() {
     if (::fchmod(fd_.Get(), 0777 & ~mask) != 0) throw PackError(SystemErrorText(path_));
 }
 
-void WritableFile::Close() {
+void WritableFile::Close(Sync sync) {
     // A full disk can show up only at fsync or close; both count before the rename.
-    if (::fsync(fd_.Get()) != 0) throw PackError(SystemErrorText(path_));
+    if (sync == Sync::Yes && ::fsync(fd_.Get()) != 0) throw PackError(SystemErrorText(path_));
     if (::close(fd_.Release()) != 0) throw PackError(SystemErrorText(path_));
 }
 

@@ -46,7 +46,9 @@ public:
     void Write(std::span<const std::uint8_t> bytes) override;
     // Executable for everyone the user's umask lets see it.
     void MakeExecutable();
-    void Close();
+    // Sync::Yes: on the disk before Close returns, for files that replace an output.
+    enum class Sync { Yes, No };
+    void Close(Sync sync = Sync::Yes);
     const std::string& Path() const { return path_; }
 
 private:

@@ -11,9 +11,6 @@
 
 namespace k4pack {
 
-namespace {
-
-// The payload as the extractor would read it, with its cabinet's header checked too.
 PayloadContents ReadValidPayload(const ReadableFile& file) {
     try {
         PayloadContents payload = ReadPayload(file);
@@ -27,8 +24,6 @@ PayloadContents ReadValidPayload(const ReadableFile& file) {
         throw InvalidPayload(file.Path() + ": no valid payload: " + e.what());
     }
 }
-
-}  // namespace
 
 void Inspect(const std::string& path, std::ostream& out) {
     const ReadableFile file(path);

@@ -2,11 +2,13 @@
 #include "Packer.h"
 
 #include <array>
+#include <iostream>
 #include <memory>
 #include <numeric>
 
 #include "ArchiveNames.h"
 #include "FileIo.h"
+#include "Progress.h"
 #include "Signature.h"
 #include "SourceFiles.h"
 
@@ -15,17 +17,39 @@ namespace {
 
 constexpr std::uint64_t kPeOffsetField = 0x3C;
 
+// The extractor program: the file given, or the one carried for the architecture.
+struct Stub {
+    std::string name;
+    std::unique_ptr<ByteSource> bytes;
+};
+
+Stub OpenStub(const PackRequest& request) {
+    if (!request.stubPath.empty())
+        return {request.stubPath, std::make_unique<ReadableFile>(request.stubPath)};
+    const std::span<const std::uint8_t> carried = EmbeddedStub(request.arch);
+    const std::string name = "the carried " + std::string(ArchName(request.arch)) + " extractor";
+    if (carried.empty())
+        throw PackError("this k4pack carries no " + std::string(ArchName(request.arch)) +
+                        " extractor program (a build without stubs); give -s STUB.exe");
+    return {name, std::make_unique<MemorySource>(carried)};
+}
+
+std::uint64_t TotalSize(const std::vector<SourceFile>& sources) {
+    return std::accumulate(
+        sources.begin(), sources.end(), std::uint64_t{0},
+        [](std::uint64_t sum, const SourceFile& source) { return sum + source.size; });
+}
+
 // Every check on the inputs that needs no output: names, count, total size.
 std::vector<SourceFile> CollectCheckedSources(const PackRequest& request) {
     std::vector<SourceFile> sources = CollectSourceFiles(request.inputs);
+    if (request.sourceDateEpoch) ClampTimes(sources, *request.sourceDateEpoch);
     if (sources.empty()) throw PackError("no files to pack (empty folders only)");
     std::vector<std::string> names;
     for (const SourceFile& source : sources)
         names.push_back(source.name);
     CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AsciiOnly);
-    const std::uint64_t total = std::accumulate(
-        sources.begin(), sources.end(), std::uint64_t{0},
-        [](std::uint64_t sum, const SourceFile& source) { return sum + source.size; });
+    const std::uint64_t total = TotalSize(sources);
     if (total > kMaxFolderBytes)
         throw PackError("the files hold " + std::to_string(total) +
                         " bytes; a cabinet holds at most " + std::to_string(kMaxFolderBytes) +
@@ -65,7 +89,7 @@ void CheckUnsignedStub(const std::string& path, const ByteSource& stub) {
                         "the self-extractor afterwards");
 }
 
-void WriteSelfExtractor(const std::string& path, const ReadableFile& stub,
+void WriteSelfExtractor(const std::string& path, const ByteSource& stub,
                         const PayloadLayout& layout, const PayloadTexts& texts,
                         const ReadableFile& cabinet) {
     WritableFile out(path);
@@ -93,13 +117,14 @@ void CheckPortableExecutable(const ByteSource& file) {
 
 PackSummary Pack(const PackRequest& request) {
     CheckPayloadTexts(request.texts);
-    const ReadableFile stub(request.stubPath);
+    const Stub opened = OpenStub(request);
+    const ByteSource& stub = *opened.bytes;
     try {
         CheckPortableExecutable(stub);
     } catch (const PackError& e) {
-        throw PackError(request.stubPath + ": " + e.what());
+        throw PackError(opened.name + ": " + e.what());
     }
-    CheckUnsignedStub(request.stubPath, stub);
+    CheckUnsignedStub(opened.name, stub);
 
     PackSummary summary;
     std::vector<SourceFile> sources;
@@ -115,7 +140,9 @@ PackSummary Pack(const PackRequest& request) {
     const TemporaryFolder scratch(request.outputPath);
     std::unique_ptr<ReadableFile> builtCabinet;
     if (!givenCabinet) {
-        WriteCabinet(sources, request.compression, scratch.PathOf("payload.cab"));
+        PackProgress progress(request.progress ? *request.progress : std::cerr,
+                              request.progress != nullptr, sources.size(), TotalSize(sources));
+        WriteCabinet(sources, request.compression, scratch.PathOf("payload.cab"), &progress);
         builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;

@@ -1,22 +1,31 @@
 // Building a self-extractor: extractor program + payload block + trailer, written under a
 // temporary name beside the output and renamed into place only when everything succeeded.
 #pragma once
+#include <ctime>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "Bytes.h"
 #include "Cabinet.h"
+#include "EmbeddedStubs.h"
 #include "PayloadLayout.h"
 
 namespace k4pack {
 
 struct PackRequest {
     std::string outputPath;
-    std::string stubPath;
+    std::string stubPath;             // empty: the carried extractor program for `arch`
+    StubArch arch = StubArch::I686;
     PayloadTexts texts;
     std::vector<std::string> inputs;  // files and folders to pack, or
     std::string cabinetPath;          // an existing cabinet taken as is
     Compression compression = Compression::Mszip;
+    // Times later than this are stored as this (SOURCE_DATE_EPOCH).
+    std::optional<std::time_t> sourceDateEpoch;
+    // Where the progress line goes (a terminal), or null for none.
+    std::ostream* progress = nullptr;
 };
 
 struct PackSummary {

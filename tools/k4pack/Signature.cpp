@@ -81,4 +81,24 @@ std::optional<CertificateTable> FindCertificateTable(const ByteSource& file) {
     return table;
 }
 
+std::optional<std::uint16_t> ReadPeMachine(const ByteSource& file) {
+    std::array<std::uint8_t, 6> raw{};
+    if (file.Size() < kPeOffsetField + 4) return std::nullopt;
+    file.ReadAt(0, std::span(raw.data(), 2));
+    if (raw[0] != 'M' || raw[1] != 'Z') return std::nullopt;
+    file.ReadAt(kPeOffsetField, std::span(raw.data(), 4));
+    const std::uint64_t pe = LoadLe32(raw.data());
+    if (pe > file.Size() - raw.size()) return std::nullopt;
+    file.ReadAt(pe, raw);
+    if (LoadLe32(raw.data()) != LoadLe32(reinterpret_cast<const std::uint8_t*>("PE\0\0")))
+        return std::nullopt;
+    return LoadLe16(raw.data() + 4);
+}
+
+const char* PeMachineName(std::optional<std::uint16_t> machine) {
+    if (machine == 0x014C) return "i686";
+    if (machine == 0x8664) return "x86_64";
+    return "unknown";
+}
+
 }  // namespace k4pack

@@ -27,4 +27,11 @@ std::optional<CertificateTable> ReadSecurityDirectory(const ByteSource& file);
 // inside it. Anything else, also any inconsistency in the headers, counts as unsigned.
 std::optional<CertificateTable> FindCertificateTable(const ByteSource& file);
 
+// IMAGE_FILE_HEADER.Machine of a PE file, or nothing when there is no "MZ" or no "PE\0\0"
+// where offset 0x3C points.
+std::optional<std::uint16_t> ReadPeMachine(const ByteSource& file);
+
+// "i686" (IMAGE_FILE_MACHINE_I386), "x86_64" (IMAGE_FILE_MACHINE_AMD64) or "unknown".
+const char* PeMachineName(std::optional<std::uint16_t> machine);
+
 }  // namespace k4pack

@@ -72,4 +72,19 @@ std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& input
     return files;
 }
 
+void ClampTimes(std::vector<SourceFile>& files, std::time_t epoch) {
+    for (SourceFile& file : files)
+        file.modified = std::min(file.modified, epoch);
+}
+
+std::optional<std::time_t> ParseSourceDateEpoch(const char* text) {
+    if (text == nullptr || *text == '\0') return std::nullopt;
+    const std::string value(text);
+    // At most 12 digits: beyond the year 33658, and far from overflowing a 64-bit time_t.
+    if (value.size() > 12 || value.find_first_not_of("0123456789") != std::string::npos)
+        throw PackError("SOURCE_DATE_EPOCH is \"" + value +
+                        "\"; it must be a number of seconds since 1970-01-01 00:00:00 UTC");
+    return static_cast<std::time_t>(std::stoll(value));
+}
+
 }  // namespace k4pack

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <ctime>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,5 +23,13 @@ struct SourceFile {
 // neither file nor folder, and a name part containing a backslash (it would become a folder
 // separator). The result is sorted by name.
 std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs);
+
+// Reproducible builds: every modification time later than `epoch` becomes `epoch`, as other
+// tools do with SOURCE_DATE_EPOCH; earlier times stay.
+void ClampTimes(std::vector<SourceFile>& files, std::time_t epoch);
+
+// The value of SOURCE_DATE_EPOCH given as `text` (null: not set): nothing when unset or
+// empty, otherwise seconds since 1970 as decimal digits. Throws PackError for anything else.
+std::optional<std::time_t> ParseSourceDateEpoch(const char* text);
 
 }  // namespace k4pack

@@ -1,0 +1,121 @@
+// verify in the order the extractor works: payload found (signed files too), cabinet copied
+// out on its own, the whole cabinet checked by the shared format check, then every member
+// decompressed by libgcab, its size checked and, with sources, compared with them.
+#include "Verify.h"
+
+#include <sys/stat.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+
+#include "ArchiveNames.h"
+#include "CabinetExtract.h"
+#include "FileIo.h"
+#include "K4CabFormat.h"
+#include "PayloadLayout.h"
+#include "VerifySources.h"
+
+namespace k4pack {
+namespace {
+
+// The shared check reads through this: a false answer, never an exception, for a failed read.
+class FileReadAt final : public cabfmt::ReadAt {
+public:
+    explicit FileReadAt(const ReadableFile& file) : file_(file) {}
+    std::uint64_t Size() override { return file_.Size(); }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset > file_.Size() || count > file_.Size() - offset) return false;
+        try {
+            file_.ReadAt(offset, std::span(static_cast<std::uint8_t*>(buffer), count));
+            return true;
+        } catch (const PackError&) {
+            return false;
+        }
+    }
+
+private:
+    const ReadableFile& file_;
+};
+
+// The extractor's own limits: a member's path, joined to the target directory, within 255.
+cabfmt::Options CheckOptions(const PayloadTexts& texts) {
+    const std::size_t used = ExtractPrefix(texts.targetDirectory).size();
+    cabfmt::Options options;
+    options.maxNameLength = used < kMaxExtractPath ? kMaxExtractPath - used : 0;
+    options.maxUtfNameLength = options.maxNameLength;
+    return options;
+}
+
+// The cabinet alone, as the extractor's temporary cabinet holds it.
+void CopyCabinet(const ReadableFile& file, const PayloadLayout& layout, const std::string& to) {
+    WritableFile out(to);
+    CopyBytes(file, layout.cabinetOffset, layout.cabinetSize, out);
+    out.Close(WritableFile::Sync::No);
+}
+
+std::uint64_t FileSize(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) throw PackError(SystemErrorText(path));
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+void CheckMembers(const std::string& cabinet, const std::string& folder,
+                  SourceComparison* sources, VerifyReport& report) {
+    std::filesystem::create_directory(folder);
+    const std::string failure = ExtractEachMember(cabinet, folder, [&](const CabinetEntry& entry,
+                                                                        const std::string& file) {
+        const std::uint64_t size = FileSize(file);
+        if (size != entry.size)
+            report.faults.push_back("\"" + entry.name + "\": decompressed to " + std::to_string(size) +
+                                    " bytes, the cabinet gives " + std::to_string(entry.size));
+        if (sources) sources->Compare(entry, file, report.faults);
+        ++report.members;
+        report.bytes += size;
+        std::remove(file.c_str());
+    });
+    if (!failure.empty()) {
+        report.faults.push_back(failure);
+        return;
+    }
+    // The packer never writes one; the extractor would have nothing to do.
+    if (report.members == 0) report.faults.push_back("the cabinet holds no files");
+    if (sources) sources->ReportUnmatched(report.faults);
+}
+
+void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, VerifyReport& report) {
+    const PayloadContents payload = ReadPayload(file);
+    const TemporaryFolder scratch((std::filesystem::temp_directory_path() / "verify").string());
+    const std::string cabinetPath = scratch.PathOf("DATAFILE.K4A");
+    CopyCabinet(file, payload.layout, cabinetPath);
+    const ReadableFile cabinet(cabinetPath);
+    FileReadAt source(cabinet);
+    const cabfmt::Result checked = cabfmt::Check(source, CheckOptions(payload.texts));
+    if (!checked.Sound()) report.faults.push_back("cabinet: " + checked.text);
+
+    std::unique_ptr<SourceComparison> sources;
+    if (!request.sources.empty())
+        sources = std::make_unique<SourceComparison>(request.sources, request.sourceDateEpoch);
+    try {
+        CheckMembers(cabinetPath, scratch.PathOf("members"), sources.get(), report);
+    } catch (const PackError& e) {
+        report.faults.push_back(e.what());
+    }
+}
+
+}  // namespace
+
+VerifyReport Verify(const VerifyRequest& request) {
+    VerifyReport report;
+    try {
+        const ReadableFile file(request.path);
+        VerifyPayload(request, file, report);
+    } catch (const InvalidPayload& e) {
+        report.faults.push_back("no valid payload: " + std::string(e.what()));
+    } catch (const PackError& e) {
+        report.faults.push_back(e.what());
+    }
+    return report;
+}
+
+}  // namespace k4pack
