@@ -12,7 +12,7 @@ jobs=${K4_JOBS:-$(nproc)}
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
   # Configured on every run: new folders add themselves only at configure time.
-  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null
+  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
 }
 for arch in x86_64 i686; do
   configure "$root/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \
