@@ -9,6 +9,7 @@
 #include <vector>
 #include "Driver.h"
 #include "K4CabFormat.h"
+#include "MemoryCabinet.h"
 #include "K4ExtractControls.h"
 #include "WindowDriver.h"
 
@@ -33,21 +34,6 @@ std::string ListLine(const Member& m) {
     std::string size = std::to_string(m.bytes.size());
     return name + " " + std::string(size.size() < 8 ? 8 - size.size() : 0, ' ') + size;
 }
-
-// A cabinet held in memory, read by the format check.
-class InMemory : public cabfmt::ReadAt {
-public:
-    explicit InMemory(const std::string& bytes) : bytes_(bytes) {}
-    std::uint64_t Size() override { return bytes_.size(); }
-    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
-        bytes_.copy(static_cast<char*>(buffer), count, static_cast<std::size_t>(offset));
-        return true;
-    }
-
-private:
-    const std::string& bytes_;
-};
 
 class WindowE2E : public ::testing::Test {
 protected:
@@ -118,7 +104,7 @@ TEST_F(WindowE2E, ListsTheCabinetAndAppliesTheSettings) {
     Start();
     // The list keeps the cabinet's own order: its file table, read here by the
     // format check, each member's line from its source file.
-    InMemory source(parts_.cabinet);
+    formattest::MemoryCabinet source(parts_.cabinet);
     const cabfmt::Result table = cabfmt::Check(source);
     ASSERT_TRUE(table.Sound()) << table.text;
     std::vector<std::string> expected;
