@@ -10,6 +10,7 @@
 #include "K4Application.h"
 #include "K4BlockFile.h"
 #include "K4Files.h"
+#include "K4PeImage.h"
 #include "K4Settings.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
@@ -25,111 +26,27 @@ constexpr std::uint32_t CopyBlockSize = 64 * 1024;
 // The error code of a trailer that cannot describe a block inside this file.
 constexpr std::int32_t BadTrailerError = ERROR_INVALID_DATA;
 
-// PE header facts the certificate table is found by (IMAGE_DOS_HEADER.e_lfanew,
-// IMAGE_NT_HEADERS, IMAGE_DIRECTORY_ENTRY_SECURITY).
-constexpr std::int64_t PeOffsetField = 0x3C;
-constexpr std::int64_t PeSignatureAndFileHeaderSize = 4 + 20;
-constexpr std::int64_t OptionalHeaderSizeField = 4 + 16;
-constexpr std::uint32_t Pe32Magic = 0x10B;
-constexpr std::uint32_t Pe32PlusMagic = 0x20B;
-// NumberOfRvaAndSizes, followed by the directory, in PE32 and PE32+ optional headers.
-constexpr std::int64_t Pe32CountField = 92;
-constexpr std::int64_t Pe32PlusCountField = 108;
-constexpr std::uint32_t SecurityDirectoryIndex = 4;
-constexpr std::int64_t DirectoryEntrySize = 8;
-// The longest optional header prefix read: up to the end of the security entry.
-constexpr std::size_t OptionalPrefixSize = Pe32PlusCountField + 4 + (SecurityDirectoryIndex + 1) * DirectoryEntrySize;
-// A WIN_CERTIFICATE begins with its length and two 16-bit fields.
-constexpr std::uint32_t CertificateHeaderSize = 8;
-// Signing puts the table on an 8-byte boundary, with up to 7 zero bytes before it.
-constexpr std::int64_t MaxAlignmentBytes = 7;
-
-// Reads count bytes at an absolute position; false on any failure or a short read.
-bool ReadAt(BlockFile& file, std::int64_t position, void* buffer, std::uint32_t count) {
-    return file.Seek(position) == 0 && file.Read(buffer, count) == 0;
-}
-
-std::uint32_t Le16(const unsigned char* bytes) { return bytes[0] | static_cast<std::uint32_t>(bytes[1]) << 8; }
-std::int64_t LeU32(const unsigned char* bytes) { return static_cast<std::uint32_t>(DecodeLe32(bytes)); }
-
-// The file offset and size of the certificate table named by the security entry of
-// the PE data directory (its VirtualAddress is a file offset, not an address).
-struct CertificateTable {
-    std::int64_t offset = 0;
-    std::int64_t size = 0;
-};
-
-// The security directory entry, when the headers are consistent: MZ, a PE header
-// inside the file, an optional header of a known kind long enough to hold the entry.
-bool ReadSecurityEntry(BlockFile& file, std::int64_t size, CertificateTable& table, std::int64_t& headersEnd) {
-    unsigned char raw[OptionalPrefixSize];
-    if (size < PeOffsetField + 4 || !ReadAt(file, 0, raw, 2) || raw[0] != 'M' || raw[1] != 'Z') return false;
-    if (!ReadAt(file, PeOffsetField, raw, 4)) return false;
-    const std::int64_t pe = LeU32(raw);
-    if (pe > size - PeSignatureAndFileHeaderSize || !ReadAt(file, pe, raw, PeSignatureAndFileHeaderSize)) return false;
-    if (std::memcmp(raw, "PE\0\0", 4) != 0) return false;
-    const std::int64_t optionalSize = Le16(raw + OptionalHeaderSizeField);
-    const std::int64_t optional = pe + PeSignatureAndFileHeaderSize;
-    headersEnd = optional + optionalSize;
-    if (optionalSize < 2 || headersEnd > size || !ReadAt(file, optional, raw, 2)) return false;
-    // PE32 (the 32-bit program) and PE32+ differ in where the directory begins.
-    const std::uint32_t magic = Le16(raw);
-    const std::int64_t countField = magic == Pe32Magic ? Pe32CountField : magic == Pe32PlusMagic ? Pe32PlusCountField : -1;
-    if (countField < 0) return false;
-    const std::int64_t entry = countField + 4 + SecurityDirectoryIndex * DirectoryEntrySize;
-    if (entry + DirectoryEntrySize > optionalSize) return false;
-    if (!ReadAt(file, optional, raw, static_cast<std::uint32_t>(entry + DirectoryEntrySize))) return false;
-    if (LeU32(raw + countField) <= SecurityDirectoryIndex) return false;
-    table.offset = LeU32(raw + entry);
-    table.size = LeU32(raw + entry + 4);
-    return true;
-}
-
-// The certificate table, when the file has one behind everything else: it starts
-// after the headers, ends exactly at the end of the file, and its first certificate
-// fits inside it. Anything else counts as unsigned.
-bool FindCertificateTable(BlockFile& file, std::int64_t size, CertificateTable& table) {
-    std::int64_t headersEnd = 0;
-    if (!ReadSecurityEntry(file, size, table, headersEnd)) return false;
-    if (table.offset < headersEnd || table.size < CertificateHeaderSize || table.offset + table.size != size)
-        return false;
-    unsigned char raw[4];
-    if (!ReadAt(file, table.offset, raw, 4)) return false;
-    const std::int64_t firstLength = LeU32(raw);
-    return firstLength >= CertificateHeaderSize && firstLength <= table.size;
-}
-
-// Whether a trailer ending at end describes a block of three texts followed by a
-// cabinet: the lengths read as the reader reads them, and "MSCF" where they lead.
-bool BlockLeadsToCabinet(BlockFile& file, std::int64_t end) {
-    unsigned char raw[4];
-    if (end < 4 || !ReadAt(file, end - 4, raw, 4)) return false;
-    const std::int64_t trailerStart = end - 4;
-    const std::int64_t blockLength = DecodeLe32(raw);
-    if (blockLength < 0 || blockLength > trailerStart) return false;
-    std::int64_t position = trailerStart - blockLength;
-    for (int text = 0; text < 3; ++text) {
-        if (position + 4 > trailerStart || !ReadAt(file, position, raw, 4)) return false;
-        const std::int32_t length = DecodeLe32(raw);
-        if (length > static_cast<std::int32_t>(ShortString::MaxLength)) return false;
-        position += 4 + (length > 0 ? length : 0);
+// The payload search reads the program's own file through this: a false answer for a
+// read outside the file or a failed one.
+class BlockFileReadAt final : public cabfmt::ReadAt {
+public:
+    BlockFileReadAt(BlockFile& file, std::int64_t size) : file_(file), size_(static_cast<std::uint64_t>(size)) {}
+    std::uint64_t Size() override { return size_; }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
+        if (offset > size_ || count > size_ - offset) return false;
+        return file_.Seek(static_cast<std::int64_t>(offset)) == 0 && file_.Read(buffer, static_cast<std::uint32_t>(count)) == 0;
     }
-    return position + 4 <= trailerStart && ReadAt(file, position, raw, 4) && std::memcmp(raw, "MSCF", 4) == 0;
-}
+
+private:
+    BlockFile& file_;
+    std::uint64_t size_;
+};
 
 // Where the trailer ends: the end of the file, or for a signed file the start of its
 // certificate table, less the zero bytes signing may have put in front of it.
 std::int64_t PayloadEnd(BlockFile& file, std::int64_t size) {
-    CertificateTable table;
-    if (!FindCertificateTable(file, size, table)) return size;
-    for (std::int64_t skipped = 0; skipped <= MaxAlignmentBytes && table.offset - skipped >= 4; ++skipped) {
-        const std::int64_t end = table.offset - skipped;
-        // Each further candidate skips one more byte, which signing only ever fills with zero.
-        unsigned char byte = 0;
-        if (skipped > 0 && (!ReadAt(file, end, &byte, 1) || byte != 0)) break;
-        if (BlockLeadsToCabinet(file, end)) return end;
-    }
-    return size;
+    BlockFileReadAt reader(file, size);
+    return static_cast<std::int64_t>(peimage::PayloadEnd(reader));
 }
 
 // Reads the trailer L that ends at end and moves to the block start end - 4 - L.

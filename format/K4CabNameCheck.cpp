@@ -3,17 +3,11 @@
 // another member needs.
 #include <algorithm>
 #include "K4CabFormatDetail.h"
+#include "K4MemberNames.h"
 
 namespace cabfmt::detail {
 
 namespace {
-std::string FoldAscii(std::string_view stored) {
-    std::string out(stored);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 // One name the extraction would create: a member's file or one of its folders.
 struct Claim {
     std::string path;
@@ -30,7 +24,7 @@ struct Claim {
 // The folded name with either separator as '\' and doubled separators merged,
 // which is the path the extraction creates.
 std::string Checker::FoldedPath(const Member& m) const {
-    const std::string folded = options_.foldName ? options_.foldName(m.name, m.Utf()) : FoldAscii(m.name);
+    const std::string folded = options_.foldName ? options_.foldName(m.name, m.Utf()) : membername::FoldAscii(m.name);
     std::string path;
     path.reserve(folded.size());
     for (char c : folded) {

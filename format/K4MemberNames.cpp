@@ -5,12 +5,10 @@
 namespace membername {
 
 namespace {
-char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool SameLetters(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != Upper(b[i])) return false;
+        if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
     return true;
 }
 
@@ -37,6 +35,27 @@ bool AnyComponent(std::string_view name, Visit visit) {
 }
 }  // namespace
 
+std::string FoldAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = FoldAscii(c);
+    return out;
+}
+
+bool IsForbiddenCharacter(char c) {
+    return static_cast<unsigned char>(c) < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos;
+}
+
+namespace {
+// The digit of COM and LPT devices: 0 to 9, or the superscripts 1, 2 and 3, which
+// Windows reads as digits there (bytes B9, B2, B3 in the Windows Latin-1 code page,
+// C2 B9, C2 B2, C2 B3 in UTF-8).
+bool IsDeviceDigit(std::string_view digit) {
+    if (digit.size() == 1 && digit[0] >= '0' && digit[0] <= '9') return true;
+    if (digit.size() == 2 && digit[0] == '\xC2') digit.remove_prefix(1);
+    return digit.size() == 1 && (digit[0] == '\xB9' || digit[0] == '\xB2' || digit[0] == '\xB3');
+}
+}  // namespace
+
 bool IsReservedDeviceName(std::string_view component) {
     // The device is named by the part before the first dot, trailing spaces ignored:
     // "nul.txt" and "COM1 .log" open the device too.
@@ -45,9 +64,8 @@ bool IsReservedDeviceName(std::string_view component) {
     static constexpr std::string_view fixed[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
     for (std::string_view name : fixed)
         if (SameLetters(base, name)) return true;
-    if (base.size() == 4 && base[3] >= '1' && base[3] <= '9')
-        return SameLetters(base.substr(0, 3), "COM") || SameLetters(base.substr(0, 3), "LPT");
-    return false;
+    if (base.size() < 4 || !IsDeviceDigit(base.substr(3))) return false;
+    return SameLetters(base.substr(0, 3), "COM") || SameLetters(base.substr(0, 3), "LPT");
 }
 
 bool IsUnsafe(std::string_view name) {
@@ -58,10 +76,8 @@ bool IsUnsafe(std::string_view name) {
 }
 
 bool IsCreatable(std::string_view name) {
-    for (char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || std::string_view("<>\"|?*").find(c) != std::string_view::npos) return false;
-    }
+    for (char c : name)
+        if (IsForbiddenCharacter(c)) return false;
     return !AnyComponent(name, [](std::string_view c) { return c.back() == '.' || c.back() == ' '; });
 }
 

@@ -9,6 +9,10 @@ TEST(MemberNames, RefusesEveryNameThatLeavesTheTargetOrOpensADevice) {
         "..", "..\\x", "../x", "a\\..\\..\\x", "a/../x", "a\\..", ". .\\x", "...\\x", ".\\x",
         "CON", "con", "nul.txt", "Aux.log.txt", "PRN", "COM1", "com9.bin", "LPT1", "lpt9.x",
         "sub\\aux", "sub/Con.txt", "a\\NUL\\b.txt", "COM1 .txt", "conin$", "CONOUT$",
+        "COM0", "lpt0.txt",
+        // Superscript digits, which Windows reads as device digits: in the Windows
+        // Latin-1 code page and in UTF-8.
+        "COM\xB9", "lpt\xB2.txt", "com\xB3", "COM\xC2\xB9", "sub\\LPT\xC2\xB3.log",
     };
     for (const char* name : unsafe) EXPECT_TRUE(membername::IsUnsafe(name)) << '"' << name << '"';
 }
@@ -16,7 +20,8 @@ TEST(MemberNames, RefusesEveryNameThatLeavesTheTargetOrOpensADevice) {
 TEST(MemberNames, AcceptsOrdinaryNamesThatMerelyResembleUnsafeOnes) {
     const char* safe[] = {
         "a.txt", "sub\\file.txt", "sub/file.txt", "a..b", "..a", "a..", ".hidden", "a\\.b",
-        "console.txt", "CON_1", "COM10", "COM0", "LPT", "nully", "sub\\\\x", "x y\\z",
+        "console.txt", "CON_1", "COM10", "LPT", "nully", "sub\\\\x", "x y\\z",
+        "COM\xC2", "COM\xC2" "9", "LPT\xB4", "COM\xC2\xB9x",
     };
     for (const char* name : safe) EXPECT_FALSE(membername::IsUnsafe(name)) << '"' << name << '"';
 }

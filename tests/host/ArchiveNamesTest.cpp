@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveNames.h"
+#include "K4MemberNames.h"
 #include "PackError.h"
 
 using namespace k4pack;
@@ -64,8 +65,25 @@ TEST(NameProblem, AcceptsOrdinaryNamesThatMerelyLookAlike) {
         "x\\y\\z\\w.v",
         "nul_ptr.h",
     };
-    for (const char* name : harmless)
+    for (const char* name : harmless) {
         EXPECT_EQ(NameProblem(name, NameBytes::AsciiOnly), "") << name;
+        // The extractor creates them too: nothing packed is refused on extraction.
+        EXPECT_FALSE(membername::IsUnsafe(name) || !membername::IsCreatable(name)) << name;
+    }
+}
+
+// The packer's reasons are its own, its verdict must cover the extractor's: a name the
+// extractor would refuse never gets into a cabinet.
+TEST(NameProblem, RefusesEveryNameTheExtractorRefuses) {
+    const char* refusedOnExtraction[] = {
+        "\\x", "/x", "x:y", "a\\b:stream", ". .\\x", "...\\x", "a/../x", "conin$", "CONOUT$",
+        "COM1 .txt", "COM0", "lpt0.txt", "COM\xB9", "com\xC2\xB2.txt", "Aux.log.txt", "dir \\inner.txt",
+        "a?b", "a|b", "bell\x07", "sub\\end.", "space ",
+    };
+    for (const char* name : refusedOnExtraction) {
+        ASSERT_TRUE(membername::IsUnsafe(name) || !membername::IsCreatable(name)) << name;
+        EXPECT_NE(NameProblem(name, NameBytes::AnyByte), "") << name;
+    }
 }
 
 TEST(NameProblem, NonAsciiIsRefusedOnlyForNamesFromThisFileSystem) {

@@ -1,43 +1,20 @@
 // Name rules for cabinet entries, judged the way Windows will read the names on extraction.
 #include "ArchiveNames.h"
 
-#include <algorithm>
-#include <array>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "K4MemberNames.h"
 #include "PackError.h"
 
 namespace k4pack {
 namespace {
 
-std::string UpperAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
-// Windows opens these as devices whatever the extension or folder, so "sub\con.txt" writes to
-// the console instead of a file.
-bool IsReservedDeviceName(std::string_view component) {
-    std::string_view base = component.substr(0, component.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.remove_suffix(1);
-    const std::string upper = UpperAscii(base);
-    static constexpr std::array<std::string_view, 4> kPlain{"CON", "PRN", "AUX", "NUL"};
-    if (std::find(kPlain.begin(), kPlain.end(), upper) != kPlain.end()) return true;
-    if (upper.size() != 4 || !(upper.starts_with("COM") || upper.starts_with("LPT"))) return false;
-    const auto digit = static_cast<unsigned char>(upper[3]);
-    // 0 to 9, and the superscripts 1, 2, 3 as the Windows Latin-1 code page encodes them.
-    return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
-}
-
 std::string CharacterProblem(unsigned char c, NameBytes bytes) {
     if (c < 0x20) return "contains a control character";
     if (c == ':') return "contains a colon (a drive or a data stream on Windows)";
     if (c == '/') return "contains a forward slash, which Windows reads as a folder separator";
-    if (std::string_view("<>\"|?*").find(static_cast<char>(c)) != std::string_view::npos)
+    if (membername::IsForbiddenCharacter(static_cast<char>(c)))
         return std::string("contains '") + static_cast<char>(c) +
                "', which Windows does not allow in names";
     if (c >= 0x80 && bytes == NameBytes::AsciiOnly)
@@ -51,7 +28,7 @@ std::string ComponentProblem(std::string_view component) {
         return "has a '" + std::string(component) + "' component";
     if (component.back() == '.' || component.back() == ' ')
         return "has a name ending in a dot or space, which Windows drops";
-    if (IsReservedDeviceName(component))
+    if (membername::IsReservedDeviceName(component))
         return "uses the reserved device name '" + std::string(component) + "'";
     return {};
 }
@@ -100,7 +77,7 @@ void CheckArchiveNames(const std::vector<std::string>& names, std::string_view t
                             std::to_string(prefixLength + name.size()) +
                             " characters, more than the extractor's " +
                             std::to_string(kMaxExtractPath));
-        const std::string upper = UpperAscii(name);
+        const std::string upper = membername::FoldAscii(name);
         if (auto [it, added] = files.emplace(upper, name); !added)
             throw PackError("\"" + it->second + "\" and \"" + name +
                             "\" are the same name on Windows, which ignores letter case");

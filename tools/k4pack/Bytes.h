@@ -6,6 +6,7 @@
 #include <span>
 #include <vector>
 
+#include "K4CabFormat.h"
 #include "PackError.h"
 
 namespace k4pack {
@@ -62,6 +63,19 @@ inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
     for (int shift = 0; shift < 32; shift += 8)
         out.push_back(static_cast<std::uint8_t>(value >> shift));
 }
+
+// A byte source behind the read-at interface of the shared format code (the cabinet
+// check, the PE and trailer search): a false answer, never an exception, for a read
+// outside the source or a failed one.
+class SourceReadAt final : public cabfmt::ReadAt {
+public:
+    explicit SourceReadAt(const ByteSource& source) : source_(source) {}
+    std::uint64_t Size() override { return source_.Size(); }
+    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override;
+
+private:
+    const ByteSource& source_;
+};
 
 // Copies `length` bytes of `from`, starting at `offset`, to `to` in bounded chunks.
 void CopyBytes(const ByteSource& from, std::uint64_t offset, std::uint64_t length, ByteSink& to);

@@ -150,24 +150,13 @@ void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts
 
 PayloadContents ReadPayload(const ByteSource& file) {
     const std::optional<CertificateTable> table = FindCertificateTable(file);
-    if (table) {
-        for (std::uint64_t skipped = 0;
-             skipped < kCertificateTableAlignment && skipped + kTrailerSize <= table->offset;
-             ++skipped) {
-            const std::uint64_t end = table->offset - skipped;
-            // Each further candidate skips one more byte, which signing only fills with zero.
-            std::array<std::uint8_t, 1> byte{};
-            if (skipped > 0) file.ReadAt(end, byte);
-            if (byte[0] != 0) break;
-            try {
-                PayloadContents found = ReadPayloadEndingAt(file, end);
-                found.layout.certificateTableOffset = table->offset;
-                found.layout.certificateTableSize = table->size;
-                return found;
-            } catch (const InvalidPayload&) {
-                // Not this candidate; the next one lies one byte earlier.
-            }
-        }
+    SourceReadAt reader(file);
+    const std::uint64_t end = peimage::PayloadEnd(reader);
+    if (table && end != file.Size()) {
+        PayloadContents found = ReadPayloadEndingAt(file, end);
+        found.layout.certificateTableOffset = table->offset;
+        found.layout.certificateTableSize = table->size;
+        return found;
     }
     try {
         return ReadPayloadEndingAt(file, file.Size());

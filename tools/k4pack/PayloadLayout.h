@@ -8,14 +8,15 @@
 #include <string>
 
 #include "Bytes.h"
+#include "K4PeImage.h"
 
 namespace k4pack {
 
 // The extractor keeps each text in a length-prefixed string of at most 255 bytes.
-inline constexpr std::size_t kMaxTextLength = 255;
+inline constexpr std::size_t kMaxTextLength = peimage::MaxTextLength;
 // The extractor addresses its own file and the block with signed 32-bit numbers.
 inline constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;
-inline constexpr std::uint32_t kTrailerSize = 4;
+inline constexpr std::uint32_t kTrailerSize = peimage::TrailerSize;
 // The packer makes the file a multiple of this, the alignment of a certificate table.
 inline constexpr std::uint64_t kFileAlignment = 8;
 

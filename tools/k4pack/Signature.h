@@ -1,21 +1,16 @@
-// The Authenticode certificate table of a PE file: found through the security entry of the
-// PE data directory, whose "address" is a file offset. Signing appends the table behind
-// everything else in the file, so a signed self-extractor's payload ends in front of it.
+// The Authenticode certificate table of a PE file, and the file's machine. Signing appends
+// the table behind everything else in the file, so a signed self-extractor's payload ends in
+// front of it; the extractor finds it by the same shared code (format/K4PeImage.h).
 #pragma once
 #include <cstdint>
 #include <optional>
 
 #include "Bytes.h"
+#include "K4PeImage.h"
 
 namespace k4pack {
 
-// Signing tools put the table on an 8-byte boundary, inserting up to 7 zero bytes before it.
-inline constexpr std::uint64_t kCertificateTableAlignment = 8;
-
-struct CertificateTable {
-    std::uint64_t offset = 0;
-    std::uint64_t size = 0;
-};
+using CertificateTable = peimage::CertificateTable;
 
 // The security directory entry as the PE headers give it (offset and size, either may be 0),
 // or nothing when the headers are not consistent: no "MZ", a PE header or optional header

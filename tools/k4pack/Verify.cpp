@@ -19,25 +19,6 @@
 namespace k4pack {
 namespace {
 
-// The shared check reads through this: a false answer, never an exception, for a failed read.
-class FileReadAt final : public cabfmt::ReadAt {
-public:
-    explicit FileReadAt(const ReadableFile& file) : file_(file) {}
-    std::uint64_t Size() override { return file_.Size(); }
-    bool Read(std::uint64_t offset, void* buffer, std::size_t count) override {
-        if (offset > file_.Size() || count > file_.Size() - offset) return false;
-        try {
-            file_.ReadAt(offset, std::span(static_cast<std::uint8_t*>(buffer), count));
-            return true;
-        } catch (const PackError&) {
-            return false;
-        }
-    }
-
-private:
-    const ReadableFile& file_;
-};
-
 // The extractor's own limits: a member's path, joined to the target directory, within 255.
 cabfmt::Options CheckOptions(const PayloadTexts& texts) {
     const std::size_t used = ExtractPrefix(texts.targetDirectory).size();
@@ -89,7 +70,7 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
     const std::string cabinetPath = scratch.PathOf("DATAFILE.K4A");
     CopyCabinet(file, payload.layout, cabinetPath);
     const ReadableFile cabinet(cabinetPath);
-    FileReadAt source(cabinet);
+    SourceReadAt source(cabinet);
     const cabfmt::Result checked = cabfmt::Check(source, CheckOptions(payload.texts));
     if (!checked.Sound()) report.faults.push_back("cabinet: " + checked.text);
 

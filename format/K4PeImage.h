@@ -1,0 +1,57 @@
+// Where a self-extractor's payload ends: the PE facts it is found by (the certificate
+// table that signing appends, named by the security entry of the data directory) and
+// the search for the trailer in front of that table. Read defensively through the
+// read-at interface: every offset is checked against the file's size before it is
+// read. Platform-free: the extractor finds its own payload with it, the packer checks
+// the files it writes and reads.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include "K4CabFormat.h"
+
+namespace peimage {
+
+// Signing puts the certificate table on an 8-byte boundary, with up to 7 zero bytes
+// in front of it.
+inline constexpr std::uint64_t CertificateTableAlignment = 8;
+// Behind the block stands its length L, 32-bit little-endian.
+inline constexpr std::uint64_t TrailerSize = 4;
+// The extractor keeps each of the block's three texts in at most 255 bytes.
+inline constexpr std::int32_t MaxTextLength = 255;
+
+// The security entry's "address" is a file offset, not a virtual address.
+struct CertificateTable {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
+struct SecurityEntry {
+    CertificateTable table;        // as the headers give it; either field may be 0
+    std::uint64_t headersEnd = 0;  // the end of the optional header
+};
+
+// Where "PE\0\0" stands: e_lfanew at 0x3C behind "MZ" names it, and the signature
+// and the 20-byte file header fit inside the file. Nothing otherwise.
+std::optional<std::uint64_t> PeHeaderOffset(cabfmt::ReadAt& file);
+
+// The security directory entry, when the headers are consistent: an optional header
+// of a known kind (PE32 or PE32+) inside the file, long enough to hold the entry,
+// and a directory that counts it.
+std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file);
+
+// The certificate table behind everything else in the file: named by the security
+// entry, starting after the headers, ending exactly at the end of the file, its first
+// certificate inside it. Anything else counts as unsigned.
+std::optional<CertificateTable> FindCertificateTable(cabfmt::ReadAt& file);
+
+// Whether a trailer ending at `end` describes a block of three texts followed by a
+// cabinet: its length inside the file, the text lengths as the extractor reads them
+// (at most 255; a negative one reads as empty), and "MSCF" where they lead.
+bool BlockLeadsToCabinet(cabfmt::ReadAt& file, std::uint64_t end);
+
+// Where the trailer ends: in front of a signed file's certificate table, or of up to
+// 7 zero bytes before it, wherever a trailer there leads to a cabinet; otherwise at
+// the end of the file.
+std::uint64_t PayloadEnd(cabfmt::ReadAt& file);
+
+}  // namespace peimage
