@@ -19,21 +19,14 @@ std::optional<std::string> g_browserForTests;
 
 const char* ActiveBrowserPath() { return g_browserForTests ? g_browserForTests->c_str() : BrowserPath; }
 
-const ui::FormSpec& Design() {
-    static constexpr ui::FormSpec spec = [] {
-        ui::FormSpec s;
-        s.caption = "About";
-        s.client = {298, 172};
-        s.centred = true;
-        s.border = ui::Border::Dialog;
-        s.font = ui::FontSpec{"MS Sans Serif", 0, 11};
-        s.colour = ui::Colour::System(COLOR_BTNFACE);
-        s.textColour = ui::Colour::System(COLOR_WINDOWTEXT);
-        s.focus = "OKButton";
-        return s;
-    }();
-    return spec;
-}
+constexpr ui::FormSpec kDesign{
+    .caption = "About",
+    .client = {298, 172},
+    .centred = true,
+    .border = ui::Border::Dialog,
+    .font = ui::FontSpec{"MS Sans Serif", 0, 11},
+    .focus = "OKButton",
+};
 
 const std::array<ui::ControlSpec, 8>& ControlTable() {
     static constexpr std::array<ui::ControlSpec, 8> table = {
@@ -51,7 +44,7 @@ const std::array<ui::ControlSpec, 8>& ControlTable() {
 
 }  // namespace
 
-TAboutBox::TAboutBox() : ui::Form(Design(), ControlTable()) {
+TAboutBox::TAboutBox() : ui::Form(kDesign, ControlTable()) {
     OnCreate = [this] { FormCreate(); };
     OnShow = [this] { FormShow(); };
     Item("OKButton").OnClick = [this] { OKButtonClick(); };

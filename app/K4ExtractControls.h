@@ -3,13 +3,8 @@
 #pragma once
 
 namespace extract_ids {
-inline constexpr int ProgressBar1 = 1001;
-inline constexpr int Label1 = 1002;
-inline constexpr int StartBtn = 1003;
-inline constexpr int ListBox1 = 1004;
-inline constexpr int LabeledEdit1 = 1005;
-inline constexpr int AbBtn = 1006;
-inline constexpr int Label2 = 1007;
-inline constexpr int Label4 = 1008;
-inline constexpr int Label3 = 1009;
+// Numbered from 1001 in the order of the window's control table.
+enum : int {
+    ProgressBar1 = 1001, Label1, StartBtn, ListBox1, LabeledEdit1, AbBtn, Label2, Label4, Label3
+};
 }  // namespace extract_ids

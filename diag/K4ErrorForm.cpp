@@ -5,22 +5,15 @@
 
 namespace {
 
-const ui::FormSpec& Design() {
-    static constexpr ui::FormSpec spec = [] {
-        ui::FormSpec s;
-        s.caption = "Error";
-        s.client = {471, 177};
-        s.x = 191;
-        s.y = 107;
-        s.border = ui::Border::Single;
-        s.font = ui::FontSpec{"Courier New", 0, 11};
-        s.colour = ui::Colour::System(COLOR_BTNFACE);
-        s.textColour = ui::Colour::System(COLOR_WINDOWTEXT);
-        s.focus = "Button1";
-        return s;
-    }();
-    return spec;
-}
+constexpr ui::FormSpec kDesign{
+    .caption = "Error",
+    .client = {471, 177},
+    .x = 191,
+    .y = 107,
+    .border = ui::Border::Single,
+    .font = ui::FontSpec{"Courier New", 0, 11},
+    .focus = "Button1",
+};
 
 const std::array<ui::ControlSpec, 4>& ControlTable() {
     // The memo's font is its own, not the window's, though both are Courier New.
@@ -46,7 +39,7 @@ const std::array<ui::ControlSpec, 4>& ControlTable() {
 
 }  // namespace
 
-TErrorForm::TErrorForm() : ui::Form(Design(), ControlTable()) {
+TErrorForm::TErrorForm() : ui::Form(kDesign, ControlTable()) {
     Item("Button1").OnClick = [this] { Button1Click(); };
 }
 

@@ -3,8 +3,8 @@
 #pragma once
 
 namespace error_ids {
-inline constexpr int Memo1 = 1101;
-inline constexpr int Button1 = 1102;
-inline constexpr int Label1 = 1103;
-inline constexpr int Label2 = 1104;
+// Numbered from 1101 in the order of the window's control table.
+enum : int {
+    Memo1 = 1101, Button1, Label1, Label2
+};
 }  // namespace error_ids

@@ -2,6 +2,7 @@
 // window's device context, a memory context, and an object selected into a context.
 #pragma once
 #include <windows.h>
+#include "UniqueHandle.h"
 
 // GetDC on construction, ReleaseDC on destruction (null window: the screen).
 class WindowDC {
@@ -21,19 +22,9 @@ private:
 };
 
 // A memory context compatible with another, deleted at the end of the scope.
-class MemoryDC {
+class MemoryDC : public UniqueAny<NullHandleTraits<HDC, DeleteDC>> {
 public:
-    explicit MemoryDC(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~MemoryDC() {
-        if (dc_) DeleteDC(dc_);
-    }
-    MemoryDC(const MemoryDC&) = delete;
-    MemoryDC& operator=(const MemoryDC&) = delete;
-    HDC Get() const { return dc_; }
-    explicit operator bool() const { return dc_ != nullptr; }
-
-private:
-    HDC dc_;
+    explicit MemoryDC(HDC compatibleWith) : UniqueAny(CreateCompatibleDC(compatibleWith)) {}
 };
 
 // Selects an object into a context and selects the previous one back at the end of

@@ -48,40 +48,21 @@ struct FileHandleTraits {
     static Handle Invalid() { return INVALID_HANDLE_VALUE; }
     static void Close(Handle h) { CloseHandle(h); }
 };
-struct KernelHandleTraits {  // process, thread, event: null when absent
-    using Handle = HANDLE;
+// Handles that are null when absent, closed by the given function.
+template <class H, auto CloseFunction>
+struct NullHandleTraits {
+    using Handle = H;
     static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { CloseHandle(h); }
+    static void Close(Handle h) { CloseFunction(h); }
 };
-struct ModuleTraits {
-    using Handle = HMODULE;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { FreeLibrary(h); }
-};
-struct GdiObjectTraits {
-    using Handle = HGDIOBJ;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
-};
-struct FontTraits {
-    using Handle = HFONT;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
-};
-struct BrushTraits {
-    using Handle = HBRUSH;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
-};
-struct BitmapTraits {
-    using Handle = HBITMAP;
-    static Handle Invalid() { return nullptr; }
-    static void Close(Handle h) { DeleteObject(h); }
-};
+using KernelHandleTraits = NullHandleTraits<HANDLE, CloseHandle>;  // process, thread, event
+using ModuleTraits = NullHandleTraits<HMODULE, FreeLibrary>;
+template <class H>
+using GdiObjectTraits = NullHandleTraits<H, DeleteObject>;
 
 using UniqueFile = UniqueAny<FileHandleTraits>;
 using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
 using UniqueModule = UniqueAny<ModuleTraits>;
-using UniqueFont = UniqueAny<FontTraits>;
-using UniqueBrush = UniqueAny<BrushTraits>;
-using UniqueBitmap = UniqueAny<BitmapTraits>;
+using UniqueFont = UniqueAny<GdiObjectTraits<HFONT>>;
+using UniqueBrush = UniqueAny<GdiObjectTraits<HBRUSH>>;
+using UniqueBitmap = UniqueAny<GdiObjectTraits<HBITMAP>>;

@@ -21,19 +21,12 @@ struct OptionSpec {
     bool takesValue;
 };
 
+// Options with a value first, then flags.
 constexpr std::array<OptionSpec, 12> kOptions{{
-    {"output", 'o', true},
-    {"stub", 's', true},
-    {"arch", '\0', true},
-    {"target", 't', true},
-    {"caption", 'c', true},
-    {"title", 'T', true},
-    {"cab", '\0', true},
-    {"no-compression", '0', false},
-    {"quiet", 'q', false},
-    {"json", '\0', false},
-    {"version", 'V', false},
-    {"help", 'h', false},
+    {"output", 'o', true}, {"stub", 's', true}, {"arch", '\0', true}, {"target", 't', true},
+    {"caption", 'c', true}, {"title", 'T', true}, {"cab", '\0', true},
+    {"no-compression", '0', false}, {"quiet", 'q', false}, {"json", '\0', false},
+    {"version", 'V', false}, {"help", 'h', false},
 }};
 
 const OptionSpec* FindLong(const std::string& name) {

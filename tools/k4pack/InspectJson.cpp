@@ -15,57 +15,37 @@ std::string IsoTime(const std::string& listed) {
 }
 
 void WriteTexts(JsonWriter& json, const PayloadTexts& texts) {
-    json.Key("texts");
-    json.BeginObject();
-    json.Key("target_directory");
-    json.String(texts.targetDirectory);
-    json.Key("window_caption");
-    json.String(texts.windowCaption);
-    json.Key("title_line");
-    json.String(texts.titleLine);
+    json.BeginObject("texts");
+    json.StringField("target_directory", texts.targetDirectory);
+    json.StringField("window_caption", texts.windowCaption);
+    json.StringField("title_line", texts.titleLine);
     json.EndObject();
 }
 
 void WriteLayout(JsonWriter& json, const ReadableFile& file, const PayloadLayout& layout) {
-    json.Key("stub");
-    json.BeginObject();
-    json.Key("kind");
-    json.String(PeMachineName(ReadPeMachine(file)));
-    json.Key("size");
-    json.Number(layout.imageSize);
+    json.BeginObject("stub");
+    json.StringField("kind", PeMachineName(ReadPeMachine(file)));
+    json.NumberField("size", layout.imageSize);
     json.EndObject();
-    json.Key("cabinet");
-    json.BeginObject();
-    json.Key("offset");
-    json.Number(layout.cabinetOffset);
-    json.Key("size");
-    json.Number(layout.cabinetSize);
+    json.BeginObject("cabinet");
+    json.NumberField("offset", layout.cabinetOffset);
+    json.NumberField("size", layout.cabinetSize);
     json.EndObject();
-    json.Key("padding");
-    json.Number(layout.paddingSize);
-    json.Key("signature");
-    json.BeginObject();
-    json.Key("present");
-    json.Bool(layout.certificateTableSize != 0);
-    json.Key("offset");
-    json.Number(layout.certificateTableOffset);
-    json.Key("size");
-    json.Number(layout.certificateTableSize);
+    json.NumberField("padding", layout.paddingSize);
+    json.BeginObject("signature");
+    json.BoolField("present", layout.certificateTableSize != 0);
+    json.NumberField("offset", layout.certificateTableOffset);
+    json.NumberField("size", layout.certificateTableSize);
     json.EndObject();
 }
 
 void WriteMember(JsonWriter& json, const CabinetEntry& entry) {
     json.BeginObject();
-    json.Key("name");
-    json.String(entry.name);
-    json.Key("size");
-    json.Number(entry.size);
-    json.Key("time");
-    json.String(IsoTime(entry.modified));
-    json.Key("folder");
-    json.Number(entry.folder);
-    json.Key("compression");
-    json.String(entry.compression);
+    json.StringField("name", entry.name);
+    json.NumberField("size", entry.size);
+    json.StringField("time", IsoTime(entry.modified));
+    json.NumberField("folder", entry.folder);
+    json.StringField("compression", entry.compression);
     json.EndObject();
 }
 
@@ -77,17 +57,13 @@ void InspectJson(const std::string& path, std::ostream& out) {
     const std::vector<CabinetEntry> entries = ListCabinet(path, payload.layout.cabinetOffset);
     JsonWriter json(out);
     json.BeginObject();
-    json.Key("file");
-    json.BeginObject();
-    json.Key("path");
-    json.String(path);
-    json.Key("size");
-    json.Number(file.Size());
+    json.BeginObject("file");
+    json.StringField("path", path);
+    json.NumberField("size", file.Size());
     json.EndObject();
     WriteTexts(json, payload.texts);
     WriteLayout(json, file, payload.layout);
-    json.Key("members");
-    json.BeginArray();
+    json.BeginArray("members");
     for (const CabinetEntry& entry : entries)
         WriteMember(json, entry);
     json.EndArray();

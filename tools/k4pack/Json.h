@@ -21,6 +21,9 @@ public:
     void BeginObject() { Open('{'); }
     void EndObject() { Close('}'); }
     void BeginArray() { Open('['); }
+    // An object or array as the value of `name` inside an object.
+    void BeginObject(std::string_view name) { Key(name); BeginObject(); }
+    void BeginArray(std::string_view name) { Key(name); BeginArray(); }
     void EndArray() { Close(']'); }
     // The name of the next value inside an object.
     void Key(std::string_view name);
@@ -29,6 +32,11 @@ public:
     void Number(std::uint64_t value) { Value(std::to_string(value)); }
     void Bool(bool value) { Value(value ? "true" : "false"); }
     void Null() { Value("null"); }
+
+    // A name and its value inside an object.
+    void StringField(std::string_view name, std::string_view bytes) { Key(name); String(bytes); }
+    void NumberField(std::string_view name, std::uint64_t value) { Key(name); Number(value); }
+    void BoolField(std::string_view name, bool value) { Key(name); Bool(value); }
 
 private:
     void Open(char bracket);
