@@ -4,6 +4,7 @@
 #include <array>
 #include <memory>
 #include "K4AboutIds.h"
+#include "K4AboutPicture.h"
 #include "K4ErrorLog.h"
 #include "K4ExternalProcess.h"
 #include "K4Files.h"

@@ -3,7 +3,6 @@
 #pragma once
 #include <optional>
 #include <string>
-#include "K4AboutPicture.h"
 #include "K4Form.h"
 #include "ShortString.h"
 

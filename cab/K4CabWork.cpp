@@ -4,7 +4,6 @@
 #include <string>
 #include <memory>
 #include "K4CabCallbacks.h"
-#include "K4CabNames.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "K4Utils.h"

@@ -15,8 +15,6 @@ constexpr std::uint16_t ModeCreate = 0xFFFF;
 constexpr std::uint16_t ModeReadNotShared = 0x0000;
 constexpr std::uint16_t ModeReadShared = 0x0040;
 constexpr std::uint16_t ModeWriteShared = 0x0041;
-constexpr std::uint16_t ModeReadExclusive = 0x0010;
-constexpr std::uint16_t ModeWriteExclusive = 0x0011;
 
 // The mode for the cabinet library's open flags (only their low 16 bits count).
 std::uint16_t OpenFlagsToMode(int flags);

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include "UniqueHandle.h"
 
-#include "K4Files.h"   // LastErrorCode, the shared code of a failed call
 
 // The error code of a read that met the end of the file before the count was reached.
 inline constexpr std::int32_t ShortReadError = 100;
