@@ -7,7 +7,7 @@
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
-#include "../diag/ScratchDir.h"
+#include "TestFiles.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ protected:
         ClearErrors();
         EXPECT_EQ(AllocatedBytes, before_);
     }
-    ScratchDir dir_;
+    k4test::ScratchFolder dir_;
     std::string messages_;
     std::int32_t before_ = 0;
 };
@@ -78,22 +78,22 @@ TEST_F(LaunchTest, EmptyCommandLineRecordsAnEntryWithAnEmptyCommandPart) {
 }
 
 TEST_F(LaunchTest, MissingProgramEndsWithFileNotFoundInDecimal) {
-    std::string command = dir_.File("missing.exe") + " /x";
+    std::string command = (dir_ / "missing.exe") + " /x";
     ExecuteProgram(command);
     EXPECT_EQ(OnlyEntry(), "Cannot start - execute " + command + " 2");
     EXPECT_EQ(AllocatedBytes, before_ + 256);  // the log entry only; the copy is gone
 }
 
 TEST_F(LaunchTest, UnreadableMessageFileStandsFirstInTheEntry) {
-    MessageFileName = dir_.File("nomsgs.dat");
-    std::string command = dir_.File("missing.exe");
+    MessageFileName = (dir_ / "nomsgs.dat");
+    std::string command = (dir_ / "missing.exe");
     ExecuteProgram(command);
-    EXPECT_EQ(OnlyEntry(), "error reading message file \"" + dir_.File("nomsgs.dat") +
+    EXPECT_EQ(OnlyEntry(), "error reading message file \"" + (dir_ / "nomsgs.dat") +
                                "\" - index 41 err 2 - execute " + command + " 2");
 }
 
 TEST_F(LaunchTest, LongEntryIsCutAt255) {
-    std::string command = dir_.File("missing.exe ") + std::string(200, 'a');
+    std::string command = (dir_ / "missing.exe ") + std::string(200, 'a');
     ExecuteProgram(command.substr(0, 255));
     std::string entry = OnlyEntry();
     EXPECT_EQ(entry.size(), 255u);
@@ -125,7 +125,7 @@ TEST_F(LaunchTest, FullLengthCommandLineIsPassedWholeAndCountedWhileItExists) {
 }
 
 TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
-    std::string folder = dir_.File("k4 child dir");
+    std::string folder = (dir_ / "k4 child dir");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string program = folder + "\\k4 child.exe";
     ASSERT_TRUE(CopyFileA(ChildPath().c_str(), program.c_str(), FALSE));

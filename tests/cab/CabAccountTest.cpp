@@ -6,6 +6,8 @@
 #include <cstring>
 #include "CabTestSupport.h"
 
+using namespace k4test;
+
 namespace {
 
 PFNFDICOPY realCopy = nullptr;
@@ -56,11 +58,11 @@ private:
 }  // namespace
 
 TEST(MemberAccount, AMemberTheLibrarySkipsIsNamedAndIsNoSuccess) {
-    ScratchDir dir;
-    RunPass(true, DataPath("tiny.cab"), dir.Path());
+    ScratchFolder dir;
+    RunPass(true, DataPath("tiny.cab"), dir.Dir());
     {
         BentLibrary library(CopySkippingTwo);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed: \"two.txt\" was not extracted");
     EXPECT_TRUE(FileExists(dir / "one.txt"));
@@ -68,22 +70,22 @@ TEST(MemberAccount, AMemberTheLibrarySkipsIsNamedAndIsNoSuccess) {
 }
 
 TEST(MemberAccount, AFailureWithoutACodeIsStillAFailure) {
-    ScratchDir dir;
+    ScratchFolder dir;
     {
         BentLibrary library(FailSilently);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed: \"one.txt\" was not extracted");
     {
         BentLibrary library(CopyThenFailSilently);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed") << "every member written, yet the library said no";
 }
 
 TEST(MemberAccount, TheUnbentLibraryAccountsForEveryMember) {
-    ScratchDir dir;
-    RunPass(false, DataPath("tiny.cab"), dir.Path());
+    ScratchFolder dir;
+    RunPass(false, DataPath("tiny.cab"), dir.Dir());
     EXPECT_EQ(LastErrorText, "");
     EXPECT_EQ(ReadAll(dir / "six.txt"), "abcdef");
 }

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "K4Messages.h"
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "UniqueHandle.h"
 
 namespace {
@@ -27,7 +27,7 @@ protected:
         file_ = dir_.Write("msgs.dat", Record("zero") + Record("  Cannot start") + Record("") +
                                            std::string(10, 'x'));
     }
-    ScratchDir dir_;
+    k4test::ScratchFolder dir_;
     std::string file_;
 };
 
@@ -65,7 +65,7 @@ TEST_F(MessagesTest, NegativeNumberCannotBePositioned) {
 }
 
 TEST_F(MessagesTest, MissingFileGivesCode2AndIsNotCreated) {
-    std::string missing = dir_.File("none.dat");
+    std::string missing = (dir_ / "none.dat");
     EXPECT_EQ(ReadMessage(missing, 50, 41).Str(), ErrorFor(missing, 41, 2));
     EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 }
