@@ -52,13 +52,6 @@ Link ReadLink(HWND about) {
     return link;
 }
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.rfind('\\'));
-}
-
 class AboutBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -145,7 +138,7 @@ TEST_F(AboutBoxTest, WithABrowserTheLinkStartsItOnTheAddressUnquoted) {
     std::string folder = (dir_ / "Internet Dir");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string browser = folder + "\\browser.exe";
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\k4_test_child.exe").c_str(), browser.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((k4test::ProgramFolder() + "\\k4_test_child.exe").c_str(), browser.c_str(), FALSE));
     SetBrowserPathForTests(browser);
     std::string commandLine;
     SetLaunchObserver([&](const char* copy, std::int32_t) { commandLine = copy; });
@@ -205,7 +198,7 @@ TEST(BuildText, FilesWithoutAUsableVersionResourceGiveNoBuildLine) {
     k4test::ScratchFolder dir;
     EXPECT_EQ(BuildTextOf((dir / "missing.exe").c_str()).Str(), "");
     EXPECT_EQ(BuildTextOf(dir.Write("plain.txt", "no resource here").c_str()).Str(), "");
-    EXPECT_EQ(BuildTextOf((OwnFolder() + "\\k4_test_child.exe").c_str()).Str(), "");
+    EXPECT_EQ(BuildTextOf((k4test::ProgramFolder() + "\\k4_test_child.exe").c_str()).Str(), "");
     EXPECT_EQ(GetBuildText().Str(), K4_EXPECTED_BUILD);
 }
 

@@ -11,14 +11,7 @@
 
 namespace {
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.rfind('\\'));
-}
-
-std::string ChildPath() { return OwnFolder() + "\\k4_test_child.exe"; }
+std::string ChildPath() { return k4test::ProgramFolder() + "\\k4_test_child.exe"; }
 
 // Starting a program waits behind whatever keeps the Wine server busy, such as a
 // test writing 20,000 files beside this one: the waits below are long, and end as

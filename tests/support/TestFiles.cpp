@@ -118,6 +118,13 @@ std::vector<std::string> FolderEntries(const std::string& folder) {
     return names;
 }
 
+std::string ProgramFolder() {
+    char path[MAX_PATH];
+    const DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    const std::string program(path, n);
+    return program.substr(0, program.rfind('\\'));
+}
+
 std::string Backslashed(std::string path) {
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;

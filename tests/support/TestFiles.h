@@ -51,6 +51,9 @@ bool Exists(const std::string& path);
 // The names in a folder, sorted, without "." and "..".
 std::vector<std::string> FolderEntries(const std::string& folder);
 
+// The folder of the running test program, where its helper programs are built.
+std::string ProgramFolder();
+
 // A build-time host path given as Z:/... with backslashes, as the file functions want.
 std::string Backslashed(std::string path);
 
