@@ -39,17 +39,7 @@ TEST(CarriedE2E, PackedWithoutAStubListsAndExtractsItsFiles) {
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(kMembers[i], 0), 0u) << lines[i];
 
     const std::string target = folder / "out";
-    HWND edit = probe::FindChild(window, "Edit");
-    HWND startButton = probe::FindChild(window, "Button", "Start");
-    ASSERT_NE(edit, nullptr);
-    ASSERT_NE(startButton, nullptr);
-    ASSERT_TRUE(SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG,
-                                    5000, nullptr));
-    PostMessageA(startButton, BM_CLICK, 0, 0);
-    const MessageBoxSeen done = WaitForMessageBox(process);
-    ASSERT_NE(done.box, nullptr) << "no box after Start";
-    EXPECT_EQ(done.text, "Ok Files have been extracted as \"" + target + "\\\"");
-    probe::PressButton(done.box, IDOK);
+    EXPECT_EQ(ExtractThroughWindow(process, window, target), "Ok Files have been extracted as \"" + target + "\\\"");
     ASSERT_TRUE(process.WaitForExit(DefaultTimeoutMs));
     EXPECT_EQ(process.ExitCode(), 0u);
     for (const char* member : kMembers) {

@@ -70,4 +70,18 @@ MessageBoxSeen WaitForMessageBox(const Process& process, DWORD timeoutMs) {
     return seen;
 }
 
+std::string ExtractThroughWindow(const Process& process, HWND window, const std::string& target) {
+    HWND edit = probe::FindChild(window, "Edit");
+    HWND start = probe::FindChild(window, "Button", "Start");
+    if (!edit || !start) return "(no target edit or Start button)";
+    if (!SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG, 5000,
+                             nullptr))
+        return "(the target edit does not answer)";
+    PostMessageA(start, BM_CLICK, 0, 0);
+    const MessageBoxSeen done = WaitForMessageBox(process);
+    if (!done.box) return "(no box after Start)";
+    probe::PressButton(done.box, IDOK);
+    return done.text;
+}
+
 }  // namespace e2e

@@ -63,4 +63,8 @@ struct MessageBoxSeen {
 };
 MessageBoxSeen WaitForMessageBox(const Process& process, DWORD timeoutMs = DefaultTimeoutMs);
 
+// Types the target into the extractor window's edit, presses Start and answers the box
+// that follows with OK; that box's text, or what went wrong on the way.
+std::string ExtractThroughWindow(const Process& process, HWND window, const std::string& target);
+
 }  // namespace e2e

@@ -105,17 +105,7 @@ TEST_F(SignedE2E, PackedThenSignedProgramListsAndExtractsItsFiles) {
     ExpectListed(window);
 
     std::string target = folder_ / "out";
-    HWND edit = probe::FindChild(window, "Edit");
-    HWND start = probe::FindChild(window, "Button", "Start");
-    ASSERT_NE(edit, nullptr);
-    ASSERT_NE(start, nullptr);
-    ASSERT_TRUE(SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG,
-                                    5000, nullptr));
-    PostMessageA(start, BM_CLICK, 0, 0);
-    MessageBoxSeen done = WaitForMessageBox(process_);
-    ASSERT_NE(done.box, nullptr) << "no box after Start";
-    EXPECT_EQ(done.text, "Ok Files have been extracted as \"" + target + "\\\"");
-    probe::PressButton(done.box, IDOK);
+    EXPECT_EQ(ExtractThroughWindow(process_, window, target), "Ok Files have been extracted as \"" + target + "\\\"");
     ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
     EXPECT_EQ(process_.ExitCode(), 0u);
     for (const Member& member : kMembers) {
