@@ -1,6 +1,7 @@
 // Extraction passes over real cabinets: progress, contents, replaced files,
 // subfolders, last-write times and Unicode names.
 #include <gtest/gtest.h>
+#include <array>
 #include "CabTestSupport.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
@@ -24,6 +25,10 @@ SYSTEMTIME LocalWriteTime(const std::string& path) {
     FileTimeToSystemTime(&local, &st);
     return st;
 }
+
+// Year, month, day, hour, minute and second, compared in one go.
+using DateTime = std::array<WORD, 6>;
+DateTime DateAndTime(const SYSTEMTIME& t) { return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}; }
 }  // namespace
 
 TEST(Extraction, ReportsPercentOfListedBytesAsEachFileStarts) {
@@ -107,20 +112,9 @@ TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
     WriteAll(target / "t.cab", BuildCabinet({even, odd}));
     RunPass(false, target / "t.cab", target / "out");
     ASSERT_EQ(LastErrorText, "");   // TargetDir without separator: names join directly
-    const SYSTEMTIME a = LocalWriteTime(target / "outeven.txt");
-    EXPECT_EQ(a.wYear, 2021);
-    EXPECT_EQ(a.wMonth, 3);
-    EXPECT_EQ(a.wDay, 4);
-    EXPECT_EQ(a.wHour, 5);
-    EXPECT_EQ(a.wMinute, 6);
-    EXPECT_EQ(a.wSecond, 8);
-    const SYSTEMTIME b = LocalWriteTime(target / "outodd.txt");
-    EXPECT_EQ(b.wYear, 2024);
-    EXPECT_EQ(b.wMonth, 12);
-    EXPECT_EQ(b.wDay, 31);
-    EXPECT_EQ(b.wHour, 23);
-    EXPECT_EQ(b.wMinute, 59);
-    EXPECT_EQ(b.wSecond, 58) << "DOS times count two-second steps";
+    EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outeven.txt")), (DateTime{2021, 3, 4, 5, 6, 8}));
+    EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outodd.txt")), (DateTime{2024, 12, 31, 23, 59, 58}))
+        << "DOS times count two-second steps";
 }
 
 TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
