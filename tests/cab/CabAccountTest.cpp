@@ -10,7 +10,6 @@ using namespace k4test;
 
 namespace {
 
-PFNFDICOPY realCopy = nullptr;
 PFNFDINOTIFY engineNotify = nullptr;
 
 // Passes every notification on, but skips "two.txt" as a library might skip a
@@ -23,37 +22,19 @@ INT_PTR DIAMONDAPI SkipTwo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION note) {
 BOOL DIAMONDAPI CopySkippingTwo(HFDI fdi, char* name, char* path, int flags, PFNFDINOTIFY notify,
                                 PFNFDIDECRYPT decrypt, void* user) {
     engineNotify = notify;
-    return realCopy(fdi, name, path, flags, SkipTwo, decrypt, user);
+    return BentLibrary::RealCopy()(fdi, name, path, flags, SkipTwo, decrypt, user);
 }
 
 // Extracts everything, then says it failed, leaving no error code.
 BOOL DIAMONDAPI CopyThenFailSilently(HFDI fdi, char* name, char* path, int flags, PFNFDINOTIFY notify,
                                      PFNFDIDECRYPT decrypt, void* user) {
-    realCopy(fdi, name, path, flags, notify, decrypt, user);
+    BentLibrary::RealCopy()(fdi, name, path, flags, notify, decrypt, user);
     CabError.erfOper = 0;
     return FALSE;
 }
 
 // Fails at once without a code.
 BOOL DIAMONDAPI FailSilently(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*) { return FALSE; }
-
-// The system library with its FDICopy replaced for one pass.
-class BentLibrary {
-public:
-    explicit BentLibrary(PFNFDICOPY copy) {
-        const FdiEntryPoints& real = Fdi();
-        realCopy = real.FDICopy;
-        bent_.FDICreate = real.FDICreate;
-        bent_.FDIIsCabinet = real.FDIIsCabinet;
-        bent_.FDIDestroy = real.FDIDestroy;
-        bent_.FDICopy = copy;
-        UseFdiEntryPoints(&bent_);
-    }
-    ~BentLibrary() { UseFdiEntryPoints(nullptr); }
-
-private:
-    FdiEntryPoints bent_;
-};
 
 }  // namespace
 

@@ -72,3 +72,21 @@ std::string BuildCabinet(const std::vector<CabMember>& members, std::uint16_t se
 }
 
 void PatchSetId(std::string& cabinet, std::uint16_t setId) { PutLe(cabinet, 32, setId, 2); }
+
+namespace {
+PFNFDICOPY realCopy = nullptr;
+}
+
+BentLibrary::BentLibrary(PFNFDICOPY copy) {
+    const FdiEntryPoints& real = Fdi();
+    realCopy = real.FDICopy;
+    bent_.FDICreate = real.FDICreate;
+    bent_.FDIIsCabinet = real.FDIIsCabinet;
+    bent_.FDIDestroy = real.FDIDestroy;
+    bent_.FDICopy = copy;
+    UseFdiEntryPoints(&bent_);
+}
+
+BentLibrary::~BentLibrary() { UseFdiEntryPoints(nullptr); }
+
+PFNFDICOPY BentLibrary::RealCopy() { return realCopy; }

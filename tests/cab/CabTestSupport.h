@@ -38,3 +38,18 @@ struct CabMember {
 std::string BuildCabinet(const std::vector<CabMember>& members, std::uint16_t setId = 0);
 // Writes a new set identifier into a cabinet's header.
 void PatchSetId(std::string& cabinet, std::uint16_t setId);
+
+// The system library with its FDICopy replaced until the end of the scope, to bend the
+// library's answers or to act around a real pass; the replacement reaches the
+// library's own FDICopy through RealCopy().
+class BentLibrary {
+public:
+    explicit BentLibrary(PFNFDICOPY copy);
+    ~BentLibrary();
+    BentLibrary(const BentLibrary&) = delete;
+    BentLibrary& operator=(const BentLibrary&) = delete;
+    static PFNFDICOPY RealCopy();
+
+private:
+    FdiEntryPoints bent_;
+};
