@@ -6,16 +6,8 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <memory>
-#include <string>
-#include <vector>
-#include "CabWriter.h"
-#include "K4Application.h"
-#include "K4EXTRACTMain.h"
-#include "K4Payload.h"
+#include "ExtractWindowFixture.h"
 #include "K4Settings.h"
-#include "PayloadBytes.h"
-#include "TestFiles.h"
 
 namespace {
 
@@ -36,33 +28,13 @@ int PointsOf(const LOGFONTA& lf) {
     return MulDiv(-lf.lfHeight, 72, dpi);
 }
 
-class ExtractFormLayout : public ::testing::Test {
+class ExtractFormLayout : public ExtractWindow {
 protected:
     void SetUp() override {
-        // A program image with a payload around a real cabinet, read in place of this
-        // test program's own file.
-        const std::string cabinet = cabw::Build(cabw::OneFile("listed.txt", "content"));
-        SetPayloadFileForTests(scratch_.Write("SETUP.EXE", "MZ" + std::string(200, '\0') +
-                                              k4test::Payload("C:\\Target", "Layout caption", "Layout title", cabinet)));
-        app::SetBoxRecorder([this](app::BoxKind, const std::string& text) { boxes_.push_back(text); });
-        app::SetEndHook([](unsigned) { FAIL() << "the program would end"; });
-        form_ = std::make_unique<TK4ExtractForm>();
-        K4ExtractForm = form_.get();
-        form_->Create();
-        form_->Show();
-        UpdateWindow(form_->Handle());   // the first paint refreshes the captions
+        ExtractWindow::SetUp();
+        Open();
+        Paint();   // the first paint refreshes the captions
     }
-    void TearDown() override {
-        form_.reset();
-        app::SetEndHook(nullptr);
-        app::SetBoxRecorder(nullptr);
-        SetPayloadFileForTests("");
-    }
-
-    k4test::ScratchFolder scratch_;
-    k4test::CurrentDirectory inScratch_{scratch_.Path()};
-    std::unique_ptr<TK4ExtractForm> form_;
-    std::vector<std::string> boxes_;
 };
 
 TEST_F(ExtractFormLayout, TheWindowStandsWhereItsDesignSays) {
