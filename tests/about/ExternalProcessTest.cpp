@@ -1,17 +1,21 @@
 // Program launch: the error entry of each kind of failed start, the counted
-// command-line copy, and real starts of a windowed child program.
+// command-line copy, and real starts of a windowed and of a console child program.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
 #include "TestFiles.h"
+#include "UniqueHandle.h"
 
 namespace {
 
 std::string ChildPath() { return k4test::ProgramFolder() + "\\k4_test_child.exe"; }
+std::string ConsoleChildPath() { return k4test::ProgramFolder() + "\\k4_test_console_child.exe"; }
 
 // Starting a program waits behind whatever keeps the Wine server busy, such as a
 // test writing 20,000 files beside this one: the waits below are long, and end as
@@ -31,6 +35,15 @@ HWND FindCaption(const std::string& caption) {
 void CloseChild(HWND hwnd) {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     for (int i = 0; i < PatientTries && IsWindow(hwnd); ++i) Sleep(100);
+}
+
+// Waits until the console child holds its NAME-running mutex; false when it never did.
+bool ConsoleChildRuns(const std::string& name) {
+    for (int i = 0; i < PatientTries; ++i) {
+        if (UniqueKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, (name + "-running").c_str()))) return true;
+        Sleep(100);
+    }
+    return false;
 }
 
 std::string OnlyEntry() {
@@ -129,6 +142,26 @@ TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
     CloseChild(child);
     for (int i = 0; i < PatientTries && !DeleteFileA(program.c_str()); ++i) Sleep(100);
     RemoveDirectoryA(folder.c_str());
+}
+
+// The launch's wait for the new program's input idleness must end for a program that
+// has no window and never waits for input. The launch runs on a second thread and is
+// given far longer than its own bound on that wait; a launch that hangs (waiting for
+// the program to end, say) fails here instead of holding the test, because the child
+// is told to end before the thread is joined.
+TEST_F(LaunchTest, AProgramWithoutAWindowDoesNotHoldTheLaunch) {
+    const std::string name = "k4-console-child-" + std::to_string(GetCurrentProcessId());
+    UniqueKernelHandle quit(CreateEventA(nullptr, TRUE, FALSE, (name + "-quit").c_str()));
+    ASSERT_TRUE(quit);
+    const std::string command = ConsoleChildPath() + " " + name;
+    std::future<void> launch = std::async(std::launch::async, [&command] { ExecuteProgram(ShortString(command)); });
+    const bool returned = launch.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    const bool running = ConsoleChildRuns(name);
+    SetEvent(quit.Get());
+    launch.wait();
+    EXPECT_TRUE(returned) << "the launch still waited after 60 s";
+    EXPECT_TRUE(running) << "the console child never came up";
+    EXPECT_FALSE(ErrorsPending());
 }
 
 }  // namespace
