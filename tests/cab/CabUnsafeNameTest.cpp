@@ -51,9 +51,7 @@ TEST(UnsafeNames, AListingStillShowsThem) {
 
 TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
     ScratchFolder dir;
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA(dir.Dir().c_str()));
+    CurrentDirectory inDir(dir.Path());
     for (const char* member : {"DATAFILE.K4A", "datafile.k4a"}) {
         const std::string cab = BuildCabinet({{"first.txt", "1"}, {member, "overwrite"}});
         WriteAll("DATAFILE.K4A", cab);
@@ -63,7 +61,6 @@ TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
         EXPECT_EQ(ReadAll("DATAFILE.K4A"), cab);
         EXPECT_TRUE(FileExists("first.txt"));
     }
-    SetCurrentDirectoryA(previous);
 }
 
 TEST(UnsafeNames, AnotherNameForTheCabinetIsRecognisedByIdentity) {

@@ -71,12 +71,12 @@ TEST_F(MessagesTest, MissingFileGivesCode2AndIsNotCreated) {
 }
 
 TEST_F(MessagesTest, MissingFileByRelativeNameHasTheDocumentedLength) {
-    char old[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, old);
-    SetCurrentDirectoryA(dir_.Path().c_str());
-    DeleteFileA("msgs.dat");
-    ShortString text = ReadMessage("msgs.dat", 50, 41);
-    SetCurrentDirectoryA(old);
+    ShortString text;
+    {
+        k4test::CurrentDirectory inDir(dir_.Path());
+        DeleteFileA("msgs.dat");
+        text = ReadMessage("msgs.dat", 50, 41);
+    }
     EXPECT_EQ(text.Str(), "error reading message file \"msgs.dat\" - index 41 err 2");
     EXPECT_EQ(text.Length(), 54u);
 }
