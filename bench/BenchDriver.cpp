@@ -63,7 +63,7 @@ auto PollFor(const e2e::Process& process, Find find) -> decltype(find()) {
 }
 
 HWND FindBox(const e2e::Process& process) {
-    std::vector<HWND> boxes = e2e::ProcessWindows(process.Id(), "#32770", e2e::AppTitle);
+    std::vector<HWND> boxes = probe::ProcessWindows(process.Id(), "#32770", e2e::AppTitle);
     return boxes.empty() ? nullptr : boxes.front();
 }
 
@@ -77,11 +77,11 @@ HWND WaitForMainWindow(const e2e::Process& process, const char* caption, std::st
     HWND box = nullptr;
     HWND window = PollFor(process, [&]() -> HWND {
         if ((box = FindBox(process))) return box;
-        return e2e::VisibleMainWindow(process.Id(), caption);
+        return probe::VisibleMainWindow(process.Id(), caption);
     });
     if (!box) return window;
-    boxText = e2e::ChildText(box, 0xFFFF);
-    e2e::PressButton(box, IDOK);
+    boxText = probe::ChildText(box, 0xFFFF);
+    probe::PressButton(box, IDOK);
     return nullptr;
 }
 
@@ -149,9 +149,9 @@ int RunOurs(const std::string& exe, const char* workDir, const char* target, con
     HWND box = WaitForBox(run.process);
     const double boxMs = run.clock.Ms();
     if (!box) return Fail("no-box");
-    const std::string text = e2e::ChildText(box, 0xFFFF);
+    const std::string text = probe::ChildText(box, 0xFFFF);
     const unsigned long long peak = PeakKb(run.query.Get());
-    e2e::PressButton(box, IDOK);
+    probe::PressButton(box, IDOK);
     if (!run.process.WaitForExit(TimeoutMs)) return Fail("no-exit");
     const double total = run.clock.Ms();
     const bool ok = text.rfind("Ok Files have been extracted as ", 0) == 0;

@@ -63,39 +63,39 @@ const char* const kMembers[] = {"readme.txt", "sub\\data.bin", "empty.txt"};
 }  // namespace
 
 TEST(BareExtractor, WritesEveryMemberWithItsContent) {
-    e2e::ScratchFolder out;
+    k4test::ScratchFolder out;
     Outcome run = RunCommand(Quote(Beside("k4bench_fdi.exe")) + " " + Quote(e2e::TestCabinet()) + " " + Quote(out.Path()));
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("files=3 "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("peak_kb="), std::string::npos) << run.output;
-    EXPECT_EQ(e2e::ReadBytesOrEmpty(out / "readme.txt"), "The files of the end-to-end cabinet.\r\n");
-    EXPECT_EQ(e2e::ReadBytesOrEmpty(out / "sub\\data.bin").size(), 16u * 5000u);
-    EXPECT_TRUE(e2e::Exists(out / "empty.txt"));
+    EXPECT_EQ(k4test::ReadAll(out / "readme.txt"), "The files of the end-to-end cabinet.\r\n");
+    EXPECT_EQ(k4test::ReadAll(out / "sub\\data.bin").size(), 16u * 5000u);
+    EXPECT_TRUE(k4test::Exists(out / "empty.txt"));
 }
 
 TEST(BareExtractor, FailuresEndWithANonZeroCode) {
-    e2e::ScratchFolder out;
+    k4test::ScratchFolder out;
     const std::string fdi = Quote(Beside("k4bench_fdi.exe"));
     EXPECT_EQ(RunCommand(fdi).exitCode, 2u) << "usage";
     EXPECT_EQ(RunCommand(fdi + " " + Quote(out / "missing.cab") + " " + Quote(out.Path())).exitCode, 1u);
-    ASSERT_TRUE(e2e::WriteBytes(out / "sub", "a file where the folder should go"));
+    k4test::WriteAll(out / "sub", "a file where the folder should go");
     Outcome blocked = RunCommand(fdi + " " + Quote(e2e::TestCabinet()) + " " + Quote(out.Path()));
     EXPECT_EQ(blocked.exitCode, 1u);
     EXPECT_NE(blocked.output.find("cannot create"), std::string::npos) << blocked.output;
 }
 
 TEST(PlainCopy, CopiesOrFails) {
-    e2e::ScratchFolder out;
+    k4test::ScratchFolder out;
     const std::string copy = Quote(Beside("k4bench_copy.exe"));
     Outcome run = RunCommand(copy + " " + Quote(e2e::TestCabinet()) + " " + Quote(out / "copy.cab"));
     ASSERT_EQ(run.exitCode, 0u) << run.output;
-    EXPECT_EQ(e2e::ReadBytesOrEmpty(out / "copy.cab"), e2e::ReadBytesOrEmpty(e2e::TestCabinet()));
+    EXPECT_EQ(k4test::ReadAll(out / "copy.cab"), k4test::ReadAll(e2e::TestCabinet()));
     EXPECT_EQ(RunCommand(copy + " " + Quote(out / "missing") + " " + Quote(out / "x")).exitCode, 1u);
     EXPECT_EQ(RunCommand(copy).exitCode, 2u);
 }
 
 TEST(Driver, ExecTimesAProgramAndPassesItsFailureOn) {
-    e2e::ScratchFolder out;
+    k4test::ScratchFolder out;
     const std::string drive = Quote(Beside("k4bench_drive.exe"));
     const std::string fdi = Beside("k4bench_fdi.exe");
     Outcome good = RunCommand(drive + " exec " + Quote(out.Path()) + " \"" + fdi + " " + e2e::TestCabinet() + " " +
@@ -110,9 +110,9 @@ TEST(Driver, ExecTimesAProgramAndPassesItsFailureOn) {
 }
 
 TEST(Driver, WorksTheExtractorToItsSuccessBox) {
-    e2e::ScratchFolder work;
-    const std::string cabinet = e2e::ReadBytesOrEmpty(e2e::TestCabinet());
-    const std::string exe = e2e::MakeExtractor(work, "bench.exe", e2e::Payload("", "K4 bench test", "", cabinet));
+    k4test::ScratchFolder work;
+    const std::string cabinet = k4test::ReadAll(e2e::TestCabinet());
+    const std::string exe = e2e::MakeExtractor(work, "bench.exe", k4test::Payload("", "K4 bench test", "", cabinet));
     ASSERT_FALSE(exe.empty());
     const std::string drive = Quote(Beside("k4bench_drive.exe"));
     Outcome run = RunCommand(drive + " ours " + Quote(exe) + " " + Quote(work.Path()) + " " + Quote(work / "out") +
@@ -120,7 +120,7 @@ TEST(Driver, WorksTheExtractorToItsSuccessBox) {
     ASSERT_EQ(run.exitCode, 0u) << run.output;
     EXPECT_NE(run.output.find("listed=3 "), std::string::npos) << run.output;
     EXPECT_NE(run.output.find("ok=1"), std::string::npos) << run.output;
-    for (const char* member : kMembers) EXPECT_TRUE(e2e::Exists(work / "out\\" + member)) << member;
+    for (const char* member : kMembers) EXPECT_TRUE(k4test::Exists(work / "out\\" + member)) << member;
 
     Outcome window = RunCommand(drive + " window " + Quote(exe) + " " + Quote(work.Path()) + " \"K4 bench test\"");
     EXPECT_EQ(window.exitCode, 0u) << window.output;
@@ -128,8 +128,8 @@ TEST(Driver, WorksTheExtractorToItsSuccessBox) {
 }
 
 TEST(Driver, AnExtractorThatCannotReadItsPayloadIsReportedNotAwaited) {
-    e2e::ScratchFolder work;
-    const std::string exe = e2e::MakeExtractor(work, "empty.exe", e2e::Le32(0));
+    k4test::ScratchFolder work;
+    const std::string exe = e2e::MakeExtractor(work, "empty.exe", k4test::Le32(0));
     ASSERT_FALSE(exe.empty());
     const std::string drive = Quote(Beside("k4bench_drive.exe"));
     Outcome run = RunCommand(drive + " window " + Quote(exe) + " " + Quote(work.Path()) + " \"K4 bench test\"");

@@ -11,8 +11,8 @@
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
 #include "K4_About.h"
-#include "../diag/ScratchDir.h"
-#include "../diag/WindowProbe.h"
+#include "TestFiles.h"
+#include "WindowProbe.h"
 
 #ifndef K4_EXPECTED_BUILD
 #error "K4_EXPECTED_BUILD: the build line this test program's version resource gives"
@@ -52,13 +52,6 @@ Link ReadLink(HWND about) {
     return link;
 }
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.rfind('\\'));
-}
-
 class AboutBoxTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -70,7 +63,7 @@ protected:
         SetLaunchObserver(nullptr);
         ClearErrors();
     }
-    ScratchDir dir_;
+    k4test::ScratchFolder dir_;
 };
 
 struct Texts {
@@ -81,7 +74,7 @@ struct Texts {
 };
 
 TEST_F(AboutBoxTest, AboutTextsBuildLineAndASecondSeparateWindow) {
-    SetBrowserPathForTests(dir_.File("no-browser.exe"));
+    SetBrowserPathForTests((dir_ / "no-browser.exe"));
     Texts seen[2];
     for (int round = 0; round < 2; ++round) {
         Texts& t = seen[round];
@@ -142,10 +135,10 @@ TEST_F(AboutBoxTest, WithoutABrowserTheAddressIsPlainAndAClickStartsNothing) {
 }
 
 TEST_F(AboutBoxTest, WithABrowserTheLinkStartsItOnTheAddressUnquoted) {
-    std::string folder = dir_.File("Internet Dir");
+    std::string folder = (dir_ / "Internet Dir");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string browser = folder + "\\browser.exe";
-    ASSERT_TRUE(CopyFileA((OwnFolder() + "\\k4_test_child.exe").c_str(), browser.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA((k4test::ProgramFolder() + "\\k4_test_child.exe").c_str(), browser.c_str(), FALSE));
     SetBrowserPathForTests(browser);
     std::string commandLine;
     SetLaunchObserver([&](const char* copy, std::int32_t) { commandLine = copy; });
@@ -202,10 +195,10 @@ TEST_F(AboutBoxTest, FailedBrowserStartIsShownInTheErrorWindowAndTheBoxStays) {
 }
 
 TEST(BuildText, FilesWithoutAUsableVersionResourceGiveNoBuildLine) {
-    ScratchDir dir;
-    EXPECT_EQ(BuildTextOf(dir.File("missing.exe").c_str()).Str(), "");
+    k4test::ScratchFolder dir;
+    EXPECT_EQ(BuildTextOf((dir / "missing.exe").c_str()).Str(), "");
     EXPECT_EQ(BuildTextOf(dir.Write("plain.txt", "no resource here").c_str()).Str(), "");
-    EXPECT_EQ(BuildTextOf((OwnFolder() + "\\k4_test_child.exe").c_str()).Str(), "");
+    EXPECT_EQ(BuildTextOf((k4test::ProgramFolder() + "\\k4_test_child.exe").c_str()).Str(), "");
     EXPECT_EQ(GetBuildText().Str(), K4_EXPECTED_BUILD);
 }
 

@@ -6,7 +6,7 @@
 #include "K4EXTRACTMain.h"
 #include "K4Settings.h"
 #include "K4_About.h"
-#include "../diag/WindowProbe.h"
+#include "WindowProbe.h"
 
 namespace {
 

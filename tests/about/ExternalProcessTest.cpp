@@ -1,24 +1,21 @@
 // Program launch: the error entry of each kind of failed start, the counted
-// command-line copy, and real starts of a windowed child program.
+// command-line copy, and real starts of a windowed and of a console child program.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <string>
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
-#include "../diag/ScratchDir.h"
+#include "TestFiles.h"
+#include "UniqueHandle.h"
 
 namespace {
 
-std::string OwnFolder() {
-    char path[MAX_PATH];
-    DWORD n = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    std::string s(path, n);
-    return s.substr(0, s.rfind('\\'));
-}
-
-std::string ChildPath() { return OwnFolder() + "\\k4_test_child.exe"; }
+std::string ChildPath() { return k4test::ProgramFolder() + "\\k4_test_child.exe"; }
+std::string ConsoleChildPath() { return k4test::ProgramFolder() + "\\k4_test_console_child.exe"; }
 
 // Starting a program waits behind whatever keeps the Wine server busy, such as a
 // test writing 20,000 files beside this one: the waits below are long, and end as
@@ -38,6 +35,15 @@ HWND FindCaption(const std::string& caption) {
 void CloseChild(HWND hwnd) {
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
     for (int i = 0; i < PatientTries && IsWindow(hwnd); ++i) Sleep(100);
+}
+
+// Waits until the console child holds its NAME-running mutex; false when it never did.
+bool ConsoleChildRuns(const std::string& name) {
+    for (int i = 0; i < PatientTries; ++i) {
+        if (UniqueKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, (name + "-running").c_str()))) return true;
+        Sleep(100);
+    }
+    return false;
 }
 
 std::string OnlyEntry() {
@@ -64,7 +70,7 @@ protected:
         ClearErrors();
         EXPECT_EQ(AllocatedBytes, before_);
     }
-    ScratchDir dir_;
+    k4test::ScratchFolder dir_;
     std::string messages_;
     std::int32_t before_ = 0;
 };
@@ -78,22 +84,22 @@ TEST_F(LaunchTest, EmptyCommandLineRecordsAnEntryWithAnEmptyCommandPart) {
 }
 
 TEST_F(LaunchTest, MissingProgramEndsWithFileNotFoundInDecimal) {
-    std::string command = dir_.File("missing.exe") + " /x";
+    std::string command = (dir_ / "missing.exe") + " /x";
     ExecuteProgram(command);
     EXPECT_EQ(OnlyEntry(), "Cannot start - execute " + command + " 2");
     EXPECT_EQ(AllocatedBytes, before_ + 256);  // the log entry only; the copy is gone
 }
 
 TEST_F(LaunchTest, UnreadableMessageFileStandsFirstInTheEntry) {
-    MessageFileName = dir_.File("nomsgs.dat");
-    std::string command = dir_.File("missing.exe");
+    MessageFileName = (dir_ / "nomsgs.dat");
+    std::string command = (dir_ / "missing.exe");
     ExecuteProgram(command);
-    EXPECT_EQ(OnlyEntry(), "error reading message file \"" + dir_.File("nomsgs.dat") +
+    EXPECT_EQ(OnlyEntry(), "error reading message file \"" + (dir_ / "nomsgs.dat") +
                                "\" - index 41 err 2 - execute " + command + " 2");
 }
 
 TEST_F(LaunchTest, LongEntryIsCutAt255) {
-    std::string command = dir_.File("missing.exe ") + std::string(200, 'a');
+    std::string command = (dir_ / "missing.exe ") + std::string(200, 'a');
     ExecuteProgram(command.substr(0, 255));
     std::string entry = OnlyEntry();
     EXPECT_EQ(entry.size(), 255u);
@@ -125,7 +131,7 @@ TEST_F(LaunchTest, FullLengthCommandLineIsPassedWholeAndCountedWhileItExists) {
 }
 
 TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
-    std::string folder = dir_.File("k4 child dir");
+    std::string folder = (dir_ / "k4 child dir");
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     std::string program = folder + "\\k4 child.exe";
     ASSERT_TRUE(CopyFileA(ChildPath().c_str(), program.c_str(), FALSE));
@@ -136,6 +142,26 @@ TEST_F(LaunchTest, UnquotedPathWithSpacesStartsTheProgramItNames) {
     CloseChild(child);
     for (int i = 0; i < PatientTries && !DeleteFileA(program.c_str()); ++i) Sleep(100);
     RemoveDirectoryA(folder.c_str());
+}
+
+// The launch's wait for the new program's input idleness must end for a program that
+// has no window and never waits for input. The launch runs on a second thread and is
+// given far longer than its own bound on that wait; a launch that hangs (waiting for
+// the program to end, say) fails here instead of holding the test, because the child
+// is told to end before the thread is joined.
+TEST_F(LaunchTest, AProgramWithoutAWindowDoesNotHoldTheLaunch) {
+    const std::string name = "k4-console-child-" + std::to_string(GetCurrentProcessId());
+    UniqueKernelHandle quit(CreateEventA(nullptr, TRUE, FALSE, (name + "-quit").c_str()));
+    ASSERT_TRUE(quit);
+    const std::string command = ConsoleChildPath() + " " + name;
+    std::future<void> launch = std::async(std::launch::async, [&command] { ExecuteProgram(ShortString(command)); });
+    const bool returned = launch.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    const bool running = ConsoleChildRuns(name);
+    SetEvent(quit.Get());
+    launch.wait();
+    EXPECT_TRUE(returned) << "the launch still waited after 60 s";
+    EXPECT_TRUE(running) << "the console child never came up";
+    EXPECT_FALSE(ErrorsPending());
 }
 
 }  // namespace

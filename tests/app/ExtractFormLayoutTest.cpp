@@ -6,25 +6,12 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
-#include <fstream>
-#include <memory>
-#include <string>
-#include <vector>
-#include "CabWriter.h"
-#include "K4Application.h"
-#include "K4EXTRACTMain.h"
-#include "K4Payload.h"
+#include "ExtractWindowFixture.h"
 #include "K4Settings.h"
 
 namespace {
 
 using ui::Rect;
-
-std::string Le32(std::uint32_t v) {
-    return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF), static_cast<char>((v >> 16) & 0xFF),
-            static_cast<char>(v >> 24)};
-}
-std::string Counted(const std::string& text) { return Le32(static_cast<std::uint32_t>(text.size())) + text; }
 
 LOGFONTA FontOf(const ui::Control& c) {
     LOGFONTA lf{};
@@ -41,47 +28,13 @@ int PointsOf(const LOGFONTA& lf) {
     return MulDiv(-lf.lfHeight, 72, dpi);
 }
 
-class ExtractFormLayout : public ::testing::Test {
+class ExtractFormLayout : public ExtractWindow {
 protected:
     void SetUp() override {
-        char temp[MAX_PATH], dir[MAX_PATH];
-        GetTempPathA(MAX_PATH, temp);
-        GetCurrentDirectoryA(MAX_PATH, dir);
-        previous_ = dir;
-        static int counter = 0;
-        scratch_ = std::string(temp) + "k4layout-" + std::to_string(GetCurrentProcessId()) + "-" +
-                   std::to_string(++counter);
-        ASSERT_TRUE(CreateDirectoryA(scratch_.c_str(), nullptr));
-        ASSERT_TRUE(SetCurrentDirectoryA(scratch_.c_str()));
-        // A program image with a payload around a real cabinet, read in place of this
-        // test program's own file.
-        const std::string cabinet = cabw::Build(cabw::OneFile("listed.txt", "content"));
-        std::string block = Counted("C:\\Target") + Counted("Layout caption") + Counted("Layout title") + cabinet;
-        block += Le32(static_cast<std::uint32_t>(block.size()));
-        std::ofstream("SETUP.EXE", std::ios::binary) << "MZ" + std::string(200, '\0') + block;
-        SetPayloadFileForTests(scratch_ + "\\SETUP.EXE");
-        app::SetBoxRecorder([this](app::BoxKind, const std::string& text) { boxes_.push_back(text); });
-        app::SetEndHook([](unsigned) { FAIL() << "the program would end"; });
-        form_ = std::make_unique<TK4ExtractForm>();
-        K4ExtractForm = form_.get();
-        form_->Create();
-        form_->Show();
-        UpdateWindow(form_->Handle());   // the first paint refreshes the captions
+        ExtractWindow::SetUp();
+        Open();
+        Paint();   // the first paint refreshes the captions
     }
-    void TearDown() override {
-        form_.reset();
-        app::SetEndHook(nullptr);
-        app::SetBoxRecorder(nullptr);
-        SetPayloadFileForTests("");
-        SetCurrentDirectoryA(previous_.c_str());
-        DeleteFileA((scratch_ + "\\DATAFILE.K4A").c_str());
-        DeleteFileA((scratch_ + "\\SETUP.EXE").c_str());
-        RemoveDirectoryA(scratch_.c_str());
-    }
-
-    std::unique_ptr<TK4ExtractForm> form_;
-    std::vector<std::string> boxes_;
-    std::string scratch_, previous_;
 };
 
 TEST_F(ExtractFormLayout, TheWindowStandsWhereItsDesignSays) {

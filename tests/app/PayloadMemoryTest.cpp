@@ -68,7 +68,7 @@ TEST_F(PayloadMemory, CopyingALargeCabinetNeedsOnlyOneFixedBlock) {
     std::string exe = WriteExe(Stub() + Payload("C:\\T", "c", "t", Cabinet(cabSize, 9)));
     Usage u = Measure(exe, false);
     EXPECT_LT(u.peakGrowth, 1024u * 1024) << "memory must not grow with the payload";
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), cabSize);
+    EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), cabSize);
 }
 
 TEST_F(PayloadMemory, CabinetsAroundTheCopyBlockArriveWhole) {
@@ -79,7 +79,7 @@ TEST_F(PayloadMemory, CabinetsAroundTheCopyBlockArriveWhole) {
         std::string exe = WriteExe(Stub() + Payload("C:\\T", "c", "t", cabinet));
         Usage u = Measure(exe, false);
         EXPECT_LT(u.peakGrowth, 1024u * 1024) << cabSize;
-        const std::string copied = ReadBytes("DATAFILE.K4A");
+        const std::string copied = k4test::ReadAll("DATAFILE.K4A");
         EXPECT_EQ(copied, cabinet) << cabSize;
     }
 }

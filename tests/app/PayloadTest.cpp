@@ -80,7 +80,7 @@ TEST_F(ReadPayloadTest, CopiesTheCabinetAloneAndSetsTheTexts) {
     EXPECT_EQ(ExtractPath, "C:\\Target");
     EXPECT_EQ(WindowCaption, "Caption");
     EXPECT_EQ(TitleLabelText, "The title");
-    std::string written = ReadBytes("DATAFILE.K4A");
+    std::string written = k4test::ReadAll("DATAFILE.K4A");
     EXPECT_EQ(written.size(), 500u) << "the cabinet without the trailer";
     EXPECT_TRUE(written == cabinet);
 }
@@ -91,7 +91,7 @@ TEST_F(ReadPayloadTest, EmptyTextsReplaceTheDefaults) {
     EXPECT_EQ(ExtractPath, "");
     EXPECT_EQ(WindowCaption, "");
     EXPECT_EQ(TitleLabelText, "");
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 100u);
+    EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), 100u);
 }
 
 TEST_F(ReadPayloadTest, LongestTextsAndACabinetSpanningManyBlocks) {
@@ -100,23 +100,23 @@ TEST_F(ReadPayloadTest, LongestTextsAndACabinetSpanningManyBlocks) {
     std::string payload = Payload(t, t, t, cabinet);
     EXPECT_FALSE(Read(WriteExe(Stub() + payload)));
     EXPECT_EQ(WindowCaption.Str(), t);
-    std::string written = ReadBytes("DATAFILE.K4A");
+    std::string written = k4test::ReadAll("DATAFILE.K4A");
     EXPECT_EQ(written.size(), cabinet.size());
     EXPECT_TRUE(written == cabinet);
 }
 
 TEST_F(ReadPayloadTest, ReplacesAnExistingLargerTemporaryFile) {
-    WriteBytes(scratch_ + "\\DATAFILE.K4A", std::string(5000, 'o'));
+    scratch_.Write("DATAFILE.K4A", std::string(5000, 'o'));
     std::string cabinet = Cabinet(64);
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 64u);
+    EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), 64u);
 }
 
 TEST_F(ReadPayloadTest, StubWithoutPayloadAndFilesTooShortForATrailer) {
     ExpectRejected(WriteExe(Stub()), "stub ending in zero bytes");
     ExpectRejected(WriteExe(""), "empty file");
     ExpectRejected(WriteExe("\x05\0\0", "SHORT.EXE"), "three bytes");
-    ExpectRejected(scratch_ + "\\MISSING.EXE", "missing file");
+    ExpectRejected(scratch_ / "MISSING.EXE", "missing file");
     ExpectRejected("", "no path at all");
     EXPECT_FALSE(DataFileExists());
 }
@@ -151,7 +151,7 @@ TEST_F(ReadPayloadTest, TrailerCoveringTheWholeFileIsReadFromTheStart) {
     // from the file's first bytes, here a valid payload with no program before it.
     std::string payload = Payload("a", "b", "c", Cabinet(30));
     EXPECT_FALSE(Read(WriteExe(payload)));
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 30u) << "a header too short to state a size: all of it";
+    EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), 30u) << "a header too short to state a size: all of it";
     ExpectRejected(WriteExe("MZ" + payload.substr(2)), "block at 0 starting with MZ");
 }
 
@@ -187,20 +187,20 @@ TEST_F(ReadPayloadTest, OwnFileOpenedByAnotherProgramForWriting) {
 TEST_F(ReadPayloadTest, PaddingAfterTheCabinetIsNotCopied) {
     std::string cabinet = Cabinet(300, 4);
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet + std::string(5, '\0')))));
-    EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == cabinet);
+    EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet);
 }
 
 TEST_F(ReadPayloadTest, ACabinetStatingMoreThanTheBlockHoldsIsCopiedAsFarAsItGoes) {
     std::string cabinet = Cabinet(300, 5);
     cabinet.replace(8, 4, Le32(100000));
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
-    EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == cabinet) << "left for the check before extraction to refuse";
+    EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet) << "left for the check before extraction to refuse";
 }
 
 // A copy that fails part way leaves no partial cabinet behind, not even in place of
 // an older one: here the source ends in the fifth block of a cabinet said to be longer.
 TEST_F(ReadPayloadTest, ACopyThatFailsPartWayLeavesNoFile) {
-    WriteBytes(scratch_ + "\\DATAFILE.K4A", "an older cabinet");
+    scratch_.Write("DATAFILE.K4A", "an older cabinet");
     std::string cabinet = Cabinet(4 * 64 * 1024 + 100, 6);
     cabinet.replace(8, 4, Le32(6 * 64 * 1024));
     const std::string source = WriteExe(cabinet, "CAB.BIN");
@@ -212,5 +212,5 @@ TEST_F(ReadPayloadTest, ACopyThatFailsPartWayLeavesNoFile) {
     // The same copy bounded by what the file holds succeeds.
     ASSERT_EQ(in.Seek(0), 0);
     EXPECT_EQ(CopyCabinet(in, 4 * 64 * 1024 + 100, "DATAFILE.K4A"), 0);
-    EXPECT_EQ(ReadBytes("DATAFILE.K4A").size(), 4u * 64 * 1024 + 100);
+    EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), 4u * 64 * 1024 + 100);
 }

@@ -31,9 +31,7 @@ struct Program {
 Program MakeProgram(PeKind kind, std::size_t padding = 0, const std::string& cabinetTail = "") {
     const std::string cabinet = Cabinet(500, 5);
     std::string tail = cabinet + cabinetTail + std::string(padding, '\0');
-    std::string block = Counted("C:\\Signed") + Counted("Signed caption") + Counted("Title") + tail;
-    std::string trailer = Le32(static_cast<std::int32_t>(block.size()));
-    return {si::Image(kind) + block + trailer, cabinet};
+    return {si::Image(kind) + Payload("C:\\Signed", "Signed caption", "Title", tail), cabinet};
 }
 
 using SignedPayloadTest = PayloadFixture;
@@ -54,7 +52,7 @@ TEST_F(SignedPayloadTest, CopiesThePayloadInFrontOfTheTableWithUpTo7InsertedZero
                 EXPECT_EQ(ExtractPath, "C:\\Signed");
                 EXPECT_EQ(WindowCaption, "Signed caption");
                 EXPECT_EQ(TitleLabelText, "Title");
-                EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == program.copied) << "no table, no inserted bytes";
+                EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == program.copied) << "no table, no inserted bytes";
             }
         }
     }
@@ -66,17 +64,17 @@ TEST_F(SignedPayloadTest, UnsignedFilesWithMisleadingDirectoriesOrEndsReadAsBefo
     const std::vector<std::pair<const char*, Change>> changes = {
         {"table inside the payload reaching the end",
          [](std::string& f, PeKind kind, std::uint32_t size) {
-             si::Put32(f, size - 200, 16);
+             k4test::PutLe(f, size - 200, 16);
              si::SetSecurityEntry(f, kind, size - 200, 200);
          }},
         {"the payload's last 8 bytes as the table",
          [](std::string& f, PeKind kind, std::uint32_t size) {
-             si::Put32(f, size - 8, 8);
+             k4test::PutLe(f, size - 8, 8);
              si::SetSecurityEntry(f, kind, size - 8, 8);
          }},
         {"table ending before the end",
          [](std::string& f, PeKind kind, std::uint32_t size) {
-             si::Put32(f, size - 100, 16);
+             k4test::PutLe(f, size - 100, 16);
              si::SetSecurityEntry(f, kind, size - 100, 50);
          }},
         {"table past the end", [](std::string& f, PeKind kind, std::uint32_t size) {
@@ -92,7 +90,7 @@ TEST_F(SignedPayloadTest, UnsignedFilesWithMisleadingDirectoriesOrEndsReadAsBefo
     for (PeKind kind : kKinds) {
         Program lookalike = MakeProgram(kind, 0, si::TableBytes(64));
         EXPECT_FALSE(Read(WriteExe(lookalike.file))) << "ends in a table without a directory";
-        EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == lookalike.copied);
+        EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == lookalike.copied);
         for (const auto& [what, change] : changes) {
             SCOPED_TRACE(std::string(KindName(kind)) + ": " + what);
             Program program = MakeProgram(kind);
@@ -100,7 +98,7 @@ TEST_F(SignedPayloadTest, UnsignedFilesWithMisleadingDirectoriesOrEndsReadAsBefo
             EXPECT_FALSE(Read(WriteExe(program.file)));
             EXPECT_TRUE(boxes_.empty());
             const std::size_t cabinetAt = program.file.size() - 4 - program.copied.size();
-            EXPECT_TRUE(ReadBytes("DATAFILE.K4A") == program.file.substr(cabinetAt, program.copied.size()));
+            EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == program.file.substr(cabinetAt, program.copied.size()));
         }
     }
 }
@@ -110,25 +108,25 @@ TEST_F(SignedPayloadTest, SignedFileWhoseHeadersOrTableDoNotAddUpIsRefused) {
     const std::vector<std::pair<const char*, Change>> changes = {
         {"no MZ", [](std::string& f, PeKind, std::uint32_t) { f[0] = 'X'; }},
         {"PE header beyond the end",
-         [](std::string& f, PeKind, std::uint32_t) { si::Put32(f, 0x3C, static_cast<std::uint32_t>(f.size() - 8)); }},
-        {"PE header offset near 4 GiB", [](std::string& f, PeKind, std::uint32_t) { si::Put32(f, 0x3C, 0xFFFFFFF0u); }},
+         [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, 0x3C, static_cast<std::uint32_t>(f.size() - 8)); }},
+        {"PE header offset near 4 GiB", [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, 0x3C, 0xFFFFFFF0u); }},
         {"no PE signature", [](std::string& f, PeKind, std::uint32_t) { f[si::kPeHeader] = 'X'; }},
-        {"unknown optional header", [](std::string& f, PeKind, std::uint32_t) { si::Put16(f, si::kOptionalHeader, 0x107); }},
+        {"unknown optional header", [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, si::kOptionalHeader, 0x107, 2); }},
         {"optional header too short for the entry",
          [](std::string& f, PeKind kind, std::uint32_t) {
-             si::Put16(f, si::kSizeOfOptionalHeaderField,
-                       static_cast<std::uint32_t>(si::SecurityEntry(kind) + 7 - si::kOptionalHeader));
+             k4test::PutLe(f, si::kSizeOfOptionalHeaderField,
+                       static_cast<std::uint32_t>(si::SecurityEntry(kind) + 7 - si::kOptionalHeader), 2);
          }},
         {"optional header beyond the end",
-         [](std::string& f, PeKind, std::uint32_t) { si::Put16(f, si::kSizeOfOptionalHeaderField, 0xFFFF); }},
-        {"only four directory entries", [](std::string& f, PeKind kind, std::uint32_t) { si::Put32(f, si::CountField(kind), 4); }},
+         [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, si::kSizeOfOptionalHeaderField, 0xFFFF, 2); }},
+        {"only four directory entries", [](std::string& f, PeKind kind, std::uint32_t) { k4test::PutLe(f, si::CountField(kind), 4); }},
         {"table one byte longer than the file has",
          [](std::string& f, PeKind kind, std::uint32_t at) {
              si::SetSecurityEntry(f, kind, at, static_cast<std::uint32_t>(f.size() - at + 1));
          }},
         {"first certificate longer than the table",
-         [](std::string& f, PeKind, std::uint32_t at) { si::Put32(f, at, static_cast<std::uint32_t>(f.size() - at + 1)); }},
-        {"first certificate shorter than its header", [](std::string& f, PeKind, std::uint32_t at) { si::Put32(f, at, 4); }},
+         [](std::string& f, PeKind, std::uint32_t at) { k4test::PutLe(f, at, static_cast<std::uint32_t>(f.size() - at + 1)); }},
+        {"first certificate shorter than its header", [](std::string& f, PeKind, std::uint32_t at) { k4test::PutLe(f, at, 4); }},
     };
     for (PeKind kind : kKinds) {
         Program program = MakeProgram(kind);

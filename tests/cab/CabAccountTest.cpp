@@ -6,9 +6,10 @@
 #include <cstring>
 #include "CabTestSupport.h"
 
+using namespace k4test;
+
 namespace {
 
-PFNFDICOPY realCopy = nullptr;
 PFNFDINOTIFY engineNotify = nullptr;
 
 // Passes every notification on, but skips "two.txt" as a library might skip a
@@ -21,13 +22,13 @@ INT_PTR DIAMONDAPI SkipTwo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION note) {
 BOOL DIAMONDAPI CopySkippingTwo(HFDI fdi, char* name, char* path, int flags, PFNFDINOTIFY notify,
                                 PFNFDIDECRYPT decrypt, void* user) {
     engineNotify = notify;
-    return realCopy(fdi, name, path, flags, SkipTwo, decrypt, user);
+    return BentLibrary::RealCopy()(fdi, name, path, flags, SkipTwo, decrypt, user);
 }
 
 // Extracts everything, then says it failed, leaving no error code.
 BOOL DIAMONDAPI CopyThenFailSilently(HFDI fdi, char* name, char* path, int flags, PFNFDINOTIFY notify,
                                      PFNFDIDECRYPT decrypt, void* user) {
-    realCopy(fdi, name, path, flags, notify, decrypt, user);
+    BentLibrary::RealCopy()(fdi, name, path, flags, notify, decrypt, user);
     CabError.erfOper = 0;
     return FALSE;
 }
@@ -35,32 +36,14 @@ BOOL DIAMONDAPI CopyThenFailSilently(HFDI fdi, char* name, char* path, int flags
 // Fails at once without a code.
 BOOL DIAMONDAPI FailSilently(HFDI, char*, char*, int, PFNFDINOTIFY, PFNFDIDECRYPT, void*) { return FALSE; }
 
-// The system library with its FDICopy replaced for one pass.
-class BentLibrary {
-public:
-    explicit BentLibrary(PFNFDICOPY copy) {
-        const FdiEntryPoints& real = Fdi();
-        realCopy = real.FDICopy;
-        bent_.FDICreate = real.FDICreate;
-        bent_.FDIIsCabinet = real.FDIIsCabinet;
-        bent_.FDIDestroy = real.FDIDestroy;
-        bent_.FDICopy = copy;
-        UseFdiEntryPoints(&bent_);
-    }
-    ~BentLibrary() { UseFdiEntryPoints(nullptr); }
-
-private:
-    FdiEntryPoints bent_;
-};
-
 }  // namespace
 
 TEST(MemberAccount, AMemberTheLibrarySkipsIsNamedAndIsNoSuccess) {
-    ScratchDir dir;
-    RunPass(true, DataPath("tiny.cab"), dir.Path());
+    ScratchFolder dir;
+    RunPass(true, DataPath("tiny.cab"), dir.Dir());
     {
         BentLibrary library(CopySkippingTwo);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed: \"two.txt\" was not extracted");
     EXPECT_TRUE(FileExists(dir / "one.txt"));
@@ -68,22 +51,22 @@ TEST(MemberAccount, AMemberTheLibrarySkipsIsNamedAndIsNoSuccess) {
 }
 
 TEST(MemberAccount, AFailureWithoutACodeIsStillAFailure) {
-    ScratchDir dir;
+    ScratchFolder dir;
     {
         BentLibrary library(FailSilently);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed: \"one.txt\" was not extracted");
     {
         BentLibrary library(CopyThenFailSilently);
-        RunPass(false, DataPath("tiny.cab"), dir.Path());
+        RunPass(false, DataPath("tiny.cab"), dir.Dir());
     }
     EXPECT_EQ(LastErrorText, "Extraction failed") << "every member written, yet the library said no";
 }
 
 TEST(MemberAccount, TheUnbentLibraryAccountsForEveryMember) {
-    ScratchDir dir;
-    RunPass(false, DataPath("tiny.cab"), dir.Path());
+    ScratchFolder dir;
+    RunPass(false, DataPath("tiny.cab"), dir.Dir());
     EXPECT_EQ(LastErrorText, "");
     EXPECT_EQ(ReadAll(dir / "six.txt"), "abcdef");
 }

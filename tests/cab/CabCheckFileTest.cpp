@@ -7,6 +7,8 @@
 #include "K4CabCheck.h"
 #include "UniqueHandle.h"
 
+using namespace k4test;
+
 namespace {
 
 // Five members of 4 MB each: a cabinet larger than two views.
@@ -30,7 +32,7 @@ cabfmt::Result CheckFile(const std::string& path, bool mapped) {
 }  // namespace
 
 TEST(CabinetFileCheck, MappedAndReadGiveTheSameVerdicts) {
-    ScratchDir dir;
+    ScratchFolder dir;
     cabw::Cabinet cabinet = Large();
     WriteAll(dir / "sound.cab", cabw::Build(cabinet));
     for (bool mapped : {true, false}) {
@@ -49,7 +51,7 @@ TEST(CabinetFileCheck, MappedAndReadGiveTheSameVerdicts) {
 }
 
 TEST(CabinetFileCheck, AnEmptyFileIsReadNotMapped) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "empty.cab", "");
     EXPECT_EQ(CheckFile(dir / "empty.cab", true).text, "Damaged cabinet: the header is cut short");
 }

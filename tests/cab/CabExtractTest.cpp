@@ -1,11 +1,14 @@
 // Extraction passes over real cabinets: progress, contents, replaced files,
 // subfolders, last-write times and Unicode names.
 #include <gtest/gtest.h>
+#include <array>
 #include "CabTestSupport.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "K4CabNames.h"
 #include "K4Error.h"
+
+using namespace k4test;
 
 namespace {
 void ListThenExtract(const std::string& cabinet, const std::string& target) {
@@ -22,57 +25,61 @@ SYSTEMTIME LocalWriteTime(const std::string& path) {
     FileTimeToSystemTime(&local, &st);
     return st;
 }
+
+// Year, month, day, hour, minute and second, compared in one go.
+using DateTime = std::array<WORD, 6>;
+DateTime DateAndTime(const SYSTEMTIME& t) { return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond}; }
 }  // namespace
 
 TEST(Extraction, ReportsPercentOfListedBytesAsEachFileStarts) {
-    ScratchDir target;
-    ListThenExtract(DataPath("progress.cab"), target.Path());
+    ScratchFolder target;
+    ListThenExtract(DataPath("progress.cab"), target.Dir());
     EXPECT_EQ(LastErrorText, "");
     EXPECT_EQ(ReportedProgress, (std::vector<std::int32_t>{10, 30, 100}));
     for (const char* name : {"a100.bin", "b200.bin", "c700.bin"})
         EXPECT_EQ(ReadAll(target / name), ReadAll(DataPath(std::string("progress\\") + name))) << name;
 
-    ListThenExtract(DataPath("tiny.cab"), target.Path());
+    ListThenExtract(DataPath("tiny.cab"), target.Dir());
     EXPECT_EQ(ReportedProgress, (std::vector<std::int32_t>{12, 25, 100}));
     EXPECT_EQ(ReadAll(target / "six.txt"), "abcdef");
 }
 
 TEST(Extraction, WithoutAListingCreatesEveryFileButReportsNothing) {
-    ScratchDir target;
+    ScratchFolder target;
     ListingPass = true;
     ListedByteTotal = 0;
-    RunPass(false, DataPath("tiny.cab"), target.Path());
+    RunPass(false, DataPath("tiny.cab"), target.Dir());
     EXPECT_EQ(LastErrorText, "");
     EXPECT_TRUE(ReportedProgress.empty());
-    EXPECT_EQ(FolderEntries(target.Path()), (std::vector<std::string>{"one.txt", "six.txt", "two.txt"}));
+    EXPECT_EQ(FolderEntries(target.Dir()), (std::vector<std::string>{"one.txt", "six.txt", "two.txt"}));
 }
 
 TEST(Extraction, ReplacesExistingFilesWithoutAsking) {
-    ScratchDir target;
+    ScratchFolder target;
     WriteAll(target / "six.txt", std::string(5000, 'z'));
-    ListThenExtract(DataPath("tiny.cab"), target.Path());
+    ListThenExtract(DataPath("tiny.cab"), target.Dir());
     EXPECT_EQ(LastErrorText, "");
     EXPECT_EQ(ReadAll(target / "six.txt"), "abcdef") << "the length follows the new content";
 }
 
 TEST(Extraction, CreatesMissingSubfoldersInsideTheTarget) {
-    ScratchDir target;
+    ScratchFolder target;
     ASSERT_TRUE(CreateDirectoryA((target / "sub").c_str(), nullptr)) << "one level exists already";
-    ListThenExtract(DataPath("folders.cab"), target.Path());
+    ListThenExtract(DataPath("folders.cab"), target.Dir());
     EXPECT_EQ(LastErrorText, "");
     for (const char* name : {"top.txt", "sub\\inner.txt", "sub\\deeper\\leaf.txt", "other\\x.bin"})
         EXPECT_EQ(ReadAll(target / name), ReadAll(DataPath(std::string("folders\\") + name))) << name;
 }
 
 TEST(Extraction, ASubfolderThatCannotBeMadeEndsTheRun) {
-    ScratchDir target;
+    ScratchFolder target;
     WriteAll(target / "sub", "a file where the folder should go");
-    RunPass(true, DataPath("folders.cab"), target.Path());
+    RunPass(true, DataPath("folders.cab"), target.Dir());
     try {
-        RunPass(false, DataPath("folders.cab"), target.Path());
+        RunPass(false, DataPath("folders.cab"), target.Dir());
         FAIL() << "no failure raised";
     } catch (const K4FileError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target.Path() + "sub\\inner.txt");
+        EXPECT_EQ(std::string(e.what()), "Cannot create file " + target.Dir() + "sub\\inner.txt");
     }
     EXPECT_TRUE(FileExists(target / "top.txt")) << "files extracted before stay";
     EXPECT_FALSE(FileExists(target / "other\\x.bin")) << "the run ended at the failing file";
@@ -83,7 +90,7 @@ TEST(Extraction, FoldersAreMadeForEveryPassAndEveryReturnToThem) {
     // The engine checks a member's folders only when they differ from the previous
     // member's: going deeper, coming back, and a second pass into a new target must
     // all still find their folders made.
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::vector<CabMember> members = {{"a\\1.txt", "1"},      {"a\\2.txt", "2"}, {"a\\deep\\3.txt", "3"},
                                             {"a\\4.txt", "4"},      {"top.txt", "t"},  {"b\\5.txt", "5"},
                                             {"a\\6.txt", "6"}};
@@ -99,30 +106,19 @@ TEST(Extraction, FoldersAreMadeForEveryPassAndEveryReturnToThem) {
 }
 
 TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
-    ScratchDir target;
+    ScratchFolder target;
     CabMember even{"even.txt", "e", (41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4};
     CabMember odd{"odd.txt", "o", (44 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29};
     WriteAll(target / "t.cab", BuildCabinet({even, odd}));
     RunPass(false, target / "t.cab", target / "out");
     ASSERT_EQ(LastErrorText, "");   // TargetDir without separator: names join directly
-    const SYSTEMTIME a = LocalWriteTime(target / "outeven.txt");
-    EXPECT_EQ(a.wYear, 2021);
-    EXPECT_EQ(a.wMonth, 3);
-    EXPECT_EQ(a.wDay, 4);
-    EXPECT_EQ(a.wHour, 5);
-    EXPECT_EQ(a.wMinute, 6);
-    EXPECT_EQ(a.wSecond, 8);
-    const SYSTEMTIME b = LocalWriteTime(target / "outodd.txt");
-    EXPECT_EQ(b.wYear, 2024);
-    EXPECT_EQ(b.wMonth, 12);
-    EXPECT_EQ(b.wDay, 31);
-    EXPECT_EQ(b.wHour, 23);
-    EXPECT_EQ(b.wMinute, 59);
-    EXPECT_EQ(b.wSecond, 58) << "DOS times count two-second steps";
+    EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outeven.txt")), (DateTime{2021, 3, 4, 5, 6, 8}));
+    EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outodd.txt")), (DateTime{2024, 12, 31, 23, 59, 58}))
+        << "DOS times count two-second steps";
 }
 
 TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
-    ScratchDir target;
+    ScratchFolder target;
     const std::uint16_t fine = (5 << 11) | (6 << 5) | 4;
     CabMember zero{"zero.txt", "z", 0, 0};
     CabMember feb30{"feb30.txt", "f", (41 << 9) | (2 << 5) | 30, fine};
@@ -130,7 +126,7 @@ TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
     WriteAll(target / "t.cab", BuildCabinet({zero, feb30, hour25}));
     SYSTEMTIME now;
     GetLocalTime(&now);
-    RunPass(false, target / "t.cab", target.Path());
+    RunPass(false, target / "t.cab", target.Dir());
     EXPECT_EQ(LastErrorText, "");
     for (const char* name : {"zero.txt", "feb30.txt", "hour25.txt"}) {
         const SYSTEMTIME st = LocalWriteTime(target / name);
@@ -140,13 +136,13 @@ TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
 }
 
 TEST(Extraction, UnicodeFlaggedNamesAreCreatedUnderTheirRealName) {
-    ScratchDir target;
+    ScratchFolder target;
     CabMember utf{"\xE6\x97\xA5\xE6\x9C\xAC\\caf\xC3\xA9.txt", "unicode", (41 << 9) | (3 << 5) | 4, 0, 0xA0};
     CabMember plain{"plain.txt", "bytes"};
     WriteAll(target / "u.cab", BuildCabinet({utf, plain}));
-    ListThenExtract(target / "u.cab", target.Path());
+    ListThenExtract(target / "u.cab", target.Dir());
     EXPECT_EQ(LastErrorText, "");
-    const std::wstring wide = WideFromCodePage(target.Path(), CP_ACP) + L"\u65E5\u672C\\caf\u00E9.txt";
+    const std::wstring wide = WideFromCodePage(target.Dir(), CP_ACP) + L"\u65E5\u672C\\caf\u00E9.txt";
     EXPECT_NE(GetFileAttributesW(wide.c_str()), INVALID_FILE_ATTRIBUTES) << "created under its Unicode name";
     EXPECT_EQ(ReadAll(target / "plain.txt"), "bytes");
 }

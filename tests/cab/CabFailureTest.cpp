@@ -9,6 +9,9 @@
 #include "CabTestSupport.h"
 #include "K4CabCallbacks.h"
 #include "K4Error.h"
+#include "LeBytes.h"
+
+using namespace k4test;
 
 namespace {
 std::string MessageOfPass(bool listing, const std::string& cabinet, const std::string& target) {
@@ -20,20 +23,15 @@ std::string MessageOfPass(bool listing, const std::string& cabinet, const std::s
     return "(nothing raised)";
 }
 
-std::uint32_t Read32(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-}
 }  // namespace
 
 TEST(SourceFailures, AMissingSourceRaisesOutOfOpen) {
-    ScratchDir dir;
+    ScratchFolder dir;
     ListingPass = true;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
     try {
-        pass->Open(ShortString(dir / "absent.cab"), ShortString(dir.Path()));
+        pass->Open(ShortString(dir / "absent.cab"), ShortString(dir.Dir()));
         FAIL() << "opened a missing cabinet";
     } catch (const K4FileError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file " + (dir / "absent.cab"));
@@ -46,12 +44,12 @@ TEST(SourceFailures, AMissingSourceRaisesOutOfOpen) {
 }
 
 TEST(SourceFailures, AFileThatIsNotACabinetIsNamed) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "text.cab", "just some text, clearly not a cabinet file at all");
     ListingPass = true;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(dir / "text.cab"), ShortString(dir.Path()));
+    pass->Open(ShortString(dir / "text.cab"), ShortString(dir.Dir()));
     EXPECT_EQ(LastErrorText, ShortString("Not a valid source \"" + (dir / "text.cab") + "\""));
     EXPECT_EQ(CabError.erfOper, -1);
     EXPECT_EQ(pass->StreamCount(), 0) << "the probe is gone from the table";
@@ -60,14 +58,14 @@ TEST(SourceFailures, AFileThatIsNotACabinetIsNamed) {
     pass.reset();
 
     LineRecorder list;
-    RunPass(true, dir / "text.cab", dir.Path(), &list);
+    RunPass(true, dir / "text.cab", dir.Dir(), &list);
     EXPECT_TRUE(list.lines.empty());
-    RunPass(false, dir / "text.cab", dir.Path());
-    EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"text.cab"}) << "no file created";
+    RunPass(false, dir / "text.cab", dir.Dir());
+    EXPECT_EQ(FolderEntries(dir.Dir()), std::vector<std::string>{"text.cab"}) << "no file created";
 }
 
 TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
-    ScratchDir dir;
+    ScratchFolder dir;
     const FdiEntryPoints missing = LoadFdiEntryPoints("k4-no-such-library.dll");
     EXPECT_FALSE(missing.Complete());
     EXPECT_TRUE(Fdi().Complete()) << "the system library loads from the system folder";
@@ -77,7 +75,7 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     ListingPass = true;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir()));
     EXPECT_EQ(pass->FdiHandle, nullptr);
     EXPECT_EQ(CabError.erfOper, -1);
     EXPECT_EQ(LastErrorText, "UNKNOWN CAB ERROR -1");
@@ -87,18 +85,18 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     pass->Run();
     pass->Close();
     UseFdiEntryPoints(nullptr);
-    EXPECT_TRUE(FolderEntries(dir.Path()).empty());
+    EXPECT_TRUE(FolderEntries(dir.Dir()).empty());
 }
 
 TEST(DataFailures, ACorruptCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string cab = ReadAll(DataPath("large.cab"));
-    const std::uint32_t dataStart = Read32(cab, 36);
+    const std::uint32_t dataStart = GetLe(cab, 36);
     cab.replace(dataStart + 8 + 200, 64, std::string(64, '\xFF'));
     WriteAll(dir / "corrupt.cab", cab);
-    RunPass(true, dir / "corrupt.cab", dir.Path());
+    RunPass(true, dir / "corrupt.cab", dir.Dir());
     ASSERT_EQ(LastErrorText, "") << "the listing reads no data";
-    RunPass(false, dir / "corrupt.cab", dir.Path());
+    RunPass(false, dir / "corrupt.cab", dir.Dir());
     EXPECT_EQ(LastErrorText, "Damaged cabinet: data block 1 of folder 1 fails its checksum");
     EXPECT_EQ(CabError.erfOper, -1);
     EXPECT_FALSE(FileExists(dir / "big.txt"));
@@ -106,11 +104,11 @@ TEST(DataFailures, ACorruptCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
 }
 
 TEST(DataFailures, ATruncatedCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string cab = ReadAll(DataPath("large.cab"));
     WriteAll(dir / "cut.cab", cab.substr(0, cab.size() / 2));
-    RunPass(true, dir / "cut.cab", dir.Path());
-    RunPass(false, dir / "cut.cab", dir.Path());
+    RunPass(true, dir / "cut.cab", dir.Dir());
+    RunPass(false, dir / "cut.cab", dir.Dir());
     EXPECT_EQ(LastErrorText, ShortString("Damaged cabinet: cut short: " + std::to_string(cab.size() / 2) + " of its " +
                                          std::to_string(cab.size()) + " bytes are present"));
     EXPECT_FALSE(FileExists(dir / "big.txt"));
@@ -122,25 +120,25 @@ TEST(DataFailures, ATruncatedCabinetEndsWithAnErrorAndNoHalfWrittenFile) {
     EXPECT_EQ(LastErrorText.View().rfind("Damaged cabinet: cut short: 60 of its ", 0), 0u) << LastErrorText.Str();
 
     WriteAll(dir / "stub.cab", cab.substr(0, 20));
-    RunPass(false, dir / "stub.cab", dir.Path());
+    RunPass(false, dir / "stub.cab", dir.Dir());
     EXPECT_EQ(LastErrorText, ShortString("Not a valid source \"" + (dir / "stub.cab") + "\""));
 }
 
 TEST(TargetFailures, ALockedTargetFileRaisesCannotCreate) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "two.txt", "held");
     UniqueFile held(CreateFileA((dir / "two.txt").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(held);
-    RunPass(true, DataPath("tiny.cab"), dir.Path());
-    EXPECT_EQ(MessageOfPass(false, DataPath("tiny.cab"), dir.Path()), "Cannot create file " + (dir / "two.txt"));
+    RunPass(true, DataPath("tiny.cab"), dir.Dir());
+    EXPECT_EQ(MessageOfPass(false, DataPath("tiny.cab"), dir.Dir()), "Cannot create file " + (dir / "two.txt"));
     EXPECT_EQ(LastErrorText, "") << "a raised failure is not also an error text";
     EXPECT_EQ(ReadAll(dir / "one.txt"), "x") << "files extracted before stay";
     EXPECT_FALSE(FileExists(dir / "six.txt"));
 }
 
 TEST(TargetFailures, APathBeyond255CharactersIsRefusedBeforeAnythingIsCreated) {
-    ScratchDir dir;
-    std::string target = dir.Path();
+    ScratchFolder dir;
+    std::string target = dir.Dir();
     while (target.size() < 200) {
         target += std::string(40, 'd') + "\\";
         ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
@@ -160,12 +158,12 @@ TEST(TargetFailures, APathBeyond255CharactersIsRefusedBeforeAnythingIsCreated) {
 }
 
 TEST(KeptFailures, ACabinetThatVanishesBeforeTheRunRaisesCannotOpen) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "gone.cab", ReadAll(DataPath("tiny.cab")));
     ListingPass = false;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(dir / "gone.cab"), ShortString(dir.Path()));
+    pass->Open(ShortString(dir / "gone.cab"), ShortString(dir.Dir()));
     ASSERT_EQ(LastErrorText, "");
     ASSERT_TRUE(DeleteFileA((dir / "gone.cab").c_str()));
     try {
@@ -178,15 +176,15 @@ TEST(KeptFailures, ACabinetThatVanishesBeforeTheRunRaisesCannotOpen) {
 }
 
 TEST(KeptFailures, AFailureInTheProgressHandlerStopsTheRunAndRemovesTheStartedFile) {
-    ScratchDir dir;
-    RunPass(true, DataPath("progress.cab"), dir.Path());
+    ScratchFolder dir;
+    RunPass(true, DataPath("progress.cab"), dir.Dir());
     ListingPass = false;
     ProgressHandler = [](std::int32_t percent) {
         if (percent == 30) throw std::runtime_error("stopped at 30");
     };
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(DataPath("progress.cab")), ShortString(dir.Path()));
+    pass->Open(ShortString(DataPath("progress.cab")), ShortString(dir.Dir()));
     EXPECT_THROW(
         try { pass->Run(); } catch (const std::runtime_error& e) {
             EXPECT_STREQ(e.what(), "stopped at 30");
@@ -199,12 +197,12 @@ TEST(KeptFailures, AFailureInTheProgressHandlerStopsTheRunAndRemovesTheStartedFi
 }
 
 TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
-    ScratchDir dir;
+    ScratchFolder dir;
     SetCabHeapAlloc([](std::size_t) -> void* { return nullptr; });
     ListingPass = true;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    EXPECT_THROW(pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path())), std::bad_alloc);
+    EXPECT_THROW(pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir())), std::bad_alloc);
     EXPECT_EQ(pass->FdiHandle, nullptr);
     EXPECT_EQ(LastErrorText, "UNKNOWN CAB ERROR -1");
     SetCabHeapAlloc(nullptr);
@@ -214,7 +212,7 @@ TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
     allowed = 0;
     ClearCabError();
     pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir()));
     ASSERT_NE(pass->FdiHandle, nullptr);
     SetCabHeapAlloc([](std::size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
     EXPECT_THROW(pass->Run(), std::bad_alloc);
@@ -223,20 +221,20 @@ TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
 }
 
 TEST(KeptFailures, TheLibraryMayOpenNothingButTheCabinetDuringARun) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "other.cab", ReadAll(DataPath("tiny.cab")));
     static std::string other;
     static INT_PTR opened;
     other = dir / "other.cab";
     opened = 0;
-    RunPass(true, DataPath("tiny.cab"), dir.Path());
+    RunPass(true, DataPath("tiny.cab"), dir.Dir());
     ListingPass = false;
     ProgressHandler = [](std::int32_t) {
         if (!opened) opened = CabOpen(other.data(), _O_RDONLY | _O_BINARY, 0);
     };
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Path()));
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir()));
     pass->Run();
     EXPECT_EQ(opened, -1);
     EXPECT_EQ(LastErrorText, ShortString("Refused to open \"" + other + "\""));

@@ -3,20 +3,22 @@
 #include <cstdio>
 #include "CabTestSupport.h"
 
+using namespace k4test;
+
 namespace {
 void ListAndExtractAll(const std::string& set, int files) {
-    ScratchDir target;
+    ScratchFolder target;
     const std::string cabinet = DataPath(set + ".cab");
     LineRecorder list;
-    RunPass(true, cabinet, target.Path(), &list);
+    RunPass(true, cabinet, target.Dir(), &list);
     ASSERT_EQ(LastErrorText, "");
     ASSERT_EQ(static_cast<int>(list.lines.size()), files);
 
-    RunPass(false, cabinet, target.Path());
+    RunPass(false, cabinet, target.Dir());
     ASSERT_EQ(LastErrorText, "");
     ASSERT_FALSE(ReportedProgress.empty());
     EXPECT_EQ(ReportedProgress.back(), 100);
-    const std::vector<std::string> extracted = FolderEntries(target.Path());
+    const std::vector<std::string> extracted = FolderEntries(target.Dir());
     ASSERT_EQ(static_cast<int>(extracted.size()), files);
     EXPECT_EQ(extracted, FolderEntries(DataPath(set)));
     std::int64_t total = 0;

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include "CabTestSupport.h"
 
+using namespace k4test;
+
 TEST(Listing, LinesCutOrFillNamesTo44AndRightAlignSizes) {
-    ScratchDir target;
+    ScratchFolder target;
     LineRecorder list;
-    RunPass(true, DataPath("names.cab"), target.Path(), &list);
+    RunPass(true, DataPath("names.cab"), target.Dir(), &list);
     EXPECT_EQ(LastErrorText, "");
     const std::vector<std::string> expected = {
         std::string(44, 'n') + " " + "       0",
@@ -17,19 +19,19 @@ TEST(Listing, LinesCutOrFillNamesTo44AndRightAlignSizes) {
     EXPECT_EQ(list.lines, expected);
     EXPECT_EQ(ListedByteTotal, 0 + 5 + 12345 + 1234);
     EXPECT_EQ(LastCabinetSize, static_cast<std::int32_t>(ReadAll(DataPath("names.cab")).size()));
-    EXPECT_TRUE(FolderEntries(target.Path()).empty()) << "a listing creates no file";
+    EXPECT_TRUE(FolderEntries(target.Dir()).empty()) << "a listing creates no file";
     EXPECT_TRUE(ReportedProgress.empty());
 }
 
 TEST(Listing, SizesComeFromTheEntriesWithoutDecompressing) {
     // Entries claim sizes their cabinet holds no data for: a listing never reads it.
-    ScratchDir dir;
+    ScratchFolder dir;
     CabMember big{"big.iso", "", 0, 0, 0x20, 123456789};
     CabMember empty{"", "", 0, 0, 0x20, 0};
     CabMember real{"real.txt", "abc"};
     WriteAll(dir / "c.cab", BuildCabinet({big, empty, real}));
     LineRecorder list;
-    RunPass(true, dir / "c.cab", dir.Path(), &list);
+    RunPass(true, dir / "c.cab", dir.Dir(), &list);
     ASSERT_EQ(list.lines.size(), 3u);
     EXPECT_EQ(list.lines[0], "big.iso" + std::string(38, ' ') + "123456789");
     EXPECT_EQ(list.lines[1], std::string(45, ' ') + "       0");
@@ -37,51 +39,51 @@ TEST(Listing, SizesComeFromTheEntriesWithoutDecompressing) {
 }
 
 TEST(Listing, TotalWrapsAt32Bits) {
-    ScratchDir dir;
+    ScratchFolder dir;
     CabMember a{"a", "", 0, 0, 0x20, 0x7FFFFFFF};
     CabMember b{"b", "xy"};
     WriteAll(dir / "c.cab", BuildCabinet({a, b}));
-    RunPass(true, dir / "c.cab", dir.Path());
+    RunPass(true, dir / "c.cab", dir.Dir());
     EXPECT_EQ(ListedByteTotal, INT32_MIN + 1);
 }
 
 TEST(Listing, UnicodeNamesAreShownInTheSystemCodePage) {
     if (GetACP() != 1252) GTEST_SKIP() << "expects the Western code page";
-    ScratchDir dir;
+    ScratchFolder dir;
     CabMember utf{"caf\xC3\xA9 \xE6\x97\xA5.txt", "1", 0, 0, 0xA0};
     CabMember plain{"caf\xE9.txt", "2"};
     WriteAll(dir / "c.cab", BuildCabinet({utf, plain}));
     LineRecorder list;
-    RunPass(true, dir / "c.cab", dir.Path(), &list);
+    RunPass(true, dir / "c.cab", dir.Dir(), &list);
     ASSERT_EQ(list.lines.size(), 2u);
     EXPECT_EQ(list.lines[0].substr(0, 10), "caf\xE9 ?.txt");
     EXPECT_EQ(list.lines[1].substr(0, 8), "caf\xE9.txt");
 }
 
 TEST(Listing, SetIdentifierIsReadAsSigned16Bits) {
-    ScratchDir dir;
+    ScratchFolder dir;
     std::string cab = ReadAll(DataPath("tiny.cab"));
     PatchSetId(cab, 23);
     WriteAll(dir / "23.cab", cab);
     PatchSetId(cab, 32768);
     WriteAll(dir / "big.cab", cab);
-    RunPass(true, dir / "23.cab", dir.Path());
+    RunPass(true, dir / "23.cab", dir.Dir());
     EXPECT_EQ(CabSetId, 23);
-    RunPass(true, dir / "big.cab", dir.Path());
+    RunPass(true, dir / "big.cab", dir.Dir());
     EXPECT_EQ(CabSetId, -32768);
 }
 
 TEST(Listing, ExtractionKeepsTheListedTotalAndCabinetSize) {
-    ScratchDir target;
-    RunPass(true, DataPath("progress.cab"), target.Path());
+    ScratchFolder target;
+    RunPass(true, DataPath("progress.cab"), target.Dir());
     ASSERT_EQ(ListedByteTotal, 1000);
     LastCabinetSize = -7;
-    RunPass(false, DataPath("tiny.cab"), target.Path());
+    RunPass(false, DataPath("tiny.cab"), target.Dir());
     EXPECT_EQ(ListedByteTotal, 1000) << "an extraction pass leaves the listed total alone";
     EXPECT_EQ(LastCabinetSize, -7) << "only a listing's Run sets the cabinet size";
     ListingPass = true;
     auto pass = std::make_unique<TDecompr>();
-    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(target.Path()));
+    pass->Open(ShortString(DataPath("tiny.cab")), ShortString(target.Dir()));
     EXPECT_EQ(ListedByteTotal, 0) << "a listing's Open starts the total afresh";
     EXPECT_EQ(LastCabinetSize, -7);
     pass->Run();

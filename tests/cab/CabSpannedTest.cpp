@@ -5,6 +5,8 @@
 #include "CabTestSupport.h"
 #include "CabWriter.h"
 
+using namespace k4test;
+
 namespace {
 // A whole member, then one whose data goes on in "part2.cab".
 std::string SplitCabinet() {
@@ -22,7 +24,7 @@ std::string SplitCabinet() {
 }  // namespace
 
 TEST(SpannedSet, TheRefusalIsTheMessageAndNothingIsWritten) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "split.cab", SplitCabinet());
     // Were it opened, the library would find a next cabinet right here.
     WriteAll(dir / "part2.cab", SplitCabinet());

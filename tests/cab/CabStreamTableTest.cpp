@@ -7,6 +7,8 @@
 #include "K4CabCallbacks.h"
 #include "K4Error.h"
 
+using namespace k4test;
+
 namespace {
 std::unique_ptr<TNamedStream> NewFile(const std::string& path, const std::string& content = "data") {
     WriteAll(path, content);
@@ -20,7 +22,7 @@ bool HandleIsOpen(HANDLE h) {
 }  // namespace
 
 TEST(StreamTable, SlotsAreUsedInOrderAndNeverReusedWithinARun) {
-    ScratchDir dir;
+    ScratchFolder dir;
     auto decompr = std::make_unique<TDecompr>();
     auto first = NewFile(dir / "1");
     auto second = NewFile(dir / "2");
@@ -41,7 +43,7 @@ TEST(StreamTable, SlotsAreUsedInOrderAndNeverReusedWithinARun) {
 }
 
 TEST(StreamTable, FindStreamSkipsClosedSlotsAndReportsMisses) {
-    ScratchDir dir;
+    ScratchFolder dir;
     auto decompr = std::make_unique<TDecompr>();
     auto a = NewFile(dir / "a");
     auto b = NewFile(dir / "b");
@@ -65,7 +67,7 @@ TEST(StreamTable, FindStreamSkipsClosedSlotsAndReportsMisses) {
 }
 
 TEST(StreamTable, AFullTableRefusesTheNextStreamInsteadOfWritingPastIt) {
-    ScratchDir dir;
+    ScratchFolder dir;
     auto decompr = std::make_unique<TDecompr>();
     auto original = NewFile(dir / "shared");
     // Duplicated handles of one file: 100000 table entries without 100000 files.
@@ -87,7 +89,7 @@ TEST(StreamTable, AFullTableRefusesTheNextStreamInsteadOfWritingPastIt) {
 }
 
 TEST(StreamTable, DestroyingTheDecompressorClosesStreamsLeftInTheTable) {
-    ScratchDir dir;
+    ScratchFolder dir;
     auto decompr = std::make_unique<TDecompr>();
     auto stream = NewFile(dir / "left");
     HANDLE h = stream->Handle();
@@ -129,7 +131,7 @@ TEST(EngineState, TheFirstFailureOfAPassIsTheOneRecorded) {
 }
 
 TEST(NamedStream, CreateModeReplacesAndHoldsTheFileExclusively) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "f", "a much longer old content");
     {
         TNamedStream created(ShortString(dir / "f"), ModeCreate);
@@ -140,7 +142,7 @@ TEST(NamedStream, CreateModeReplacesAndHoldsTheFileExclusively) {
 }
 
 TEST(NamedStream, ReadModesShareAsTheirTableSays) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "f", "0123456789");
     {
         TNamedStream exclusive(ShortString(dir / "f"), ModeReadNotShared);
@@ -163,7 +165,7 @@ TEST(NamedStream, ReadModesShareAsTheirTableSays) {
 }
 
 TEST(NamedStream, FailuresNameThePath) {
-    ScratchDir dir;
+    ScratchFolder dir;
     try {
         TNamedStream missing(ShortString(dir / "missing"), ModeReadShared);
         FAIL() << "opened a missing file";
@@ -194,7 +196,7 @@ TEST(FileCallbacks, UnknownHandlesFailTheWayTheLibraryExpects) {
 }
 
 TEST(FileCallbacks, OpenRegistersAStreamAndCloseFreesIt) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "c", "content");
     auto decompr = std::make_unique<TDecompr>();
     CurrentDecompr = decompr.get();
@@ -212,7 +214,7 @@ TEST(FileCallbacks, OpenRegistersAStreamAndCloseFreesIt) {
 }
 
 TEST(FileCallbacks, AFailedOpenIsKeptForTheCallerNotThrownIntoTheLibrary) {
-    ScratchDir dir;
+    ScratchFolder dir;
     auto decompr = std::make_unique<TDecompr>();
     CurrentDecompr = decompr.get();
     std::string path = dir / "absent";

@@ -1,35 +1,16 @@
-// Shared pieces of the cabinet engine tests: scratch folders, whole-file reads and
-// writes, a recorded list and progress, one pass run as the window runs it, and a
-// writer of uncompressed cabinets for names and fields gcab cannot produce.
+// Shared pieces of the cabinet engine tests: a recorded list and progress, one pass
+// run as the window runs it, and a writer of uncompressed cabinets for names and fields
+// gcab cannot produce. Scratch folders and whole files come from the test support.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 #include "K4CabWork.h"
+#include "K4Files.h"
+#include "TestFiles.h"
 
 // Folder of the cabinets and input files made at build time, as Wine sees it.
 std::string DataPath(const std::string& relative);
-
-// A fresh empty folder in the temporary folder, removed with its content at the end.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& Path() const { return path_; }   // ends in '\'
-    std::string operator/(const std::string& name) const { return path_ + name; }
-
-private:
-    std::string path_;
-};
-
-bool FileExists(const std::string& path);
-bool DirectoryExists(const std::string& path);
-std::string ReadAll(const std::string& path);
-void WriteAll(const std::string& path, const std::string& bytes);
-std::vector<std::string> FolderEntries(const std::string& folder);   // names, sorted
-void RemoveTree(const std::wstring& folder);
 
 struct LineRecorder final : ListLines {
     std::vector<std::string> lines;
@@ -57,3 +38,18 @@ struct CabMember {
 std::string BuildCabinet(const std::vector<CabMember>& members, std::uint16_t setId = 0);
 // Writes a new set identifier into a cabinet's header.
 void PatchSetId(std::string& cabinet, std::uint16_t setId);
+
+// The system library with its FDICopy replaced until the end of the scope, to bend the
+// library's answers or to act around a real pass; the replacement reaches the
+// library's own FDICopy through RealCopy().
+class BentLibrary {
+public:
+    explicit BentLibrary(PFNFDICOPY copy);
+    ~BentLibrary();
+    BentLibrary(const BentLibrary&) = delete;
+    BentLibrary& operator=(const BentLibrary&) = delete;
+    static PFNFDICOPY RealCopy();
+
+private:
+    FdiEntryPoints bent_;
+};

@@ -5,6 +5,8 @@
 #include "CabTestSupport.h"
 #include "K4CabNames.h"
 
+using namespace k4test;
+
 namespace {
 ShortString NameOf(int code) {
     ERF err{};

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include "CabTestSupport.h"
 
+using namespace k4test;
+
 namespace {
 // Extracts [before.txt, name, after.txt] into <dir>\in\t\ and returns the error text.
-std::string ExtractBetween(const ScratchDir& dir, const std::string& name) {
+std::string ExtractBetween(const ScratchFolder& dir, const std::string& name) {
     const std::string target = dir / "in\\t\\";
     CreateDirectoryA((dir / "in").c_str(), nullptr);
     CreateDirectoryA(target.c_str(), nullptr);
@@ -28,7 +30,7 @@ TEST(UnsafeNames, EveryKindStopsThePassAndNamesTheMember) {
         "CON", "nul.txt", "sub\\Aux.log", "com1", "LPT9.txt", "Prn .txt", "a/NUL/b.txt",   // devices
     };
     for (const char* name : names) {
-        ScratchDir dir;
+        ScratchFolder dir;
         EXPECT_EQ(ExtractBetween(dir, name), std::string("Unsafe file name \"") + name + "\"");
         EXPECT_FALSE(FileExists(dir / "in\\x.txt")) << name;
         EXPECT_FALSE(FileExists(dir / "x.txt")) << name;
@@ -37,10 +39,10 @@ TEST(UnsafeNames, EveryKindStopsThePassAndNamesTheMember) {
 }
 
 TEST(UnsafeNames, AListingStillShowsThem) {
-    ScratchDir dir;
+    ScratchFolder dir;
     WriteAll(dir / "h.cab", BuildCabinet({{"..\\evil.txt", "e"}, {"CON", "c"}}));
     LineRecorder list;
-    RunPass(true, dir / "h.cab", dir.Path(), &list);
+    RunPass(true, dir / "h.cab", dir.Dir(), &list);
     EXPECT_EQ(LastErrorText, "");
     ASSERT_EQ(list.lines.size(), 2u);
     EXPECT_EQ(list.lines[0].substr(0, 12), "..\\evil.txt ");
@@ -48,10 +50,8 @@ TEST(UnsafeNames, AListingStillShowsThem) {
 }
 
 TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
-    ScratchDir dir;
-    char previous[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryA(dir.Path().c_str()));
+    ScratchFolder dir;
+    CurrentDirectory inDir(dir.Path());
     for (const char* member : {"DATAFILE.K4A", "datafile.k4a"}) {
         const std::string cab = BuildCabinet({{"first.txt", "1"}, {member, "overwrite"}});
         WriteAll("DATAFILE.K4A", cab);
@@ -61,11 +61,10 @@ TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
         EXPECT_EQ(ReadAll("DATAFILE.K4A"), cab);
         EXPECT_TRUE(FileExists("first.txt"));
     }
-    SetCurrentDirectoryA(previous);
 }
 
 TEST(UnsafeNames, AnotherNameForTheCabinetIsRecognisedByIdentity) {
-    ScratchDir dir;
+    ScratchFolder dir;
     const std::string cab = BuildCabinet({{"link.bin", "overwrite"}});
     WriteAll(dir / "c.cab", cab);
     CreateDirectoryA((dir / "t").c_str(), nullptr);

@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "K4Messages.h"
-#include "ScratchDir.h"
+#include "TestFiles.h"
 #include "UniqueHandle.h"
 
 namespace {
@@ -27,7 +27,7 @@ protected:
         file_ = dir_.Write("msgs.dat", Record("zero") + Record("  Cannot start") + Record("") +
                                            std::string(10, 'x'));
     }
-    ScratchDir dir_;
+    k4test::ScratchFolder dir_;
     std::string file_;
 };
 
@@ -65,18 +65,18 @@ TEST_F(MessagesTest, NegativeNumberCannotBePositioned) {
 }
 
 TEST_F(MessagesTest, MissingFileGivesCode2AndIsNotCreated) {
-    std::string missing = dir_.File("none.dat");
+    std::string missing = (dir_ / "none.dat");
     EXPECT_EQ(ReadMessage(missing, 50, 41).Str(), ErrorFor(missing, 41, 2));
     EXPECT_EQ(GetFileAttributesA(missing.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(MessagesTest, MissingFileByRelativeNameHasTheDocumentedLength) {
-    char old[MAX_PATH];
-    GetCurrentDirectoryA(MAX_PATH, old);
-    SetCurrentDirectoryA(dir_.Path().c_str());
-    DeleteFileA("msgs.dat");
-    ShortString text = ReadMessage("msgs.dat", 50, 41);
-    SetCurrentDirectoryA(old);
+    ShortString text;
+    {
+        k4test::CurrentDirectory inDir(dir_.Path());
+        DeleteFileA("msgs.dat");
+        text = ReadMessage("msgs.dat", 50, 41);
+    }
     EXPECT_EQ(text.Str(), "error reading message file \"msgs.dat\" - index 41 err 2");
     EXPECT_EQ(text.Length(), 54u);
 }

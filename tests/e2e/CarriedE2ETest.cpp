@@ -9,6 +9,7 @@
 #include "Driver.h"
 
 using namespace e2e;
+using namespace k4test;
 
 namespace {
 
@@ -23,32 +24,22 @@ TEST(CarriedE2E, PackedWithoutAStubListsAndExtractsItsFiles) {
     std::string bytes;
     ASSERT_TRUE(ReadBytes(Backslashed(carried_paths::Folder) + "\\carried.exe", bytes));
     const std::string exe = folder / "SETUP.EXE";
-    ASSERT_TRUE(WriteBytes(exe, bytes));
+    WriteAll(exe, bytes);
     Process process;
     ASSERT_TRUE(process.Start(exe, "\"" + exe + "\"", folder.Path()));
     HWND window = nullptr;
     for (DWORD start = GetTickCount(); !window && GetTickCount() - start < DefaultTimeoutMs && process.Running();)
-        if (!(window = VisibleMainWindow(process.Id(), "K4 carried test"))) Sleep(50);
+        if (!(window = probe::VisibleMainWindow(process.Id(), "K4 carried test"))) Sleep(50);
     ASSERT_NE(window, nullptr) << "no main window; exit code " << process.ExitCode();
     ASSERT_TRUE(process.WaitForIdle(DefaultTimeoutMs));
-    HWND list = FindChild(window, "ListBox");
+    HWND list = probe::FindChild(window, "ListBox");
     ASSERT_NE(list, nullptr);
-    const std::vector<std::string> lines = ListBoxLines(list);
+    const std::vector<std::string> lines = probe::ListBoxLines(list);
     ASSERT_EQ(lines.size(), std::size(kMembers));
     for (std::size_t i = 0; i < lines.size(); ++i) EXPECT_EQ(lines[i].rfind(kMembers[i], 0), 0u) << lines[i];
 
     const std::string target = folder / "out";
-    HWND edit = FindChild(window, "Edit");
-    HWND startButton = FindChild(window, "Button", "Start");
-    ASSERT_NE(edit, nullptr);
-    ASSERT_NE(startButton, nullptr);
-    ASSERT_TRUE(SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG,
-                                    5000, nullptr));
-    PostMessageA(startButton, BM_CLICK, 0, 0);
-    const MessageBoxSeen done = WaitForMessageBox(process);
-    ASSERT_NE(done.box, nullptr) << "no box after Start";
-    EXPECT_EQ(done.text, "Ok Files have been extracted as \"" + target + "\\\"");
-    PressButton(done.box, IDOK);
+    EXPECT_EQ(ExtractThroughWindow(process, window, target), "Ok Files have been extracted as \"" + target + "\\\"");
     ASSERT_TRUE(process.WaitForExit(DefaultTimeoutMs));
     EXPECT_EQ(process.ExitCode(), 0u);
     for (const char* member : kMembers) {

@@ -1,55 +1,21 @@
-// Drives the real extractor from a test program: scratch folders, executables with
-// payloads appended, started processes, and their windows found and worked through
-// ordinary window messages (which also cross process boundaries).
+// Drives the real extractor from a test program: executables with payloads appended,
+// started processes, and their windows and message boxes waited for. Scratch folders,
+// files, payload bytes and window reads come from the test support.
 #pragma once
 #include <windows.h>
-#include <cstdint>
 #include <string>
-#include <vector>
+#include "PayloadBytes.h"
+#include "TestFiles.h"
 #include "UniqueHandle.h"
+#include "WindowProbe.h"
 
 namespace e2e {
 
-// --- files -------------------------------------------------------------------
-
-// The built x86_64 extractor and the cabinet made at build time (Wine paths).
-// A build-time host path given as Z:/... with backslashes, as the file functions want.
-std::string Backslashed(std::string path);
+// The built extractor and the cabinet made at build time (Wine paths).
 std::string ExtractorExe();
 std::string TestCabinet();
-
-// The whole file, or false when it cannot be read.
-bool ReadBytes(const std::string& path, std::string& bytes);
-std::string ReadBytesOrEmpty(const std::string& path);
-bool WriteBytes(const std::string& path, const std::string& bytes);
-bool Exists(const std::string& path);
-
-// A new empty folder in the temporary folder, removed with everything in it at the end.
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& Path() const { return path_; }
-    std::string operator/(const std::string& name) const { return path_ + "\\" + name; }
-
-private:
-    std::string path_;
-};
-
-// --- payload -----------------------------------------------------------------
-
-std::string Le32(std::int32_t value);
-// A 4-byte length and the text's bytes.
-std::string Counted(const std::string& text);
-// The three counted texts and the cabinet, followed by the trailer holding their length.
-std::string Payload(const std::string& text1, const std::string& text2, const std::string& text3,
-                    const std::string& cabinet);
-// The given block followed by a trailer holding its length.
-std::string WithTrailer(const std::string& block);
 // Copies the extractor to folder\name and appends the given bytes; the full path.
-std::string MakeExtractor(const ScratchFolder& folder, const std::string& name, const std::string& appended);
+std::string MakeExtractor(const k4test::ScratchFolder& folder, const std::string& name, const std::string& appended);
 
 // --- processes ---------------------------------------------------------------
 
@@ -84,24 +50,10 @@ private:
 inline constexpr DWORD DefaultTimeoutMs = 20000;
 inline constexpr const char* AppTitle = "V4OvudEvuvuruda";
 
-// Top-level windows of the process with the class and caption (either may be null
+// A top-level window of the process with the class and caption (either may be null
 // for any), polled until one is there, the process has ended, or the time is up.
 HWND FindProcessWindow(const Process& process, const char* className, const char* caption,
                        DWORD timeoutMs = DefaultTimeoutMs);
-std::vector<HWND> ProcessWindows(DWORD processId, const char* className, const char* caption);
-
-// A shown top-level window of the process with the caption that is not a dialog
-// box ("#32770"): the program's main window once it is up; null if none is there now.
-HWND VisibleMainWindow(DWORD processId, const char* caption);
-
-// Window text through WM_GETTEXT, which works across processes (GetWindowText does
-// not for controls of another process).
-std::string WindowText(HWND window);
-std::string ChildText(HWND parent, int id);
-// The first child window of the class (and with the text, when one is given).
-HWND FindChild(HWND parent, const char* className, const char* text = nullptr);
-// A list box's lines; across processes Wine hands them over as UTF-16 only.
-std::vector<std::string> ListBoxLines(HWND list);
 
 // A message box of the application: a "#32770" window captioned with the title,
 // whose text is the child with id 0xFFFF.
@@ -111,7 +63,8 @@ struct MessageBoxSeen {
 };
 MessageBoxSeen WaitForMessageBox(const Process& process, DWORD timeoutMs = DefaultTimeoutMs);
 
-// Presses a button of a dialog (IDOK for a message box's OK) by posting its command.
-void PressButton(HWND dialog, int id);
+// Types the target into the extractor window's edit, presses Start and answers the box
+// that follows with OK; that box's text, or what went wrong on the way.
+std::string ExtractThroughWindow(const Process& process, HWND window, const std::string& target);
 
 }  // namespace e2e

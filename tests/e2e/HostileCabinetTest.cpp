@@ -42,9 +42,14 @@ protected:
     void ExpectDamage(const Outcome& outcome, const std::string& text) {
         EXPECT_EQ(outcome.boxes, std::vector<std::string>{text});
         EXPECT_TRUE(arena_.TargetFiles().empty());
-        EXPECT_TRUE(e2e::Exists(arena_.Work() + "\\DATAFILE.K4A"));
+        EXPECT_TRUE(k4test::Exists(arena_.Work() + "\\DATAFILE.K4A"));
     }
-    std::string Read(const std::string& name) { return e2e::ReadBytesOrEmpty(arena_.Target() + name); }
+    // The extracted file, or nothing when there is none.
+    std::string Read(const std::string& name) {
+        std::string bytes;
+        k4test::ReadBytes(arena_.Target() + name, bytes);
+        return bytes;
+    }
 
     Arena arena_;
 };
@@ -85,7 +90,7 @@ TEST_F(HostileCabinet, ASpoiledChecksumWritesNothing) {
 // would decode it without a word (or crash); the block's checksum catches it.
 TEST_F(HostileCabinet, DamagedCompressedDataFromGcabWritesNothing) {
     std::string bytes;
-    ASSERT_TRUE(e2e::ReadBytes(e2e::TestCabinet(), bytes));
+    ASSERT_TRUE(k4test::ReadBytes(e2e::TestCabinet(), bytes));
     for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
         bytes[i] = static_cast<char>(bytes[i] ^ (1 + i * 37 % 255));
     const Outcome outcome = RunCabinet(bytes);

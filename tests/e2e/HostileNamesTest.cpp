@@ -131,7 +131,7 @@ TEST_F(HostileName, TheTemporaryCabinetIsNeverOverwritten) {
             ExpectContained(outcome, kAbsolute);
             EXPECT_EQ(outcome.boxes, std::vector<std::string>{Unsafe(name)});
             // The cabinet, as the program wrote it at start.
-            EXPECT_TRUE(e2e::ReadBytesOrEmpty(arena_.Work() + "\\DATAFILE.K4A") == cabw::Build(cabinet));
+            EXPECT_TRUE(k4test::ReadAll(arena_.Work() + "\\DATAFILE.K4A") == cabw::Build(cabinet));
         }
     }
 }

@@ -9,15 +9,15 @@
 #include "HostileRun.h"
 
 using namespace hostile;
-using e2e::Counted;
-using e2e::Le32;
+using k4test::Counted;
+using k4test::Le32;
 
 namespace {
 
 class HostilePayload : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(e2e::ReadBytes(e2e::ExtractorExe(), stub_));
+        ASSERT_TRUE(k4test::ReadBytes(e2e::ExtractorExe(), stub_));
         cabinet_ = cabw::Build(cabw::OneFile("never.txt", "must not be extracted"));
     }
     // The one message, then the end; the window is never shown.
@@ -66,6 +66,6 @@ TEST_F(HostilePayload, TextLengthsAboveTheShortStringLimit) {
     };
     for (const std::string& block : blocks) {
         SCOPED_TRACE(block.substr(0, 8));
-        ExpectSorry(e2e::WithTrailer(block));
+        ExpectSorry(k4test::WithTrailer(block));
     }
 }

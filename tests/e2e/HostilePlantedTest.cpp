@@ -48,12 +48,12 @@ TEST_F(PlantedLibraries, AreTakenByAProgramThatSearchesItsOwnFolder) {
     ASSERT_TRUE(probe.Start(arena_.Work() + "\\probe.exe", "probe.exe cabinet.dll comctl32.dll",
                             arena_.Work()));
     ASSERT_TRUE(probe.WaitForExit(e2e::DefaultTimeoutMs));
-    for (const char* dll : kPlanted) EXPECT_TRUE(e2e::Exists(Marker(dll))) << dll << ": the marker cannot be seen";
+    for (const char* dll : kPlanted) EXPECT_TRUE(k4test::Exists(Marker(dll))) << dll << ": the marker cannot be seen";
 }
 
 TEST_F(PlantedLibraries, AreNeverLoadedByTheExtractor) {
     std::string cabinet;
-    ASSERT_TRUE(e2e::ReadBytes(e2e::TestCabinet(), cabinet));
+    ASSERT_TRUE(k4test::ReadBytes(e2e::TestCabinet(), cabinet));
     Options options;
     options.target = arena_.Target();
     options.openAbout = true;
@@ -64,5 +64,5 @@ TEST_F(PlantedLibraries, AreNeverLoadedByTheExtractor) {
     EXPECT_TRUE(outcome.aboutShown);
     EXPECT_EQ(outcome.boxes, std::vector<std::string>{SuccessText(arena_.Target())});
     EXPECT_EQ(arena_.TargetFiles().size(), 3u) << "extracted";
-    for (const char* dll : kPlanted) EXPECT_FALSE(e2e::Exists(Marker(dll))) << dll << " was loaded from beside the program";
+    for (const char* dll : kPlanted) EXPECT_FALSE(k4test::Exists(Marker(dll))) << dll << " was loaded from beside the program";
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 using namespace e2e;
+using namespace k4test;
 
 namespace hostile {
 
@@ -20,7 +21,11 @@ std::string Describe(const WIN32_FIND_DATAA& fd, const std::string& full) {
     std::snprintf(head, sizeof head, "attr %lx size %lu time %lx%08lx", fd.dwFileAttributes & ~FILE_ATTRIBUTE_ARCHIVE,
                   fd.nFileSizeLow, fd.ftLastWriteTime.dwHighDateTime, fd.ftLastWriteTime.dwLowDateTime);
     std::string text = head;
-    if (fd.nFileSizeHigh == 0 && fd.nFileSizeLow < 65536) text += " content " + ReadBytesOrEmpty(full);
+    if (fd.nFileSizeHigh == 0 && fd.nFileSizeLow < 65536) {
+        std::string content;
+        ReadBytes(full, content);
+        text += " content " + content;
+    }
     return text;
 }
 
@@ -57,13 +62,13 @@ std::string StatusLine(HWND window) {
             char cls[64] = {};
             GetClassNameA(w, cls, sizeof cls);
             if (_stricmp(cls, "Static") != 0) return TRUE;
-            const std::string text = WindowText(w);
+            const std::string text = probe::Text(w);
             if (text.find(" files ") == std::string::npos) return TRUE;
             reinterpret_cast<ChildSearch*>(lp)->found = w;
             return FALSE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found ? WindowText(search.found) : std::string();
+    return search.found ? probe::Text(search.found) : std::string();
 }
 
 // Answers boxes with OK until none follows: each text is recorded.
@@ -73,7 +78,7 @@ void AnswerBoxes(const Process& process, DWORD firstWaitMs, Outcome& outcome) {
         MessageBoxSeen box = WaitForMessageBox(process, wait);
         if (!box.box) return;
         outcome.boxes.push_back(box.text);
-        PressButton(box.box, IDOK);
+        probe::PressButton(box.box, IDOK);
         // Gone before the next look, so the same box is not read twice.
         for (int n = 0; n < 100 && IsWindow(box.box); ++n) Sleep(20);
         wait = AfterBoxMs;
@@ -81,7 +86,7 @@ void AnswerBoxes(const Process& process, DWORD firstWaitMs, Outcome& outcome) {
 }
 
 void OpenAndCloseAbout(const Process& process, HWND window, Outcome& outcome) {
-    HWND about = FindChild(window, "Button", "About");
+    HWND about = probe::FindChild(window, "Button", "About");
     if (!about) return;
     PostMessageA(about, BM_CLICK, 0, 0);
     HWND box = FindProcessWindow(process, nullptr, "About Vemra Selfextractor", 10000);
@@ -93,13 +98,13 @@ void OpenAndCloseAbout(const Process& process, HWND window, Outcome& outcome) {
 }
 
 void TypeTargetAndStart(HWND window, const Options& options, Outcome& outcome) {
-    HWND edit = FindChild(window, "Edit", nullptr);
-    HWND start = FindChild(window, "Button", "Start");
+    HWND edit = probe::FindChild(window, "Edit", nullptr);
+    HWND start = probe::FindChild(window, "Button", "Start");
     if (!edit || !start) return;
     DWORD_PTR result = 0;
     SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.target.c_str()), SMTO_ABORTIFHUNG, 5000,
                         &result);
-    outcome.targetTyped = WindowText(edit) == options.target;
+    outcome.targetTyped = probe::Text(edit) == options.target;
     if (!outcome.targetTyped || !IsWindowEnabled(start)) return;
     PostMessageA(start, BM_CLICK, 0, 0);
 }
@@ -116,9 +121,9 @@ void RemoveAll(const std::vector<std::string>& paths) {
 Arena::Arena() {
     CreateDirectoryA(Work().c_str(), nullptr);
     CreateDirectoryA((root_ / "work\\other").c_str(), nullptr);
-    WriteBytes(root_ / "above.txt", "sentinel above the target\r\n");
-    WriteBytes(root_ / "work\\beside.txt", "sentinel beside the target\r\n");
-    WriteBytes(root_ / "work\\other\\keep.txt", "sentinel in a folder beside the target\r\n");
+    WriteAll(root_ / "above.txt", "sentinel above the target\r\n");
+    WriteAll(root_ / "work\\beside.txt", "sentinel beside the target\r\n");
+    WriteAll(root_ / "work\\other\\keep.txt", "sentinel in a folder beside the target\r\n");
 }
 
 Snapshot Arena::Outside() const {
@@ -157,7 +162,7 @@ Outcome RunProgram(const Arena& arena, const std::string& payload, const Options
     std::string stub;
     if (!ReadBytes(ExtractorExe(), stub)) return outcome;
     const std::string exe = arena.Work() + "\\SETUP.EXE";
-    if (!WriteBytes(exe, stub + payload)) return outcome;
+    WriteAll(exe, stub + payload);
     outcome.before = arena.Outside();
     Process process;
     if (!process.Start(exe, "\"" + exe + "\"", arena.Work())) return outcome;
@@ -167,12 +172,12 @@ Outcome RunProgram(const Arena& arena, const std::string& payload, const Options
     while (!window && process.Running() && GetTickCount() - start < RunTimeoutMs) {
         AnswerBoxes(process, 0, outcome);   // a box before the window: the payload failed
         // Any caption: a payload read wrongly would name the window differently.
-        window = VisibleMainWindow(process.Id(), nullptr);
+        window = probe::VisibleMainWindow(process.Id(), nullptr);
         if (!window) Sleep(30);
     }
     if (window) {
         outcome.windowShown = true;
-        outcome.lines = ListBoxLines(FindChild(window, "ListBox", nullptr));
+        outcome.lines = probe::ListBoxLines(probe::FindChild(window, "ListBox", nullptr));
         outcome.status = StatusLine(window);
         if (options.openAbout) OpenAndCloseAbout(process, window, outcome);
         if (options.pressStart) {

@@ -31,7 +31,7 @@ public:
     std::vector<std::string> TargetFiles() const;
 
 private:
-    e2e::ScratchFolder root_;
+    k4test::ScratchFolder root_;
 };
 
 // The entries that differ between two snapshots, one line each.

@@ -4,39 +4,21 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "CabTestSupport.h"
 #include "CabWriter.h"
 #include "Driver.h"
 #include "K4CabWork.h"
 #include "K4Error.h"
 
 using namespace e2e;
+using namespace k4test;
 
 namespace {
 
-std::uint32_t U32(const std::string& b, std::size_t at) {
-    return static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8 |
-           static_cast<unsigned char>(b[at + 2]) << 16 | static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-std::uint16_t U16(const std::string& b, std::size_t at) {
-    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-
-struct Lines : ListLines {
-    void AddLine(const ShortString& line) override { all.push_back(line.Str()); }
-    std::vector<std::string> all;
-};
-
-// One pass of the engine over `cabinet`; the error text it leaves.
-std::string Pass(const std::string& cabinet, const std::string& target, Lines* lines) {
-    ListingPass = lines != nullptr;
-    TargetListBox = lines;
-    ProgressHandler = nullptr;
-    ClearCabError();
-    auto decompr = std::make_unique<TDecompr>();
-    decompr->Open(ShortString(cabinet), ShortString(target));
-    decompr->Run();
-    decompr->Close();
-    decompr.reset();
+// One pass of the engine over `cabinet`, a listing when lines are given; the error
+// text it leaves.
+std::string Pass(const std::string& cabinet, const std::string& target, LineRecorder* lines) {
+    RunPass(lines != nullptr, cabinet, target, lines);
     return LastErrorText.Str();
 }
 
@@ -44,7 +26,7 @@ class WriterTest : public ::testing::Test {
 protected:
     std::string Write(const cabw::Cabinet& cabinet) {
         std::string path = folder_ / "w.cab";
-        EXPECT_TRUE(WriteBytes(path, cabw::Build(cabinet)));
+        WriteAll(path, cabw::Build(cabinet));
         return path;
     }
     ScratchFolder folder_;
@@ -55,19 +37,19 @@ protected:
 TEST(CabWriterChecksum, AgreesWithEveryBlockGcabWrote) {
     std::string cab;
     ASSERT_TRUE(ReadBytes(TestCabinet(), cab));
-    ASSERT_EQ(U16(cab, 26), 1) << "one folder";
-    std::size_t at = U32(cab, 36);   // the folder's first data block
-    const unsigned blocks = U16(cab, 40);
+    ASSERT_EQ(GetLe(cab, 26, 2), 1u) << "one folder";
+    std::size_t at = GetLe(cab, 36);   // the folder's first data block
+    const unsigned blocks = GetLe(cab, 40, 2);
     ASSERT_GT(blocks, 1u) << "the test cabinet spans several blocks";
     for (unsigned i = 0; i < blocks; ++i) {
-        const std::uint32_t stored = U32(cab, at);
-        const std::size_t size = U16(cab, at + 4);
+        const std::uint32_t stored = GetLe(cab, at);
+        const std::size_t size = GetLe(cab, at + 4, 2);
         ASSERT_NE(stored, 0u) << "gcab stores checksums";
         // Odd and even lengths: the last block ends on any byte count.
         EXPECT_EQ(cabw::BlockChecksum(cab.substr(at + 4, 4), cab.substr(at + 8, size)), stored) << "block " << i;
         at += 8 + size;
     }
-    EXPECT_EQ(at, U32(cab, 8)) << "the blocks end at the cabinet's end";
+    EXPECT_EQ(at, GetLe(cab, 8)) << "the blocks end at the cabinet's end";
 }
 
 TEST_F(WriterTest, TheLibraryListsAndExtractsWhatItWrites) {
@@ -80,16 +62,16 @@ TEST_F(WriterTest, TheLibraryListsAndExtractsWhatItWrites) {
         cabinet.members.push_back(m);
     }
     const std::string cab = Write(cabinet);
-    Lines lines;
+    LineRecorder lines;
     EXPECT_EQ(Pass(cab, "", &lines), "");
-    ASSERT_EQ(lines.all.size(), 3u);
-    EXPECT_EQ(lines.all[2].substr(0, 6), "f2.txt");
+    ASSERT_EQ(lines.lines.size(), 3u);
+    EXPECT_EQ(lines.lines[2].substr(0, 6), "f2.txt");
     EXPECT_EQ(ListedByteTotal, 1001 + 1518 + 2035);
     EXPECT_EQ(LastCabinetSize, static_cast<std::int32_t>(cabw::Build(cabinet).size()));
 
     ASSERT_TRUE(CreateDirectoryA((folder_ / "out").c_str(), nullptr));
     EXPECT_EQ(Pass(cab, folder_ / "out\\", nullptr), "");
-    for (const cabw::Member& m : cabinet.members) EXPECT_EQ(ReadBytesOrEmpty(folder_ / ("out\\" + m.name)), m.data);
+    for (const cabw::Member& m : cabinet.members) EXPECT_EQ(ReadAll(folder_ / ("out\\" + m.name)), m.data);
 }
 
 TEST_F(WriterTest, TheLibraryRefusesASpoiledChecksumAndAcceptsNone) {
@@ -102,7 +84,7 @@ TEST_F(WriterTest, TheLibraryRefusesASpoiledChecksumAndAcceptsNone) {
     cabinet.badChecksumBlocks.clear();
     cabinet.noChecksums = true;
     EXPECT_EQ(Pass(Write(cabinet), folder_ / "out\\", nullptr), "");
-    EXPECT_EQ(ReadBytesOrEmpty(folder_ / "out\\x.txt"), std::string(3000, 'q'));
+    EXPECT_EQ(ReadAll(folder_ / "out\\x.txt"), std::string(3000, 'q'));
 }
 
 TEST_F(WriterTest, SetLinksAndOverridesLandInTheirFields) {
@@ -113,10 +95,10 @@ TEST_F(WriterTest, SetLinksAndOverridesLandInTheirFields) {
     cabinet.declaredFiles = 9;
     cabinet.members[0].declaredSize = 0xFFFFFFF0u;
     const std::string b = cabw::Build(cabinet);
-    EXPECT_EQ(U16(b, 28), 9);
+    EXPECT_EQ(GetLe(b, 28, 2), 9u);
     EXPECT_EQ(b.substr(36, 14), std::string("next.cab\0disk\0", 14));
-    EXPECT_EQ(U32(b, 16), 36u + 14 + 8) << "file entries after the links and the folder";
-    EXPECT_EQ(U32(b, 36 + 14), cabw::DataStart(cabinet));
-    EXPECT_EQ(U32(b, U32(b, 16)), 0xFFFFFFF0u);
+    EXPECT_EQ(GetLe(b, 16), 36u + 14 + 8) << "file entries after the links and the folder";
+    EXPECT_EQ(GetLe(b, 36 + 14), cabw::DataStart(cabinet));
+    EXPECT_EQ(GetLe(b, GetLe(b, 16)), 0xFFFFFFF0u);
     EXPECT_EQ(b.substr(cabw::DataStart(cabinet) + 8), "xyz");
 }

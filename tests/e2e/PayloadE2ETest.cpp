@@ -5,6 +5,7 @@
 #include "Driver.h"
 
 using namespace e2e;
+using namespace k4test;
 
 namespace {
 
@@ -30,7 +31,7 @@ protected:
         while (!process_.WaitForExit(50)) {
             MessageBoxSeen box = WaitForMessageBox(process_, 0);
             if (box.box) FAIL() << "a box instead of the end: " << box.text;
-            if (VisibleMainWindow(process_.Id(), caption)) break;
+            if (probe::VisibleMainWindow(process_.Id(), caption)) break;
             if (GetTickCount() - start > DefaultTimeoutMs) FAIL() << "neither ended nor showed its window";
         }
         if (!process_.Running()) {
@@ -48,7 +49,7 @@ protected:
         ASSERT_NE(box.box, nullptr) << what << ": no box; exit code " << process_.ExitCode();
         EXPECT_EQ(box.text, "Sorry Cannot Find Data") << what;
         EXPECT_FALSE(process_.WaitForExit(300)) << what << ": the box waits for the user";
-        PressButton(box.box, IDOK);
+        probe::PressButton(box.box, IDOK);
         ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs)) << what;
         EXPECT_EQ(process_.ExitCode(), 1u) << what << ": ended by the message, not by a crash";
     }

@@ -11,32 +11,27 @@
 #include "SignedPaths.h"
 
 using namespace e2e;
+using namespace k4test;
 
 namespace {
 
 std::string Made(const char* name) { return Backslashed(signed_paths::Folder) + "\\" + name; }
 std::string Input(const char* name) { return Backslashed(signed_paths::Input) + "\\" + name; }
 
-std::uint32_t Le32At(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<unsigned char>(bytes[at + i]);
-    return v;
-}
-
-// Everything after the third text of an unsigned self-extractor: what DATAFILE.K4A holds.
+// Everything between the third text and the trailer of an unsigned self-extractor:
+// what DATAFILE.K4A holds.
 std::string AfterTheTexts(const std::string& file) {
-    std::size_t at = file.size() - 4 - Le32At(file, file.size() - 4);
-    for (int text = 0; text < 3; ++text) at += 4 + Le32At(file, at);
-    return file.substr(at);
+    PayloadParts parts;
+    return SplitPayload(file, parts) ? parts.cabinet : std::string("(no payload)");
 }
 
 // The certificate table the PE headers name: offset and size. The data directories
 // start 96 bytes into a PE32 (i686) optional header and 112 into a PE32+ (x86_64) one.
 std::pair<std::uint32_t, std::uint32_t> SecurityDirectory(const std::string& file) {
-    const std::size_t optional = Le32At(file, 0x3C) + 24;
-    const bool pe32plus = (Le32At(file, optional) & 0xFFFF) == 0x20B;
+    const std::size_t optional = GetLe(file, 0x3C) + 24;
+    const bool pe32plus = (GetLe(file, optional) & 0xFFFF) == 0x20B;
     const std::size_t entry = optional + (pe32plus ? 112 : 96) + 4 * 8;
-    return {Le32At(file, entry), Le32At(file, entry + 4)};
+    return {GetLe(file, entry), GetLe(file, entry + 4)};
 }
 
 struct Member {
@@ -52,7 +47,7 @@ protected:
         std::string bytes;
         EXPECT_TRUE(ReadBytes(Made(made), bytes)) << Made(made);
         std::string exe = folder_ / "SETUP.EXE";
-        EXPECT_TRUE(WriteBytes(exe, bytes));
+        WriteAll(exe, bytes);
         EXPECT_TRUE(process_.Start(exe, "\"" + exe + "\"", folder_.Path())) << "CreateProcessA: " << GetLastError();
         DWORD start = GetTickCount();
         while (GetTickCount() - start < DefaultTimeoutMs && process_.Running()) {
@@ -61,7 +56,7 @@ protected:
                 ADD_FAILURE() << "a box instead of the window: " << box.text;
                 return nullptr;
             }
-            if (HWND window = VisibleMainWindow(process_.Id(), caption)) return window;
+            if (HWND window = probe::VisibleMainWindow(process_.Id(), caption)) return window;
             Sleep(50);
         }
         ADD_FAILURE() << "no main window; exit code " << process_.ExitCode();
@@ -70,9 +65,9 @@ protected:
 
     // The list shows every member of the cabinet with its size.
     void ExpectListed(HWND window) {
-        HWND list = FindChild(window, "ListBox");
+        HWND list = probe::FindChild(window, "ListBox");
         ASSERT_NE(list, nullptr);
-        std::vector<std::string> lines = ListBoxLines(list);
+        std::vector<std::string> lines = probe::ListBoxLines(list);
         ASSERT_EQ(lines.size(), std::size(kMembers));
         for (std::size_t i = 0; i < lines.size(); ++i) {
             std::string content;
@@ -110,17 +105,7 @@ TEST_F(SignedE2E, PackedThenSignedProgramListsAndExtractsItsFiles) {
     ExpectListed(window);
 
     std::string target = folder_ / "out";
-    HWND edit = FindChild(window, "Edit");
-    HWND start = FindChild(window, "Button", "Start");
-    ASSERT_NE(edit, nullptr);
-    ASSERT_NE(start, nullptr);
-    ASSERT_TRUE(SendMessageTimeoutA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target.c_str()), SMTO_ABORTIFHUNG,
-                                    5000, nullptr));
-    PostMessageA(start, BM_CLICK, 0, 0);
-    MessageBoxSeen done = WaitForMessageBox(process_);
-    ASSERT_NE(done.box, nullptr) << "no box after Start";
-    EXPECT_EQ(done.text, "Ok Files have been extracted as \"" + target + "\\\"");
-    PressButton(done.box, IDOK);
+    EXPECT_EQ(ExtractThroughWindow(process_, window, target), "Ok Files have been extracted as \"" + target + "\\\"");
     ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
     EXPECT_EQ(process_.ExitCode(), 0u);
     for (const Member& member : kMembers) {
@@ -146,7 +131,6 @@ TEST_F(SignedE2E, SignedWithZeroBytesInsertedBeforeTheTable) {
     ASSERT_NE(window, nullptr);
     std::string written;
     ASSERT_TRUE(ReadBytes(folder_ / "DATAFILE.K4A", written));
-    const std::string after = AfterTheTexts(unpadded);
-    EXPECT_TRUE(written == after.substr(0, after.size() - 4)) << "the cabinet, no inserted bytes";
+    EXPECT_TRUE(written == AfterTheTexts(unpadded)) << "the cabinet, no inserted bytes";
     ExpectListed(window);
 }

@@ -8,17 +8,11 @@
 #include <cstring>
 #include <string>
 #include "K4ExtractControls.h"
+#include "WindowProbe.h"
 
 namespace {
 
 constexpr DWORD kTimeoutMs = 30000;
-
-std::string Text(HWND w) {
-    char buf[1024] = {};
-    DWORD_PTR got = 0;
-    SendMessageTimeoutA(w, WM_GETTEXT, sizeof buf, reinterpret_cast<LPARAM>(buf), SMTO_ABORTIFHUNG, 5000, &got);
-    return std::string(buf, got < sizeof buf ? got : sizeof buf - 1);
-}
 
 template <class Found>
 auto Poll(Found find) -> decltype(find()) {
@@ -39,28 +33,18 @@ HWND FindMain(const char* caption) {
 
 HWND FindBox(DWORD pid) {
     return Poll([&]() -> HWND {
-        for (HWND w = FindWindowExA(nullptr, nullptr, "#32770", nullptr); w;
-             w = FindWindowExA(nullptr, w, "#32770", nullptr)) {
-            DWORD owner = 0;
-            GetWindowThreadProcessId(w, &owner);
-            if (owner == pid && IsWindowVisible(w)) return w;
-        }
+        for (HWND w : probe::ProcessWindows(pid, "#32770", nullptr))
+            if (IsWindowVisible(w)) return w;
         return nullptr;
     });
 }
 
 void PrintList(HWND main) {
-    HWND list = GetDlgItem(main, extract_ids::ListBox1);
-    LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    std::printf("title:  %s\n", Text(GetDlgItem(main, extract_ids::Label3)).c_str());
-    for (LRESULT i = 0; i < count; ++i) {
-        wchar_t line[512] = {};
-        if (SendMessageW(list, LB_GETTEXTLEN, i, 0) >= 511) continue;
-        SendMessageW(list, LB_GETTEXT, i, reinterpret_cast<LPARAM>(line));
-        std::printf("  | %ls\n", line);
-    }
-    std::printf("status: %s\n", Text(GetDlgItem(main, extract_ids::Label1)).c_str());
-    std::printf("target: %s\n", Text(GetDlgItem(main, extract_ids::LabeledEdit1)).c_str());
+    std::printf("title:  %s\n", probe::ChildText(main, extract_ids::Label3).c_str());
+    for (const std::string& line : probe::ListBoxLines(GetDlgItem(main, extract_ids::ListBox1)))
+        std::printf("  | %s\n", line.c_str());
+    std::printf("status: %s\n", probe::ChildText(main, extract_ids::Label1).c_str());
+    std::printf("target: %s\n", probe::ChildText(main, extract_ids::LabeledEdit1).c_str());
 }
 
 int Start(HWND main) {
@@ -77,8 +61,8 @@ int Start(HWND main) {
         std::fprintf(stderr, "no message box after Start\n");
         return 1;
     }
-    std::printf("box:    %s\n", Text(GetDlgItem(box, 0xFFFF)).c_str());
-    PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    std::printf("box:    %s\n", probe::ChildText(box, 0xFFFF).c_str());
+    probe::PressButton(box, IDOK);
     // The program ends after its success message: wait for its window to go.
     bool gone = Poll([&]() -> bool { return !IsWindow(main); });
     std::printf("window: %s\n", gone ? "closed" : "still open");

@@ -1,5 +1,4 @@
-// The extractor window driven through window messages across processes, and the
-// build-time self-extractor taken apart.
+// The extractor window driven through window messages across processes.
 #include "WindowDriver.h"
 #include <cstdint>
 #include <cstring>
@@ -8,53 +7,13 @@
 
 namespace e2e {
 
-namespace {
-
-std::int32_t ReadLe32(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (int i = 3; i >= 0; --i) v = (v << 8) | static_cast<unsigned char>(bytes[at + i]);
-    return static_cast<std::int32_t>(v);
-}
-
-// One counted text at `at`; false when it does not fit before `end`.
-bool ReadCounted(const std::string& bytes, std::size_t& at, std::size_t end, std::string& text) {
-    if (end - at < 4) return false;
-    std::int32_t len = ReadLe32(bytes, at);
-    at += 4;
-    if (len < 0 || static_cast<std::size_t>(len) > end - at) return false;
-    text = bytes.substr(at, static_cast<std::size_t>(len));
-    at += static_cast<std::size_t>(len);
-    return true;
-}
-}  // namespace
-
-std::string PackedWindowExtractor() { return Backslashed(window_paths::Packed); }
-std::string PackedWindowInput() { return Backslashed(window_paths::Input); }
-
-bool SplitPacked(const std::string& bytes, PackedParts& parts) {
-    if (bytes.size() < 4) return false;
-    const std::size_t end = bytes.size() - 4;
-    std::int32_t block = ReadLe32(bytes, end);
-    if (block < 12 || static_cast<std::size_t>(block) > end) return false;
-    std::size_t at = end - static_cast<std::size_t>(block);
-    parts.stub = bytes.substr(0, at);
-    if (!ReadCounted(bytes, at, end, parts.target) || !ReadCounted(bytes, at, end, parts.caption) ||
-        !ReadCounted(bytes, at, end, parts.title))
-        return false;
-    parts.cabinet = bytes.substr(at, end - at);
-    // The block may carry padding behind the cabinet; the cabinet's header knows
-    // its own length (CFHEADER.cbCabinet).
-    if (parts.cabinet.size() < 12) return false;
-    std::int32_t length = ReadLe32(parts.cabinet, 8);
-    if (length < 12 || static_cast<std::size_t>(length) > parts.cabinet.size()) return false;
-    parts.cabinet.resize(static_cast<std::size_t>(length));
-    return true;
-}
+std::string PackedWindowExtractor() { return k4test::Backslashed(window_paths::Packed); }
+std::string PackedWindowInput() { return k4test::Backslashed(window_paths::Input); }
 
 bool ExtractorWindow::Attach(const Process& process, const std::string& caption, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
-        hwnd_ = VisibleMainWindow(process.Id(), caption.c_str());
+        hwnd_ = probe::VisibleMainWindow(process.Id(), caption.c_str());
         // Shown means created (listing pass and refresh done), but the first paint
         // refreshes once more and hides the "K4B" marker for a moment: read the
         // controls only once the program waits for input.
@@ -72,7 +31,7 @@ int ExtractorWindow::ProgressPosition() const {
 }
 
 std::vector<std::string> ExtractorWindow::ListLines() const {
-    return ListBoxLines(Control(extract_ids::ListBox1));
+    return probe::ListBoxLines(Control(extract_ids::ListBox1));
 }
 
 std::string ExtractorWindow::EditLabel() const {
@@ -96,7 +55,7 @@ std::string ExtractorWindow::EditLabel() const {
             return TRUE;
         },
         reinterpret_cast<LPARAM>(&search));
-    return search.found ? WindowText(search.found) : std::string("(no label above the edit)");
+    return search.found ? probe::Text(search.found) : std::string("(no label above the edit)");
 }
 
 bool ExtractorWindow::SetTarget(const std::string& text) const {
@@ -108,7 +67,7 @@ bool ExtractorWindow::SetTarget(const std::string& text) const {
 void ExtractorWindow::PressStart() const { PostMessageA(Control(extract_ids::StartBtn), BM_CLICK, 0, 0); }
 
 bool ConfirmBox(HWND box, DWORD timeoutMs) {
-    PressButton(box, IDOK);
+    probe::PressButton(box, IDOK);
     DWORD start = GetTickCount();
     while (IsWindow(box)) {
         if (GetTickCount() - start >= timeoutMs) return false;

@@ -1,6 +1,5 @@
 // Drives the extractor window of a started self-extractor from a test program:
-// its controls by id, list lines, texts and states, and the payload of the
-// self-extractor packed at build time, taken apart for variants.
+// its controls by id, list lines, texts and states.
 #pragma once
 #include <windows.h>
 #include <string>
@@ -13,14 +12,6 @@ namespace e2e {
 std::string PackedWindowExtractor();
 std::string PackedWindowInput();
 
-// A self-extractor's parts: the program, the three texts and the cabinet (as long
-// as its header says, without any padding behind it).
-struct PackedParts {
-    std::string stub, target, caption, title, cabinet;
-};
-// False when the bytes do not end in a well-formed payload.
-bool SplitPacked(const std::string& bytes, PackedParts& parts);
-
 // The visible main window of a started extractor and its controls.
 class ExtractorWindow {
 public:
@@ -29,7 +20,7 @@ public:
     HWND Handle() const { return hwnd_; }
     HWND Control(int id) const { return GetDlgItem(hwnd_, id); }
 
-    std::string Text(int id) const { return WindowText(Control(id)); }
+    std::string Text(int id) const { return probe::Text(Control(id)); }
     bool Visible(int id) const { return IsWindowVisible(Control(id)) != FALSE; }
     bool Enabled(int id) const { return IsWindowEnabled(Control(id)) != FALSE; }
     int ProgressPosition() const;

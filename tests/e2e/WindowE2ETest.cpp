@@ -14,6 +14,7 @@
 #include "WindowDriver.h"
 
 using namespace e2e;
+using namespace k4test;
 namespace id = extract_ids;
 
 namespace {
@@ -39,8 +40,12 @@ class WindowE2E : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(ReadBytes(PackedWindowExtractor(), packed_)) << PackedWindowExtractor();
-        ASSERT_TRUE(SplitPacked(packed_, parts_));
+        ASSERT_TRUE(SplitPayload(packed_, parts_));
         ASSERT_EQ(parts_.cabinet.substr(0, 4), "MSCF");
+        // The packer pads behind the cabinet; the cabinet's header knows its own length.
+        const std::uint32_t length = GetLe(parts_.cabinet, 8);
+        ASSERT_LE(length, parts_.cabinet.size());
+        parts_.cabinet.resize(length);
         for (const char* name : {"readme.txt", "empty.txt", "docs\\manual.txt", kLongName}) {
             Member m{name, {}};
             ASSERT_TRUE(ReadBytes(PackedWindowInput() + "\\" + name, m.bytes)) << name;
@@ -52,7 +57,7 @@ protected:
     // and waits for its window.
     void Start(const std::string& bytes = std::string(), const std::string& caption = kCaption) {
         exe_ = folder_ / "SETUP.EXE";
-        ASSERT_TRUE(WriteBytes(exe_, bytes.empty() ? packed_ : bytes));
+        WriteAll(exe_, bytes.empty() ? packed_ : bytes);
         ASSERT_TRUE(process_.Start(exe_, "\"" + exe_ + "\"", folder_.Path()));
         ASSERT_TRUE(window_.Attach(process_, caption)) << "no window; box: " << WaitForMessageBox(process_, 0).text;
     }
@@ -84,13 +89,13 @@ protected:
     void ConfirmAndExpectEnd(const MessageBoxSeen& box, DWORD code) {
         ASSERT_NE(box.box, nullptr);
         EXPECT_FALSE(BoxHasIcon(box.box)) << "a plain box has no icon";
-        PressButton(box.box, IDOK);
+        probe::PressButton(box.box, IDOK);
         ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs)) << "the program goes on after: " << box.text;
         EXPECT_EQ(process_.ExitCode(), code);
     }
 
     std::string packed_;
-    PackedParts parts_;
+    PayloadParts parts_;
     std::vector<Member> members_;
     ScratchFolder folder_;
     std::string exe_;
@@ -121,7 +126,7 @@ TEST_F(WindowE2E, ListsTheCabinetAndAppliesTheSettings) {
     // The status line: count, word, total and the cabinet's size, no space before "(".
     EXPECT_EQ(window_.Text(id::Label1), std::to_string(members_.size()) + " files " + std::to_string(total) + "(" +
                                             std::to_string(parts_.cabinet.size()) + ")");
-    EXPECT_EQ(WindowText(window_.Handle()), kCaption);
+    EXPECT_EQ(probe::Text(window_.Handle()), kCaption);
     EXPECT_EQ(window_.Text(id::Label3), "Files of the window test");
     EXPECT_EQ(window_.Text(id::LabeledEdit1), "C:\\K4Window\\");
     EXPECT_EQ(window_.EditLabel(), "Extract to path");
@@ -150,7 +155,7 @@ TEST_F(WindowE2E, SetIdentifier23ShowsTheMarker) {
     std::string cabinet = parts_.cabinet;
     cabinet[32] = 23;  // CFHEADER.setID, little-endian, not covered by any checksum
     cabinet[33] = 0;
-    Start(parts_.stub + Payload(parts_.target, parts_.caption, parts_.title, cabinet));
+    Start(parts_.image + Payload(parts_.target, parts_.caption, parts_.title, cabinet));
     EXPECT_TRUE(window_.Visible(id::Label4));
     EXPECT_EQ(window_.Text(id::Label4), "K4B");
 }
@@ -226,7 +231,7 @@ TEST_F(WindowE2E, AnEngineErrorIsShownAndStartWorksAgain) {
     ASSERT_TRUE(window_.SetTarget(target));
     std::string cabinetFile;
     ASSERT_TRUE(ReadBytes(folder_ / "DATAFILE.K4A", cabinetFile));
-    ASSERT_TRUE(WriteBytes(folder_ / "DATAFILE.K4A", "This is no cabinet at all."));
+    WriteAll(folder_ / "DATAFILE.K4A", "This is no cabinet at all.");
 
     MessageBoxSeen box = StartAndWaitForBox();
     EXPECT_EQ(box.text, "Not a valid source \"DATAFILE.K4A\"");
@@ -239,7 +244,7 @@ TEST_F(WindowE2E, AnEngineErrorIsShownAndStartWorksAgain) {
     EXPECT_EQ(window_.Text(id::LabeledEdit1), target + "\\");
 
     // The same window extracts once the cabinet is sound again.
-    ASSERT_TRUE(WriteBytes(folder_ / "DATAFILE.K4A", cabinetFile));
+    WriteAll(folder_ / "DATAFILE.K4A", cabinetFile);
     box = StartAndWaitForBox();
     EXPECT_EQ(box.text, "Ok Files have been extracted as \"" + target + "\\\"");
     ExpectExtracted(target + "\\");
@@ -287,7 +292,7 @@ TEST_F(WindowE2E, AReadOnlyTargetFileIsARaisedFailureToo) {
     std::string target = folder_ / "out";
     ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
     std::string file = target + "\\empty.txt";
-    ASSERT_TRUE(WriteBytes(file, "old"));
+    WriteAll(file, "old");
     ASSERT_TRUE(SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_READONLY));
     {
         // Wine keeps the read-only attribute as missing write permission, which a
@@ -306,6 +311,6 @@ TEST_F(WindowE2E, AReadOnlyTargetFileIsARaisedFailureToo) {
     EXPECT_TRUE(BoxHasIcon(box.box));
     ASSERT_TRUE(ConfirmBox(box.box));
     EXPECT_FALSE(window_.Enabled(id::StartBtn));
-    EXPECT_EQ(ReadBytesOrEmpty(file), "old");
+    EXPECT_EQ(ReadAll(file), "old");
     SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
 }

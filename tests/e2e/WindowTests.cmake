@@ -3,6 +3,7 @@
 # The demonstration script's driver (scripts/demo.sh): not a test, built alongside.
 add_executable(k4_window_demo_driver WindowDemoDriver.cpp)
 target_include_directories(k4_window_demo_driver PRIVATE ${CMAKE_SOURCE_DIR}/app)
+target_link_libraries(k4_window_demo_driver PRIVATE k4testsupport)
 
 if(NOT K4PACK_EXECUTABLE)
   message(FATAL_ERROR "K4PACK_EXECUTABLE not given: the end-to-end window tests pack their "

@@ -2,6 +2,7 @@
 // the data blocks with their checksums, with any field overridden.
 #include "CabWriter.h"
 #include <algorithm>
+#include "LeBytes.h"
 
 namespace cabw {
 
@@ -11,14 +12,8 @@ constexpr std::size_t FolderSize = 8;
 constexpr std::size_t FileEntrySize = 16;  // without the name
 constexpr std::size_t BlockHeaderSize = 8;
 
-void Put16(std::string& out, std::uint16_t value) {
-    out.push_back(static_cast<char>(value & 0xFF));
-    out.push_back(static_cast<char>(value >> 8));
-}
-
-void Put32(std::string& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<char>((value >> shift) & 0xFF));
-}
+// Appends a little-endian field of `width` bytes.
+void Put(std::string& out, std::uint32_t value, std::size_t width) { k4test::PutLe(out, out.size(), value, width); }
 
 void PutName(std::string& out, const std::string& name) {
     out += name;
@@ -68,15 +63,15 @@ std::string Blocks(const Cabinet& cabinet, std::uint16_t folder, std::size_t& in
     for (std::size_t at = 0; at < data.size(); ++index, at += blockSize) {
         const std::string chunk = data.substr(at, blockSize);
         std::string lengths;
-        Put16(lengths, static_cast<std::uint16_t>(chunk.size()));  // cbData
+        Put(lengths, static_cast<std::uint16_t>(chunk.size()), 2);  // cbData
         const bool last = folder + 1 == cabinet.folders && at + blockSize >= data.size();
         // cbUncomp: stored as is, or 0 for a block that the next cabinet completes.
-        Put16(lengths, static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : chunk.size()));
+        Put(lengths, static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : chunk.size()), 2);
         const std::string summed = cabinet.checksumCoversReserve ? lengths + reserve : lengths;
         std::uint32_t sum = cabinet.noChecksums ? 0 : BlockChecksum(summed, chunk);
         for (std::size_t bad : cabinet.badChecksumBlocks)
             if (bad == index) sum += 1;
-        Put32(out, sum);
+        Put(out, sum, 4);
         out += lengths + reserve + chunk;
     }
     return out;
@@ -126,20 +121,20 @@ std::string Build(const Cabinet& cabinet) {
     }
 
     std::string out = "MSCF";
-    Put32(out, 0);
-    Put32(out, cabinet.declaredLength.value_or(static_cast<std::uint32_t>(headers + blocksSize)));
-    Put32(out, 0);
-    Put32(out, cabinet.declaredFilesStart.value_or(static_cast<std::uint32_t>(FilesStart(cabinet))));
-    Put32(out, 0);
+    Put(out, 0, 4);
+    Put(out, cabinet.declaredLength.value_or(static_cast<std::uint32_t>(headers + blocksSize)), 4);
+    Put(out, 0, 4);
+    Put(out, cabinet.declaredFilesStart.value_or(static_cast<std::uint32_t>(FilesStart(cabinet))), 4);
+    Put(out, 0, 4);
     out.push_back(static_cast<char>(cabinet.versionMinor));
     out.push_back(static_cast<char>(cabinet.versionMajor));
-    Put16(out, cabinet.folders);
-    Put16(out, cabinet.declaredFiles.value_or(static_cast<std::uint16_t>(cabinet.members.size())));
-    Put16(out, static_cast<std::uint16_t>(cabinet.flags | (HasReserve(cabinet) ? FlagReservePresent : 0)));
-    Put16(out, cabinet.setId);
-    Put16(out, 0);     // first cabinet of its set
+    Put(out, cabinet.folders, 2);
+    Put(out, cabinet.declaredFiles.value_or(static_cast<std::uint16_t>(cabinet.members.size())), 2);
+    Put(out, static_cast<std::uint16_t>(cabinet.flags | (HasReserve(cabinet) ? FlagReservePresent : 0)), 2);
+    Put(out, cabinet.setId, 2);
+    Put(out, 0, 2);     // first cabinet of its set
     if (HasReserve(cabinet)) {
-        Put16(out, 0);  // no header reserve
+        Put(out, 0, 2);  // no header reserve
         out.push_back(0);  // no folder reserve
         out.push_back(static_cast<char>(cabinet.blockReserve));
     }
@@ -154,22 +149,22 @@ std::string Build(const Cabinet& cabinet) {
     std::size_t dataAt = headers;
     for (std::uint16_t f = 0; f < cabinet.folders; ++f) {
         const bool first = f == 0;
-        Put32(out, first && cabinet.declaredDataStart ? *cabinet.declaredDataStart : static_cast<std::uint32_t>(dataAt));
+        Put(out, first && cabinet.declaredDataStart ? *cabinet.declaredDataStart : static_cast<std::uint32_t>(dataAt), 4);
         const auto blockCount = static_cast<std::uint16_t>(BlockCount(cabinet, f));
-        Put16(out, first && cabinet.declaredBlocks ? *cabinet.declaredBlocks : blockCount);
-        Put16(out, cabinet.declaredCompression.value_or(0));   // stored
+        Put(out, first && cabinet.declaredBlocks ? *cabinet.declaredBlocks : blockCount, 2);
+        Put(out, cabinet.declaredCompression.value_or(0), 2);   // stored
         dataAt += blocks[f].size();
     }
 
     std::vector<std::uint32_t> offsets(cabinet.folders, 0);
     for (const Member& m : cabinet.members) {
         std::uint32_t& offset = offsets[m.folder < cabinet.folders ? m.folder : 0];
-        Put32(out, m.declaredSize.value_or(static_cast<std::uint32_t>(m.data.size())));
-        Put32(out, m.declaredOffset.value_or(offset));
-        Put16(out, m.folderIndex.value_or(m.folder));
-        Put16(out, m.date);
-        Put16(out, m.time);
-        Put16(out, m.attribs);
+        Put(out, m.declaredSize.value_or(static_cast<std::uint32_t>(m.data.size())), 4);
+        Put(out, m.declaredOffset.value_or(offset), 4);
+        Put(out, m.folderIndex.value_or(m.folder), 2);
+        Put(out, m.date, 2);
+        Put(out, m.time, 2);
+        Put(out, m.attribs, 2);
         PutName(out, m.name);
         offset += static_cast<std::uint32_t>(m.data.size());
     }

@@ -54,22 +54,22 @@ TEST(PeMachine, NamedOnlyWhenTheHeadersLeadToIt) {
         return k4pack::PeMachineName(k4pack::ReadPeMachine(k4pack::MemorySource(file)));
     };
     std::string image = Image(PeKind::Pe32Plus);
-    Put16(image, kPeHeader + 4, 0x8664);
+    k4test::PutLe(image, kPeHeader + 4, 0x8664, 2);
     EXPECT_STREQ(machine(image), "x86_64");
-    Put16(image, kPeHeader + 4, 0x01C4);  // ARMNT: a PE file, but not one of ours
+    k4test::PutLe(image, kPeHeader + 4, 0x01C4, 2);  // ARMNT: a PE file, but not one of ours
     EXPECT_STREQ(machine(image), "unknown");
     std::string noMz = image;
     noMz[0] = 'X';
     EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes(noMz))), std::nullopt);
     std::string farHeader = image;
-    Put32(farHeader, 0x3C, static_cast<std::uint32_t>(image.size() - 4));  // no room for the file header
+    k4test::PutLe(farHeader, 0x3C, static_cast<std::uint32_t>(image.size() - 4));  // no room for the file header
     EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes(farHeader))), std::nullopt);
     EXPECT_EQ(k4pack::ReadPeMachine(k4pack::MemorySource(ToBytes("MZ"))), std::nullopt);
 }
 
 TEST_F(PackTest, InspectJsonHoldsLayoutAndEveryMember) {
     std::string image = signedimage::Image(signedimage::PeKind::Pe32, 4096);
-    signedimage::Put16(image, signedimage::kPeHeader + 4, 0x14C);  // IMAGE_FILE_MACHINE_I386
+    k4test::PutLe(image, signedimage::kPeHeader + 4, 0x14C, 2);  // IMAGE_FILE_MACHINE_I386
     WriteFile(stub, ToBytes(image));
     ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
     const k4pack::PayloadLayout layout = ReadBack().layout;

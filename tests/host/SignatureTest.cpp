@@ -27,7 +27,7 @@ Bytes AsBytes(const std::string& text) {
 std::string Cabinet(std::size_t size, const std::string& tail = "") {
     std::string cabinet(size - tail.size(), '\x3C');
     cabinet.replace(0, 4, "MSCF");
-    Put32(cabinet, 8, static_cast<std::uint32_t>(size));
+    k4test::PutLe(cabinet, 8, static_cast<std::uint32_t>(size));
     return cabinet + tail;
 }
 
@@ -85,22 +85,22 @@ TEST(SignedPayload, HeadersOrDirectoryThatDoNotAddUpMeanUnsigned) {
         {"no MZ", [](std::string& f, PeKind, std::uint32_t) { f[1] = 'X'; }},
         {"PE header beyond the end",
          [](std::string& f, PeKind, std::uint32_t) {
-             Put32(f, 0x3C, static_cast<std::uint32_t>(f.size() - 10));
+             k4test::PutLe(f, 0x3C, static_cast<std::uint32_t>(f.size() - 10));
          }},
         {"PE header offset near 4 GiB",
-         [](std::string& f, PeKind, std::uint32_t) { Put32(f, 0x3C, 0xFFFFFFF0u); }},
+         [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, 0x3C, 0xFFFFFFF0u); }},
         {"no PE signature", [](std::string& f, PeKind, std::uint32_t) { f[kPeHeader + 1] = 'X'; }},
         {"unknown optional header",
-         [](std::string& f, PeKind, std::uint32_t) { Put16(f, kOptionalHeader, 0x107); }},
+         [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, kOptionalHeader, 0x107, 2); }},
         {"optional header too short for the entry",
          [](std::string& f, PeKind kind, std::uint32_t) {
-             Put16(f, kSizeOfOptionalHeaderField,
-                   static_cast<std::uint32_t>(SecurityEntry(kind) + 7 - kOptionalHeader));
+             k4test::PutLe(f, kSizeOfOptionalHeaderField,
+                   static_cast<std::uint32_t>(SecurityEntry(kind) + 7 - kOptionalHeader), 2);
          }},
         {"optional header beyond the end",
-         [](std::string& f, PeKind, std::uint32_t) { Put16(f, kSizeOfOptionalHeaderField, 0xFFFF); }},
+         [](std::string& f, PeKind, std::uint32_t) { k4test::PutLe(f, kSizeOfOptionalHeaderField, 0xFFFF, 2); }},
         {"only four directory entries",
-         [](std::string& f, PeKind kind, std::uint32_t) { Put32(f, CountField(kind), 4); }},
+         [](std::string& f, PeKind kind, std::uint32_t) { k4test::PutLe(f, CountField(kind), 4); }},
         {"table ends one byte early",
          [](std::string& f, PeKind kind, std::uint32_t at) {
              SetSecurityEntry(f, kind, at, static_cast<std::uint32_t>(f.size() - at - 1));
@@ -123,10 +123,10 @@ TEST(SignedPayload, HeadersOrDirectoryThatDoNotAddUpMeanUnsigned) {
          }},
         {"first certificate longer than the table",
          [](std::string& f, PeKind, std::uint32_t at) {
-             Put32(f, at, static_cast<std::uint32_t>(f.size() - at + 1));
+             k4test::PutLe(f, at, static_cast<std::uint32_t>(f.size() - at + 1));
          }},
         {"first certificate shorter than its header",
-         [](std::string& f, PeKind, std::uint32_t at) { Put32(f, at, 7); }},
+         [](std::string& f, PeKind, std::uint32_t at) { k4test::PutLe(f, at, 7); }},
     };
     for (PeKind kind : kKinds) {
         const std::string unsignedFile = Packed(kind);
@@ -157,7 +157,7 @@ TEST(SignedPayload, UnsignedFilesWithMisleadingEndsReadAsBefore) {
         // it leads to a cabinet, so the file is read as unsigned.
         std::string inside = Packed(kind);
         const std::uint64_t at = Read(inside).layout.cabinetOffset + 100;
-        Put32(inside, at, 16);
+        k4test::PutLe(inside, at, 16);
         SetSecurityEntry(inside, kind, static_cast<std::uint32_t>(at),
                          static_cast<std::uint32_t>(inside.size() - at));
         ASSERT_TRUE(Table(inside));

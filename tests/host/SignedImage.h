@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include "LeBytes.h"
 
 namespace signedimage {
 
@@ -20,22 +21,6 @@ inline std::size_t CountField(PeKind kind) { return kOptionalHeader + (kind == P
 inline std::size_t SecurityEntry(PeKind kind) { return CountField(kind) + 4 + 4 * 8; }
 inline std::size_t OptionalHeaderSize(PeKind kind) { return kind == PeKind::Pe32 ? 224 : 240; }
 
-inline void Put16(std::string& bytes, std::size_t at, std::uint32_t value) {
-    bytes[at] = static_cast<char>(value & 0xFF);
-    bytes[at + 1] = static_cast<char>((value >> 8) & 0xFF);
-}
-
-inline void Put32(std::string& bytes, std::size_t at, std::uint32_t value) {
-    Put16(bytes, at, value & 0xFFFF);
-    Put16(bytes, at + 2, value >> 16);
-}
-
-inline std::string Le32(std::uint32_t value) {
-    std::string bytes(4, '\0');
-    Put32(bytes, 0, value);
-    return bytes;
-}
-
 // An image of `size` bytes: "MZ", e_lfanew, "PE\0\0", a file header whose optional header
 // holds 16 empty directory entries, then filler that ends in zero bytes (as programs do).
 inline std::string Image(PeKind kind, std::size_t size = 0x400) {
@@ -43,18 +28,18 @@ inline std::string Image(PeKind kind, std::size_t size = 0x400) {
     for (std::size_t i = 0; i + 64 < size; ++i) bytes[i] = static_cast<char>(i * 13 + 5);
     bytes[0] = 'M';
     bytes[1] = 'Z';
-    Put32(bytes, 0x3C, kPeHeader);
+    k4test::PutLe(bytes, 0x3C, kPeHeader);
     bytes.replace(kPeHeader, 4, std::string("PE\0\0", 4));
-    Put16(bytes, kSizeOfOptionalHeaderField, static_cast<std::uint32_t>(OptionalHeaderSize(kind)));
-    Put16(bytes, kOptionalHeader, kind == PeKind::Pe32 ? 0x10B : 0x20B);
-    Put32(bytes, CountField(kind), 16);
+    k4test::PutLe(bytes, kSizeOfOptionalHeaderField, static_cast<std::uint32_t>(OptionalHeaderSize(kind)), 2);
+    k4test::PutLe(bytes, kOptionalHeader, kind == PeKind::Pe32 ? 0x10B : 0x20B, 2);
+    k4test::PutLe(bytes, CountField(kind), 16);
     for (std::size_t i = 0; i < 16 * 8; ++i) bytes[CountField(kind) + 4 + i] = 0;
     return bytes;
 }
 
 inline void SetSecurityEntry(std::string& file, PeKind kind, std::uint32_t offset, std::uint32_t size) {
-    Put32(file, SecurityEntry(kind), offset);
-    Put32(file, SecurityEntry(kind) + 4, size);
+    k4test::PutLe(file, SecurityEntry(kind), offset);
+    k4test::PutLe(file, SecurityEntry(kind) + 4, size);
 }
 
 // A certificate table of `size` bytes: one WIN_CERTIFICATE (its length, revision 2.0,
@@ -62,9 +47,9 @@ inline void SetSecurityEntry(std::string& file, PeKind kind, std::uint32_t offse
 // negative length.
 inline std::string TableBytes(std::size_t size = 0x5A0) {
     std::string table(size, '\xA5');
-    Put32(table, 0, static_cast<std::uint32_t>(size));
-    Put16(table, 4, 0x0200);
-    Put16(table, 6, 0x0002);
+    k4test::PutLe(table, 0, static_cast<std::uint32_t>(size));
+    k4test::PutLe(table, 4, 0x0200, 2);
+    k4test::PutLe(table, 6, 0x0002, 2);
     return table;
 }
 

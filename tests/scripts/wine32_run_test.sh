@@ -7,6 +7,9 @@
 #   wine32_run_test.sh WINE32_RUN
 set -uo pipefail
 run=$1
+# The cases name their roots through K4_BUILD_ROOT; a shared root that the calling run
+# names in K4_I386_ROOT would take their place.
+unset K4_I386_ROOT
 [ "$(id -u)" -eq 0 ] || { echo "skipped: chroot needs root"; exit 77; }
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

@@ -6,34 +6,23 @@
 #include <string>
 #include "K4BlockFile.h"
 #include "K4Utils.h"
+#include "LeBytes.h"
+#include "TestFiles.h"
 
 namespace {
 
-// A file with the given bytes in the temporary folder, deleted at the end.
+using k4test::Le32;
+
+// A file with the given bytes in a scratch folder of its own, removed at the end.
 class TempFile {
 public:
-    explicit TempFile(const std::string& bytes) {
-        char dir[MAX_PATH], name[MAX_PATH];
-        GetTempPathA(MAX_PATH, dir);
-        GetTempFileNameA(dir, "k4u", 0, name);
-        path_ = name;
-        HANDLE h = CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        WriteFile(h, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        CloseHandle(h);
-    }
-    ~TempFile() { DeleteFileA(path_.c_str()); }
+    explicit TempFile(const std::string& bytes) : path_(folder_.Write("block.bin", bytes)) {}
     const char* Path() const { return path_.c_str(); }
 
 private:
+    k4test::ScratchFolder folder_;
     std::string path_;
 };
-
-std::string Le32(std::int32_t v) {
-    auto u = static_cast<std::uint32_t>(v);
-    return {static_cast<char>(u & 0xFF), static_cast<char>((u >> 8) & 0xFF), static_cast<char>((u >> 16) & 0xFF),
-            static_cast<char>(u >> 24)};
-}
 
 std::int64_t PositionOf(const BlockFile& f) {
     std::int64_t p = -1;

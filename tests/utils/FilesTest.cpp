@@ -5,22 +5,12 @@
 #include "K4Files.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
-
-namespace {
-std::string TempFolder() {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    return temp;
-}
-}  // namespace
+#include "TestFiles.h"
 
 TEST(FileExists, TellsFilesFromFoldersAndFromNothing) {
-    const std::string folder = TempFolder() + "k4files-" + std::to_string(GetCurrentProcessId());
-    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    const std::string file = folder + "\\f.txt";
-    HANDLE h = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
-    CloseHandle(h);
+    const k4test::ScratchFolder scratch;
+    const std::string& folder = scratch.Path();
+    const std::string file = scratch.Write("f.txt", "");
     EXPECT_TRUE(FileExists(file));
     EXPECT_FALSE(DirectoryExists(file));
     EXPECT_TRUE(DirectoryExists(folder));
@@ -28,8 +18,6 @@ TEST(FileExists, TellsFilesFromFoldersAndFromNothing) {
     EXPECT_FALSE(FileExists(folder + "\\missing"));
     EXPECT_FALSE(DirectoryExists(folder + "\\missing"));
     EXPECT_FALSE(FileExists(static_cast<const char*>(nullptr)));
-    DeleteFileA(file.c_str());
-    RemoveDirectoryA(folder.c_str());
 }
 
 TEST(OwnModulePath, NamesThisProgramsOwnFile) {
