@@ -4,6 +4,7 @@
 // objects before it searches the runtime's archives, so a runtime member whose
 // every symbol is defined here is never linked.
 #include <pthread.h>
+#include <cxxabi.h>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -36,6 +37,28 @@ int pthread_mutex_lock(pthread_mutex_t*) { return 0; }
 int pthread_mutex_unlock(pthread_mutex_t*) { return 0; }
 int pthread_cond_broadcast(pthread_cond_t*) { return 0; }
 int pthread_cond_wait(pthread_cond_t*, pthread_mutex_t*) { single_thread::WaitForever(); }
+}
+
+// The runtime's exception state of a thread: the stack of exceptions being handled
+// and the count of those thrown and not yet caught, laid out as the C++ ABI for
+// Itanium defines it (the layout this runtime follows on every target). The
+// runtime keeps one per thread in emulated thread-local storage (emutls, about 1 KB
+// with its per-thread keys); the program's one thread needs just one, which
+// starts empty.
+namespace __cxxabiv1 {
+struct __cxa_eh_globals {
+    __cxa_exception* caughtExceptions;
+    unsigned int uncaughtExceptions;
+};
+}  // namespace __cxxabiv1
+
+namespace {
+__cxxabiv1::__cxa_eh_globals exceptionState;
+}  // namespace
+
+extern "C" {
+__cxxabiv1::__cxa_eh_globals* __cxxabiv1::__cxa_get_globals() noexcept { return &exceptionState; }
+__cxxabiv1::__cxa_eh_globals* __cxxabiv1::__cxa_get_globals_fast() noexcept { return &exceptionState; }
 }
 
 // The runtime's error reports for its containers and strings. Its own versions
