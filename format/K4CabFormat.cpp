@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include "K4CabFormatDetail.h"
+#include "K4LongDivision.h"
 #include "K4MemberNames.h"
 
 namespace cabfmt {
@@ -45,8 +46,9 @@ void AppendNumber(std::string& out, std::uint64_t n) {
     char digits[24];
     char* p = digits + sizeof digits;
     do {
-        *--p = static_cast<char>('0' + n % 10);
-        n /= 10;
+        const QuotientAndRest step = DivideLong(n, 10);
+        *--p = static_cast<char>('0' + step.rest);
+        n = step.quotient;
     } while (n);
     out.append(p, static_cast<std::size_t>(digits + sizeof digits - p));
 }
