@@ -4,6 +4,7 @@
 #include "K4Error.h"
 #include "K4Form.h"
 #include "K4Gdi.h"
+#include "ShortString.h"
 #include "SystemLibrary.h"
 
 namespace ui {
@@ -94,7 +95,7 @@ void Control::Create(HWND parent, const FontSpec& windowFont) {
     hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, design_.x, design_.y, design_.w,
                             design_.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                             GetModuleHandleA(nullptr), kind_ == Kind::Panel ? &form_ : nullptr);
-    if (!hwnd_) throw K4WindowError("Cannot create control " + name_);
+    if (!hwnd_) throw K4WindowError((ShortString("Cannot create control ") + name_).View());
     fontSpec_ = MergeFont(windowFont, ownFont_);
     ApplyFont();
     if (back_.IsSet()) brush_ = back_.MakeBrush();

@@ -86,14 +86,14 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
     for (const ControlSpec& row : controls) {
         if (row.name.empty()) throw K4DesignError("A control needs a name");
         for (const auto& c : controls_)
-            if (c->Name() == row.name) throw K4DesignError("Duplicate control " + std::string(row.name));
+            if (c->Name() == row.name) throw K4DesignError((ShortString("Duplicate control ") + row.name).View());
         Control* panel = nullptr;
         if (!row.parent.empty()) {
             auto it = std::find_if(controls_.begin(), controls_.end(),
                                    [&](const auto& c) { return c->Name() == row.parent; });
             if (it == controls_.end() || (*it)->GetKind() != Kind::Panel)
-                throw K4DesignError("Control " + std::string(row.name) + ": no panel " + std::string(row.parent) +
-                                     " before it");
+                throw K4DesignError(
+                    (ShortString("Control ") + row.name + ": no panel " + row.parent + " before it").View());
             panel = it->get();
         }
         auto control = std::make_unique<Control>(*this, row, NewId(row.id));
@@ -152,7 +152,7 @@ void Form::Create(HWND owner) {
         createFailure_ = nullptr;
         std::rethrow_exception(failure);
     }
-    if (!hwnd) throw K4WindowError("Cannot create window " + caption_);
+    if (!hwnd) throw K4WindowError((ShortString("Cannot create window ") + caption_).View());
 }
 
 void Form::CreateControls() {
@@ -244,7 +244,7 @@ Size Form::ClientSize() const {
 Control& Form::Item(std::string_view name) {
     for (auto& c : controls_)
         if (c->Name() == name) return *c;
-    throw K4DesignError("No control " + std::string(name));
+    throw K4DesignError((ShortString("No control ") + name).View());
 }
 
 void Form::DispatchQueued(MSG& msg) {
