@@ -13,8 +13,9 @@ struct QuotientAndRest {
     std::uint32_t rest;
 };
 
-// dividend / divisor and dividend % divisor; the divisor must not be 0.
-constexpr QuotientAndRest DivideLong(std::uint64_t dividend, std::uint32_t divisor) {
+// dividend / divisor and dividend % divisor; the divisor must not be 0. One copy
+// for all callers: inlined, its loop would be repeated at each.
+[[gnu::noinline]] constexpr QuotientAndRest DivideLong(std::uint64_t dividend, std::uint32_t divisor) {
     std::uint64_t quotient = 0, rest = 0;
     for (int bit = 63; bit >= 0; --bit) {
         rest = rest << 1 | (dividend >> bit & 1);  // below 2 * divisor: no overflow
