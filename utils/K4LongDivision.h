@@ -2,8 +2,8 @@
 // every 64-bit '/' and '%' into calls to the compiler's runtime library (libgcc's
 // division helpers, about 2 KB in the extractor program that every archive carries);
 // the program's few 64-bit divisions (number texts, the progress percentage, the
-// layout of a centred control) use this instead. 64 steps a division: for texts and
-// layouts, not for loops over data. Platform-free: the cabinet format check uses it
+// layout of a centred control) use this instead. 64 steps a division in 32-bit
+// code: for texts and layouts, not for loops over data. Platform-free: the cabinet format check uses it
 // in the packer too.
 #pragma once
 #include <cstdint>
@@ -13,9 +13,9 @@ struct QuotientAndRest {
     std::uint32_t rest;
 };
 
-// dividend / divisor and dividend % divisor; the divisor must not be 0. One copy
-// for all callers: inlined, its loop would be repeated at each.
-[[gnu::noinline]] constexpr QuotientAndRest DivideLong(std::uint64_t dividend, std::uint32_t divisor) {
+// dividend / divisor and dividend % divisor in shifts and subtractions; the divisor
+// must not be 0. One copy for all callers: inlined, its loop would be repeated at each.
+[[gnu::noinline]] constexpr QuotientAndRest DivideByShifting(std::uint64_t dividend, std::uint32_t divisor) {
     std::uint64_t quotient = 0, rest = 0;
     for (int bit = 63; bit >= 0; --bit) {
         rest = rest << 1 | (dividend >> bit & 1);  // below 2 * divisor: no overflow
@@ -25,6 +25,15 @@ struct QuotientAndRest {
         }
     }
     return {quotient, static_cast<std::uint32_t>(rest)};
+}
+
+// dividend / divisor and dividend % divisor; the divisor must not be 0. 64-bit code
+// has the division as an instruction; 32-bit code divides by shifting.
+constexpr QuotientAndRest DivideLong(std::uint64_t dividend, std::uint32_t divisor) {
+    if constexpr (sizeof(void*) >= 8)
+        return {dividend / divisor, static_cast<std::uint32_t>(dividend % divisor)};
+    else
+        return DivideByShifting(dividend, divisor);
 }
 
 // The signed quotient, truncated toward zero as '/' truncates.
