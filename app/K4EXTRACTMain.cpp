@@ -198,17 +198,3 @@ void TK4ExtractForm::FormPaint() {
     RefreshWindow();
     FirstPaintDone = true;
 }
-
-void TK4ExtractForm::ModeBtnClick() {
-    if (RunMode == 1) {
-        SetRunMode(2);
-    } else if (RunMode == 2) {
-        SetRunMode(1);
-    }
-}
-
-void TK4ExtractForm::SetRunMode(std::int32_t value) {
-    RunMode = value;
-    ListBox1.Clear();
-    RefreshWindow();
-}

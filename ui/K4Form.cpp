@@ -103,8 +103,8 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
         if (row.kind == Kind::LabeledEdit) {
             // The label is a control of its own that follows the edit: same anchors,
             // placed above it once its text has given it a size.
-            std::string labelName = std::string(row.name) + ".Label";
-            ControlSpec label = Label(labelName, row.rect, row.caption)
+            const ShortString labelName = ShortString(row.name) + ".Label";
+            ControlSpec label = Label(labelName.View(), row.rect, row.caption)
                                     .Anchors(row.anchors)
                                     .Font(row.font)
                                     .TextColour(row.textColour)
