@@ -155,21 +155,9 @@ void Control::SetVisible(bool visible) {
     if (label_) label_->SetVisible(visible);
 }
 
-bool Control::Visible() const { return hwnd_ && (GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_VISIBLE); }
-
 void Control::SetEnabled(bool enabled) {
     if (hwnd_) EnableWindow(hwnd_, enabled);
     if (label_) label_->SetEnabled(enabled);
-}
-
-bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
-
-Rect Control::Bounds() const {
-    RECT r{};
-    if (!hwnd_) return {};
-    GetWindowRect(hwnd_, &r);
-    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
 }
 
 void Control::SetFocus() {
@@ -179,8 +167,6 @@ void Control::SetFocus() {
 void Control::SetLabelCaption(std::string_view text) {
     if (label_) label_->SetCaption(text);
 }
-
-std::string Control::LabelCaption() const { return label_ ? label_->Caption() : std::string(); }
 
 void Control::SetFontStyle(bool bold, bool underline) {
     fontSpec_.bold = bold;
