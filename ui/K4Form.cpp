@@ -103,13 +103,15 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
         if (row.kind == Kind::LabeledEdit) {
             // The label is a control of its own that follows the edit: same anchors,
             // placed above it once its text has given it a size.
+            // Its row is set field by field: each of the table builders copies the
+            // whole row, which the design tables pay when compiling, this code at run time.
             const ShortString labelName = ShortString(row.name) + ".Label";
-            ControlSpec label = Label(labelName.View(), row.rect, row.caption)
-                                    .Anchors(row.anchors)
-                                    .Font(row.font)
-                                    .TextColour(row.textColour)
-                                    .Flags(row.flags & Hidden)
-                                    .In(row.parent);
+            ControlSpec label = Label(labelName.View(), row.rect, row.caption);
+            label.anchors = row.anchors;
+            label.font = row.font;
+            label.textColour = row.textColour;
+            label.flags = row.flags & Hidden;
+            label.parent = row.parent;
             auto owned = std::make_unique<Control>(*this, label, NewId(0));
             owned->panel_ = panel;
             owned->attachedTo_ = edit;
