@@ -72,6 +72,10 @@ void StackToMemo(const HardStack& stack, ui::Control& memo) {
     for (const std::string& line : StackLines(stack)) memo.AddLine(line);
 }
 
-ShortString MemoryLabelText() { return ShortString("m:") + IntegerText(AllocatedBytes); }
+ShortString MemoryLabelText() {
+    ShortString text("m:");
+    text += IntegerText(AllocatedBytes);
+    return text;
+}
 
 void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }
