@@ -1,12 +1,12 @@
 // The extractor program's start-up, in place of the C runtime's (crt2.o and what it
 // pulls in, about 9 KB: argument splitting, runtime pseudo-relocations, TLS
-// callbacks, signal emulation for hardware faults, math error reports). The program
-// uses none of those: it reads its command line itself (GetCommandLineA), has no
-// thread-local variables of the system's kind (GCC's are emulated), no floating
-// point, and its imports are all functions, which the link checks
-// (--disable-runtime-pseudo-reloc in cmake/K4SmallStub.cmake). What it needs is done
-// here: the static constructors run before the program, the static destructors
-// and the runtime's exit handlers after it.
+// callbacks, signal emulation for hardware faults, math error reports, the x87
+// control word reset). The program uses none of those: it reads its command line
+// itself (GetCommandLineA), has no thread-local variables of the system's kind, no
+// floating point, and imports no data from a DLL without declaring it so, which the
+// link checks (--disable-auto-import in cmake/K4SmallStub.cmake). What it needs is
+// done here: the static constructors run before the program, the static
+// destructors and the runtime's exit handlers after it.
 //
 // Linked into the extractor program only (k4_small_program), as its entry point.
 #include <cstdlib>
