@@ -19,24 +19,20 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
-// The threads layer the -posix runtime calls for its locks, run-once flags and
-// thread-local exception state (about 32 KB). The program runs one thread, so a
-// lock is always free and a run-once flag needs no lock. Thread creation is
-// deliberately not defined here: code that starts a thread pulls the real library
-// in, whose definitions then clash with these, and the program no longer links.
+// The threads layer the -posix runtime calls for its locks and run-once flags (about
+// 32 KB). The program runs one thread, so a lock is always free and a run-once flag
+// needs no lock. Only what the runtime asks for is here: its per-thread values and
+// waits went with the emulated thread-local storage and the guarded statics, and
+// the threads library defines them together with pthread_once and the locks, so a
+// new reference to one of them, like code that starts a thread, pulls the real
+// library in, whose definitions then clash with these: the program no longer links
+// (single_thread has per-thread values and waits ready for a stand-in).
 extern "C" {
 int pthread_once(pthread_once_t* once, void (*init)(void)) { return single_thread::Once(once, init); }
-int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
-    return single_thread::CreateKey(key, destructor);
-}
-void* pthread_getspecific(pthread_key_t key) { return single_thread::GetValue(key); }
-int pthread_setspecific(pthread_key_t key, const void* value) { return single_thread::SetValue(key, value); }
 int pthread_mutex_init(pthread_mutex_t*, const pthread_mutexattr_t*) { return 0; }
 int pthread_mutex_destroy(pthread_mutex_t*) { return 0; }
 int pthread_mutex_lock(pthread_mutex_t*) { return 0; }
 int pthread_mutex_unlock(pthread_mutex_t*) { return 0; }
-int pthread_cond_broadcast(pthread_cond_t*) { return 0; }
-int pthread_cond_wait(pthread_cond_t*, pthread_mutex_t*) { single_thread::WaitForever(); }
 }
 
 // The runtime's exception state of a thread: the stack of exceptions being handled
