@@ -54,12 +54,6 @@ void AppendNumber(std::string& out, std::uint64_t n) {
 }
 }  // namespace
 
-std::string Num(std::uint64_t n) {
-    std::string text;
-    AppendNumber(text, n);
-    return text;
-}
-
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
     if (const unsigned char* inPlace = source_.View(offset, count)) return inPlace;

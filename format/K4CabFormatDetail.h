@@ -19,7 +19,6 @@ inline std::uint32_t Le32(const unsigned char* p) {
 // Messages are joined from pieces; only a fault builds one. Out of line: every fault
 // site would otherwise carry its own copy, in a program every archive ships.
 std::string Cat(std::initializer_list<std::string_view> parts);
-std::string Num(std::uint64_t n);
 
 // One piece of a fault's text: words, a number, or a member's name as the user
 // reads it, in quotes. The checker joins a fault's pieces in place, so that a fault

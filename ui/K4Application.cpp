@@ -23,7 +23,6 @@ void Show(BoxKind kind, const std::string& text) {
 }
 }  // namespace
 
-const char* Title() { return g_title.c_str(); }
 void SetTitle(std::string_view title) { g_title = std::string(title); }
 
 void ShowPlainMessage(std::string_view text) { Show(BoxKind::Plain, std::string(text)); }

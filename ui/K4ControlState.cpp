@@ -1,10 +1,11 @@
 // A control's state read back: its lines, progress position, visibility, enabled
-// state, bounds and label text. The extractor program only sets them; the readers
-// are in a file of their own, which it never links (every function of a linked
-// file ships in it: its unwind entries keep it).
+// state, bounds and label text; and a window's caption. The extractor program only
+// sets them; the readers are in a file of their own, which it never links (every
+// function of a linked file ships in it: its unwind entries keep it).
 #include "K4Control.h"
 #include <commctrl.h>
 #include <string>
+#include "K4Form.h"
 
 namespace ui {
 
@@ -48,5 +49,7 @@ Rect Control::Bounds() const {
 }
 
 std::string Control::LabelCaption() const { return label_ ? label_->Caption() : std::string(); }
+
+std::string Form::Caption() const { return caption_; }
 
 }  // namespace ui

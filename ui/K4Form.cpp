@@ -235,8 +235,6 @@ void Form::SetCaption(std::string_view caption) {
     if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
 }
 
-std::string Form::Caption() const { return caption_; }
-
 Size Form::ClientSize() const {
     RECT r{};
     if (hwnd_) GetClientRect(hwnd_, &r);
