@@ -3,6 +3,7 @@
 #include <cstring>
 #include "K4ErrorForm.h"
 #include "K4ErrorLog.h"
+#include "K4ErrorWindowHook.h"
 #include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
@@ -19,9 +20,11 @@ struct ErrorLogOwner {
 };
 ErrorLogOwner g_errorLog;
 
-ErrorWindowHook g_windowHook;
-
 }  // namespace
+
+namespace error_window {
+ErrorWindowHook hook;
+}  // namespace error_window
 
 HardStack* const ErrorStack = &g_errorLog.stack;
 
@@ -49,8 +52,8 @@ void ReportErrors() {
     HardStack snapshot;
     snapshot.CopyFrom(*ErrorStack);
     ClearErrors();
-    if (g_windowHook)
-        g_windowHook(ErrorWindowTitle, snapshot);
+    if (error_window::hook)
+        error_window::hook(ErrorWindowTitle, snapshot);
     else
         ShowErrorWindow(ErrorWindowTitle, snapshot);
     snapshot.Done();
@@ -77,5 +80,3 @@ ShortString MemoryLabelText() {
     text += IntegerText(AllocatedBytes);
     return text;
 }
-
-void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }
