@@ -61,22 +61,15 @@ __cxxabiv1::__cxa_eh_globals* __cxxabiv1::__cxa_get_globals_fast() noexcept { re
 // throw the standard logic and runtime errors, whose reference-counted strings
 // and formatting come to about 60 KB; here the memory errors stay what they are
 // and every other one is a K4Error with the runtime's text, which the general
-// error handler shows like any other failure.
+// error handler shows like any other failure. Only the reports the program's code
+// can reach are here: the runtime defines all of them in one member (functexcept.o),
+// so a new reference to another one pulls that member in, whose definitions clash
+// with these, and the program no longer links until it gets its stand-in.
 namespace std {
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw bad_typeid(); }
-void __throw_bad_exception() { throw bad_exception(); }
 void __throw_logic_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_domain_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_invalid_argument(const char* text) { single_thread::ThrowRuntimeFault(text); }
 void __throw_length_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_out_of_range(const char* text) { single_thread::ThrowRuntimeFault(text); }
 // The text is the runtime's format, its numbers unfilled.
 void __throw_out_of_range_fmt(const char* format, ...) { single_thread::ThrowRuntimeFault(format); }
-void __throw_runtime_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_range_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_overflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_underflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
 }  // namespace std
