@@ -103,7 +103,7 @@ bool TDecompr::CheckCabinet() {
         return false;
     }
     expected_ = std::move(result.members);
-    written_.assign(expected_.size(), 0);
+    written_ = std::vector<unsigned char>(expected_.size());  // all 0: none written yet
     return true;
 }
 
