@@ -160,10 +160,6 @@ void Control::SetEnabled(bool enabled) {
     if (label_) label_->SetEnabled(enabled);
 }
 
-void Control::SetFocus() {
-    if (hwnd_) ::SetFocus(hwnd_);
-}
-
 void Control::SetLabelCaption(std::string_view text) {
     if (label_) label_->SetCaption(text);
 }

@@ -260,15 +260,4 @@ int Form::RunMessageLoop() {
     return static_cast<int>(msg.wParam);
 }
 
-void Form::ProcessMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        DispatchQueued(msg);
-    }
-}
-
 }  // namespace ui
