@@ -36,9 +36,9 @@ endif()
 # test (tests/size). Raise a limit only deliberately, with the reason in the commit.
 # Both are held at their present sizes. The 64-bit stub is below its target of
 # 136 KiB; the 32-bit one stays above its 120 KiB: it carries its own DWARF unwinder
-# and unwind tables, about 52 KiB (bench/README.md, "Stub size").
-set(K4_STUB_LIMIT_I686 161792)    # 158 KiB
-set(K4_STUB_LIMIT_X86_64 132096)  # 129 KiB
+# and unwind tables, about 51 KiB (bench/README.md, "Stub size").
+set(K4_STUB_LIMIT_I686 160256)    # 156.5 KiB
+set(K4_STUB_LIMIT_X86_64 130560)  # 127.5 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the
 # symbol table is stripped (the payload goes behind the last byte, where a symbol
