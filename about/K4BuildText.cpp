@@ -36,14 +36,16 @@ ShortString BuildTextOf(const char* path) {
     if (bytes == 0) return ShortString();
     std::vector<char> buffer(bytes);
     if (!info(path, 0, bytes, buffer.data())) return ShortString();
-    std::string key = std::string(BuildTable) + VersionInfoKeys[2];
+    const ShortString key = ShortString(BuildTable) + VersionInfoKeys[2];
     void* value = nullptr;
     UINT length = 0;
-    if (!query(buffer.data(), key.c_str(), &value, &length) || !value) return ShortString();
+    if (!query(buffer.data(), key.CStr(), &value, &length) || !value) return ShortString();
     // The value is read up to its terminator, but never past the length the
     // library reports, so a resource without a terminator cannot overrun.
     const char* text = static_cast<const char*>(value);
-    std::size_t chars = strnlen(text, length < ShortString::MaxLength ? length : ShortString::MaxLength);
+    const std::size_t limit = length < ShortString::MaxLength ? length : ShortString::MaxLength;
+    const void* terminator = std::memchr(text, '\0', limit);
+    const std::size_t chars = terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - text) : limit;
     return ShortString("Build: ") + std::string_view(text, chars);
 }
 

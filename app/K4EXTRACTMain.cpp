@@ -132,8 +132,17 @@ void TK4ExtractForm::RunCabinetPass() {
 }
 
 ShortString TK4ExtractForm::StatusLine() const {
-    return IntegerText(ListBox1.Count()) + " " + FilesWord + " " + IntegerText(FListedBytes) + "(" +
-           IntegerText(FCabinetBytes) + ")";
+    // "files, bytes(cabinet size)", appended in place: every '+' of short strings
+    // copies the whole 256-byte record.
+    ShortString line = IntegerText(ListBox1.Count());
+    line += ' ';
+    line += FilesWord;
+    line += ' ';
+    line += IntegerText(FListedBytes);
+    line += '(';
+    line += IntegerText(FCabinetBytes);
+    line += ')';
+    return line;
 }
 
 void TK4ExtractForm::RefreshWindow() {
@@ -156,7 +165,10 @@ void TK4ExtractForm::RefreshWindow() {
         Label4.SetCaption("K4B");
         Label4.SetVisible(true);
     }
-    Label2.SetCaption((IntegerText(AllocatedBlockCount()) + "/" + IntegerText(AllocatedByteCount())).View());
+    ShortString memory = IntegerText(AllocatedBlockCount());
+    memory += '/';
+    memory += IntegerText(AllocatedByteCount());
+    Label2.SetCaption(memory.View());
     Label3.SetCaption(TitleLabelText.View());
 }
 
@@ -197,18 +209,4 @@ void TK4ExtractForm::FormPaint() {
     if (FirstPaintDone) return;
     RefreshWindow();
     FirstPaintDone = true;
-}
-
-void TK4ExtractForm::ModeBtnClick() {
-    if (RunMode == 1) {
-        SetRunMode(2);
-    } else if (RunMode == 2) {
-        SetRunMode(1);
-    }
-}
-
-void TK4ExtractForm::SetRunMode(std::int32_t value) {
-    RunMode = value;
-    ListBox1.Clear();
-    RefreshWindow();
 }

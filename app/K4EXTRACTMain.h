@@ -26,7 +26,6 @@ public:
 
     // Published handlers.
     void StartBtnClick();
-    void ModeBtnClick();
     void FormCreate();
     void LabeledEdit1Change();
     void AbBtnClick();  // opens the about window
@@ -34,7 +33,6 @@ public:
 
     void RunCabinetPass();
     void RefreshWindow();
-    void SetRunMode(std::int32_t value);
 
 private:
     // The list box as the engine's list of lines.

@@ -1,11 +1,12 @@
-// Program entry: the extractor window as main window, and the message loop.
+// Program entry: the extractor window as main window, and the message loop. The
+// stub's own start-up (utils/K4StubStart.cpp) calls it; it returns the exit code.
 #include <windows.h>
 #include <memory>
 #include "K4Application.h"
 #include "K4EXTRACTMain.h"
 #include "SystemLibrary.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+int K4StubMain() {
     try {
         syslib::RestrictDllSearchToSystem32();
         app::SetTitle("V4OvudEvuvuruda");
@@ -17,7 +18,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         form->Show();
         return ui::Form::RunMessageLoop();
     } catch (...) {
-        // Nothing may leave WinMain into the runtime's start-up code.
+        // Nothing may leave the program into the start-up code.
         app::HandleCurrentException();
         return 1;
     }

@@ -6,11 +6,13 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include "K4CabSeams.h"
 #include "K4CabWork.h"
+
+CabHeapAllocFn cab_seams::heapAlloc = std::malloc;
 
 namespace {
 std::exception_ptr keptException;
-CabHeapAllocFn heapAlloc = std::malloc;
 
 // Called in a catch block: keeps the first exception of a run, since later ones are
 // usually consequences of it.
@@ -36,12 +38,10 @@ void RethrowCabException() {
     std::rethrow_exception(e);
 }
 
-void SetCabHeapAlloc(CabHeapAllocFn alloc) { heapAlloc = alloc ? alloc : std::malloc; }
-
 void* DIAMONDAPI CabAlloc(ULONG cb) noexcept {
     if (static_cast<std::int32_t>(cb) <= 0) return nullptr;
     try {
-        void* block = heapAlloc(cb);
+        void* block = cab_seams::heapAlloc(cb);
         if (!block) throw std::bad_alloc();
         return block;
     } catch (...) {

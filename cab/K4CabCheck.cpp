@@ -34,7 +34,9 @@ const unsigned char* CabinetFile::View(std::uint64_t offset, std::size_t count) 
         Unmap();
         SYSTEM_INFO system;
         GetSystemInfo(&system);
-        const std::uint64_t start = offset - offset % system.dwAllocationGranularity;
+        // The granularity is a power of two (64 KB): masking rounds down without a
+        // 64-bit division, which 32-bit code would take from the compiler's library.
+        const std::uint64_t start = offset & ~std::uint64_t{system.dwAllocationGranularity - 1};
         const std::uint64_t left = size_ - start;
         viewSize_ = static_cast<std::size_t>(left < ViewSize ? left : ViewSize);
         view_ = static_cast<const unsigned char*>(MapViewOfFile(
@@ -101,7 +103,7 @@ bool TDecompr::CheckCabinet() {
         return false;
     }
     expected_ = std::move(result.members);
-    written_.assign(expected_.size(), false);
+    written_ = std::vector<unsigned char>(expected_.size());  // all 0: none written yet
     return true;
 }
 
@@ -116,14 +118,14 @@ std::size_t TDecompr::MemberIndex(const char* stored) {
 
 void TDecompr::MemberWritten(std::size_t index) {
     if (index >= written_.size() || written_[index]) return;
-    written_[index] = true;
+    written_[index] = 1;
     ++writtenCount_;
 }
 
 bool TDecompr::AllMembersWritten() const { return writtenCount_ == expected_.size(); }
 
 ShortString TDecompr::FirstUnwrittenMember() const {
-    const auto missing = std::find(written_.begin(), written_.end(), false);
+    const auto missing = std::find(written_.begin(), written_.end(), 0);
     if (missing == written_.end()) return {};
     const cabfmt::Member& m = expected_[static_cast<std::size_t>(missing - written_.begin())];
     return ShortString(ShowStoredName(m.name, m.Utf()));

@@ -77,10 +77,12 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     if (membername::IsUnsafe(raw)) return RefuseUnsafe(shownName);
 
     const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
-    const std::wstring widePath = wideTargetDir_ + wideName;
-    const std::string shownPath = TargetDir.Str() + shownName.Str();
+    std::wstring widePath = wideTargetDir_;
+    widePath += wideName;
+    // Shown paths are cut at 255 characters, as every message that shows one is.
+    const ShortString shownPath = TargetDir + shownName;
     const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
-    if (length > MaxTargetPath) FailCreate(shownPath);
+    if (length > MaxTargetPath) FailCreate(shownPath.View());
     if (NamesTheCabinet(widePath)) return RefuseUnsafe(shownName);
     // Members of one folder come one after another: the folders of the previous
     // member are known to stand, and looking them up again costs a few file-system
@@ -89,14 +91,14 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const std::wstring_view folder =
         folderEnd == std::wstring::npos ? std::wstring_view() : std::wstring_view(wideName).substr(0, folderEnd + 1);
     if (folder != madeFolder_) {
-        if (!CreateMemberFolders(wideTargetDir_, wideName)) FailCreate(shownPath);
+        if (!CreateMemberFolders(wideTargetDir_, wideName)) FailCreate(shownPath.View());
         madeFolder_ = folder;
     }
     if (!HasRoomForStream()) return -1;
 
     std::unique_ptr<TNamedStream> stream;
     try {
-        stream = utf ? std::make_unique<TNamedStream>(widePath, ShortString(shownPath), ModeCreate)
+        stream = utf ? std::make_unique<TNamedStream>(widePath, shownPath, ModeCreate)
                      : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
     } catch (const K4FileError&) {
         // The library holds the cabinet open for the whole copy, so creating over it
@@ -110,7 +112,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     targetSlot_ = StreamCount();
     targetSize_ = static_cast<std::uint32_t>(note.cb);
     targetPath_ = widePath;
-    targetShown_ = ShortString(shownPath);
+    targetShown_ = shownPath;
     targetMember_ = MemberIndex(raw);
 
     StartedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(StartedBytes) + static_cast<std::uint32_t>(note.cb));

@@ -3,6 +3,7 @@
 #include "K4TextEncoding.h"
 #include <fdi.h>
 #include "K4Utils.h"
+#include "K4LongDivision.h"
 
 ShortString ListingLine(const ShortString& name, std::int32_t size) {
     ShortString line(name.View().substr(0, 44));
@@ -20,8 +21,17 @@ std::int32_t ProgressPercent(std::int32_t started, std::int32_t total) {
     // recognised exactly.
     const std::int64_t divisor = static_cast<std::uint32_t>(total);
     const std::int64_t product = static_cast<std::int64_t>(started) * 100;
-    std::int64_t rounded = product / divisor;
-    std::int64_t rest = product % divisor;
+    // Truncated toward zero and with the dividend's sign, as '/' and '%' give them.
+    const bool negative = product < 0;
+    const QuotientAndRest magnitude =
+        DivideLong(negative ? 0 - static_cast<std::uint64_t>(product) : static_cast<std::uint64_t>(product),
+                   static_cast<std::uint32_t>(total));
+    std::int64_t rounded = static_cast<std::int64_t>(magnitude.quotient);
+    std::int64_t rest = magnitude.rest;
+    if (negative) {
+        rounded = -rounded;
+        rest = -rest;
+    }
     if (rest < 0) {
         rounded -= 1;
         rest += divisor;

@@ -159,10 +159,11 @@ private:
 
     // The extraction's account: the cabinet as checked (held open, so it cannot
     // change before the library reads it), its members in table order, and which of
-    // them were written whole.
+    // them were written whole (one flag a member, as bytes: std::vector<bool>'s bit
+    // handling adds about 1 KB to the program).
     UniqueFile checkedCabinet_;
     std::vector<cabfmt::Member> expected_;
-    std::vector<bool> written_;
+    std::vector<unsigned char> written_;
     std::size_t nextMember_ = 0, writtenCount_ = 0;
     std::size_t targetMember_ = NoMember;
     bool probeFailed_ = false;   // Open found no cabinet: its text stands

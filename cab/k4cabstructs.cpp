@@ -1,5 +1,6 @@
 // Loads the system cabinet library's decompression entry points.
 #include "k4cabstructs.h"
+#include "K4CabSeams.h"
 #include "SystemLibrary.h"
 
 FdiEntryPoints LoadFdiEntryPoints(const char* libraryName) {
@@ -15,14 +16,10 @@ FdiEntryPoints LoadFdiEntryPoints(const char* libraryName) {
     return fdi;
 }
 
-namespace {
-const FdiEntryPoints* replacementFdi = nullptr;
-}
+const FdiEntryPoints* cab_seams::replacementFdi = nullptr;
 
 const FdiEntryPoints& Fdi() {
-    if (replacementFdi) return *replacementFdi;
+    if (cab_seams::replacementFdi) return *cab_seams::replacementFdi;
     static const FdiEntryPoints systemFdi = LoadFdiEntryPoints("cabinet.dll");
     return systemFdi;
 }
-
-void UseFdiEntryPoints(const FdiEntryPoints* replacement) { replacementFdi = replacement; }

@@ -3,6 +3,7 @@
 #include <cstring>
 #include "K4ErrorForm.h"
 #include "K4ErrorLog.h"
+#include "K4ErrorWindowHook.h"
 #include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
@@ -19,9 +20,11 @@ struct ErrorLogOwner {
 };
 ErrorLogOwner g_errorLog;
 
-ErrorWindowHook g_windowHook;
-
 }  // namespace
+
+namespace error_window {
+ErrorWindowHook hook;
+}  // namespace error_window
 
 HardStack* const ErrorStack = &g_errorLog.stack;
 
@@ -49,8 +52,8 @@ void ReportErrors() {
     HardStack snapshot;
     snapshot.CopyFrom(*ErrorStack);
     ClearErrors();
-    if (g_windowHook)
-        g_windowHook(ErrorWindowTitle, snapshot);
+    if (error_window::hook)
+        error_window::hook(ErrorWindowTitle, snapshot);
     else
         ShowErrorWindow(ErrorWindowTitle, snapshot);
     snapshot.Done();
@@ -72,6 +75,8 @@ void StackToMemo(const HardStack& stack, ui::Control& memo) {
     for (const std::string& line : StackLines(stack)) memo.AddLine(line);
 }
 
-ShortString MemoryLabelText() { return ShortString("m:") + IntegerText(AllocatedBytes); }
-
-void SetErrorWindowHook(ErrorWindowHook hook) { g_windowHook = std::move(hook); }
+ShortString MemoryLabelText() {
+    ShortString text("m:");
+    text += IntegerText(AllocatedBytes);
+    return text;
+}

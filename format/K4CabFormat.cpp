@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include "K4CabFormatDetail.h"
+#include "K4LongDivision.h"
 #include "K4MemberNames.h"
 
 namespace cabfmt {
@@ -40,15 +41,18 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-std::string Num(std::uint64_t n) {
+namespace {
+void AppendNumber(std::string& out, std::uint64_t n) {
     char digits[24];
     char* p = digits + sizeof digits;
     do {
-        *--p = static_cast<char>('0' + n % 10);
-        n /= 10;
+        const QuotientAndRest step = DivideLong(n, 10);
+        *--p = static_cast<char>('0' + step.rest);
+        n = step.quotient;
     } while (n);
-    return std::string(p, static_cast<std::size_t>(digits + sizeof digits - p));
+    out.append(p, static_cast<std::size_t>(digits + sizeof digits - p));
 }
+}  // namespace
 
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
@@ -78,25 +82,52 @@ bool Checker::Fail(Fault fault, std::string text) {
     return false;
 }
 
-bool Checker::Damaged(const std::string& what) { return Fail(Fault::Damaged, Cat({"Damaged cabinet: ", what})); }
+bool Checker::Fail(Fault fault, std::string_view lead, std::initializer_list<Piece> pieces) {
+    result_.fault = fault;
+    result_.text.assign(lead);
+    Append(pieces);
+    return false;
+}
 
-bool Checker::Missing(const std::string& what) {
-    return window_.Failed() ? Fail(Fault::Unreadable, "Cannot read the cabinet") : Damaged(what);
+void Checker::Append(std::initializer_list<Piece> pieces) {
+    std::string& text = result_.text;
+    for (const Piece& piece : pieces) {
+        switch (piece.kind_) {
+        case Piece::Kind::Text: text.append(piece.text_); break;
+        case Piece::Kind::Number: AppendNumber(text, piece.number_); break;
+        case Piece::Kind::Name: text.append(Quoted(*piece.member_)); break;
+        }
+    }
+}
+
+bool Checker::Damaged(std::initializer_list<Piece> what) { return Fail(Fault::Damaged, "Damaged cabinet: ", what); }
+
+bool Checker::Missing(std::initializer_list<Piece> what) {
+    return window_.Failed() ? Fail(Fault::Unreadable, "Cannot read the cabinet", {}) : Damaged(what);
+}
+
+bool Checker::BlockDamaged(std::uint32_t folder, std::uint32_t block, std::initializer_list<Piece> what) {
+    Fail(Fault::Damaged, "Damaged cabinet: data block ", {block + 1, " of folder ", folder + 1});
+    Append(what);
+    return false;
+}
+
+bool Checker::BlockMissing(std::uint32_t folder, std::uint32_t block) {
+    return window_.Failed() ? Fail(Fault::Unreadable, "Cannot read the cabinet", {})
+                            : BlockDamaged(folder, block, {" lies outside the cabinet"});
 }
 
 bool Checker::Header() {
     const std::uint64_t size = source_.Size();
-    if (size < HeaderSize) return Damaged("the header is cut short");
+    if (size < HeaderSize) return Damaged({"the header is cut short"});
     window_.SetEnd(size);
     const unsigned char* h = window_.At(0, HeaderSize);
-    if (!h) return Missing("the header is cut short");
-    if (std::memcmp(h, "MSCF", 4) != 0) return Damaged("no cabinet signature");
-    if (h[25] != 1 || h[24] != 3)
-        return Damaged(Cat({"unknown format version ", Num(h[25]), ".", Num(h[24])}));
+    if (!h) return Missing({"the header is cut short"});
+    if (std::memcmp(h, "MSCF", 4) != 0) return Damaged({"no cabinet signature"});
+    if (h[25] != 1 || h[24] != 3) return Damaged({"unknown format version ", h[25], ".", h[24]});
     const std::uint32_t length = Le32(h + 8);
-    if (length < HeaderSize) return Damaged(Cat({"its stated size of ", Num(length), " bytes is smaller than its header"}));
-    if (length > size)
-        return Damaged(Cat({"cut short: ", Num(size), " of its ", Num(length), " bytes are present"}));
+    if (length < HeaderSize) return Damaged({"its stated size of ", length, " bytes is smaller than its header"});
+    if (length > size) return Damaged({"cut short: ", size, " of its ", length, " bytes are present"});
     filesStart_ = Le32(h + 16);
     folderCount_ = Le16(h + 26);
     fileCount_ = Le16(h + 28);
@@ -109,11 +140,11 @@ bool Checker::Header() {
 bool Checker::Reserve() {
     if (!(flags_ & FlagReservePresent)) return true;
     const unsigned char* r = window_.At(position_, 4);
-    if (!r) return Missing("the header is cut short");
+    if (!r) return Missing({"the header is cut short"});
     const std::uint16_t headerReserve = Le16(r);
     folderReserve_ = r[2];
     blockReserve_ = r[3];
-    if (headerReserve > MaxHeaderReserve) return Damaged(Cat({"a header reserve of ", Num(headerReserve), " bytes"}));
+    if (headerReserve > MaxHeaderReserve) return Damaged({"a header reserve of ", headerReserve, " bytes"});
     position_ += 4 + headerReserve;
     return true;
 }
@@ -133,14 +164,12 @@ bool Checker::Text(std::string& out) {
 
 bool Checker::SetLinks() {
     std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
-    if ((flags_ & FlagPrevCabinet) && !(Text(prevCabinet) && Text(prevDisk)))
-        return Missing("the header is cut short");
-    if ((flags_ & FlagNextCabinet) && !(Text(nextCabinet) && Text(nextDisk)))
-        return Missing("the header is cut short");
+    if ((flags_ & FlagPrevCabinet) && !(Text(prevCabinet) && Text(prevDisk))) return Missing({"the header is cut short"});
+    if ((flags_ & FlagNextCabinet) && !(Text(nextCabinet) && Text(nextDisk))) return Missing({"the header is cut short"});
     if (flags_ & FlagPrevCabinet)
-        return Fail(Fault::ContinuedFromPrev, Cat({"Cabinet continues from another cabinet \"", prevCabinet, "\""}));
+        return Fail(Fault::ContinuedFromPrev, "Cabinet continues from another cabinet \"", {prevCabinet, "\""});
     if (flags_ & FlagNextCabinet)
-        return Fail(Fault::ContinuedToNext, Cat({"Cabinet continues in another cabinet \"", nextCabinet, "\""}));
+        return Fail(Fault::ContinuedToNext, "Cabinet continues in another cabinet \"", {nextCabinet, "\""});
     return true;
 }
 
@@ -148,13 +177,13 @@ bool Checker::Folders() {
     folders_.reserve(folderCount_);
     for (std::uint32_t i = 0; i < folderCount_; ++i) {
         const unsigned char* f = window_.At(position_, FolderEntrySize + folderReserve_);
-        if (!f) return Missing("the folder table lies outside the cabinet");
+        if (!f) return Missing({"the folder table lies outside the cabinet"});
         Folder folder;
         folder.dataStart = Le32(f);
         folder.blocks = Le16(f + 4);
         folder.compression = Le16(f + 6);
         if (!KnownCompression(folder.compression))
-            return Damaged(Cat({"folder ", Num(i + 1), " uses an unknown compression (", Num(folder.compression), ")"}));
+            return Damaged({"folder ", i + 1, " uses an unknown compression (", folder.compression, ")"});
         folders_.push_back(folder);
         position_ += FolderEntrySize + folderReserve_;
     }
@@ -185,19 +214,18 @@ bool Checker::Files() {
     position_ = filesStart_;
     for (std::uint32_t i = 0; i < fileCount_; ++i) {
         const unsigned char* e = window_.At(position_, FileEntrySize);
-        if (!e) return Missing(Cat({"file entry ", Num(i + 1), " lies outside the cabinet"}));
+        if (!e) return Missing({"file entry ", i + 1, " lies outside the cabinet"});
         Member m;
         m.size = Le32(e);
         const std::uint64_t offset = Le32(e + 4);
         m.folder = Le16(e + 8);
         m.attribs = Le16(e + 14);
         position_ += FileEntrySize;
-        if (!Text(m.name)) return Missing(Cat({"the name of file entry ", Num(i + 1), " runs past the end of the cabinet"}));
-        if (m.folder >= FolderContinuedFromPrev)
-            return Damaged(Cat({Quoted(m), " is continued from or into another cabinet"}));
+        if (!Text(m.name)) return Missing({"the name of file entry ", i + 1, " runs past the end of the cabinet"});
+        if (m.folder >= FolderContinuedFromPrev) return Damaged({m, " is continued from or into another cabinet"});
         if (m.folder >= folders_.size())
-            return Damaged(Cat({Quoted(m), " names folder ", Num(m.folder + 1), ", which the cabinet does not have"}));
-        if (!NameIsSafe(m)) return Fail(Fault::UnsafeName, Cat({"Unsafe file name ", Quoted(m)}));
+            return Damaged({m, " names folder ", m.folder + 1u, ", which the cabinet does not have"});
+        if (!NameIsSafe(m)) return Fail(Fault::UnsafeName, "Unsafe file name ", {m});
         ends_.push_back(offset + m.size);
         members.push_back(std::move(m));
     }
@@ -215,22 +243,21 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
     std::uint64_t position = folder.dataStart;
     const std::size_t headerSize = BlockHeaderSize + blockReserve_;
     for (std::uint32_t b = 0; b < folder.blocks; ++b) {
-        // Named only when something is wrong: a large cabinet has thousands of blocks.
-        auto block = [&](std::string_view what) { return Cat({"data block ", Num(b + 1), " of folder ", Num(index + 1), what}); };
         const unsigned char* h = window_.At(position, headerSize);
-        if (!h) return Missing(block(" lies outside the cabinet"));
+        if (!h) return BlockMissing(index, b);
         unsigned char header[BlockHeaderSize + 255];
         std::memcpy(header, h, headerSize);
         const std::uint32_t stored = Le32(header);
         const std::uint16_t compressed = Le16(header + 4), uncompressed = Le16(header + 6);
         const unsigned char* data = window_.At(position + headerSize, compressed);
-        if (!data) return Missing(block(" lies outside the cabinet"));
-        if (uncompressed == 0) return Damaged(block(" is continued in another cabinet"));
+        if (!data) return BlockMissing(index, b);
+        if (uncompressed == 0) return BlockDamaged(index, b, {" is continued in another cabinet"});
         if (uncompressed > MaxBlockUncompressed)
-            return Damaged(block(Cat({" holds ", Num(uncompressed), " bytes, more than 32768"})));
+            return BlockDamaged(index, b, {" holds ", uncompressed, " bytes, more than 32768"});
         if ((folder.compression & 0x000F) == 0 && compressed != uncompressed)
-            return Damaged(block(Cat({" is stored with ", Num(compressed), " bytes for ", Num(uncompressed)})));
-        if (stored != 0 && !ChecksumMatches(stored, header, data, compressed)) return Damaged(block(" fails its checksum"));
+            return BlockDamaged(index, b, {" is stored with ", compressed, " bytes for ", uncompressed});
+        if (stored != 0 && !ChecksumMatches(stored, header, data, compressed))
+            return BlockDamaged(index, b, {" fails its checksum"});
         folder.uncompressed += uncompressed;
         position += headerSize + compressed;
     }
@@ -249,7 +276,7 @@ bool Checker::ChecksumMatches(std::uint32_t stored, const unsigned char* header,
 bool Checker::Ranges() {
     for (std::size_t i = 0; i < result_.members.size(); ++i) {
         const Member& m = result_.members[i];
-        if (ends_[i] > folders_[m.folder].uncompressed) return Damaged(Cat({Quoted(m), " lies outside its folder's data"}));
+        if (ends_[i] > folders_[m.folder].uncompressed) return Damaged({m, " lies outside its folder's data"});
     }
     return true;
 }

@@ -19,7 +19,29 @@ inline std::uint32_t Le32(const unsigned char* p) {
 // Messages are joined from pieces; only a fault builds one. Out of line: every fault
 // site would otherwise carry its own copy, in a program every archive ships.
 std::string Cat(std::initializer_list<std::string_view> parts);
-std::string Num(std::uint64_t n);
+
+// One piece of a fault's text: words, a number, or a member's name as the user
+// reads it, in quotes. The checker joins a fault's pieces in place, so that a fault
+// site holds no string temporaries, nor the code that would clean them up.
+class Piece {
+public:
+    // Words written in the code: their length is known when compiling.
+    template <std::size_t N>
+    Piece(const char (&text)[N]) : kind_(Kind::Text), text_(text, N - 1) {}
+    Piece(const std::string& text) : kind_(Kind::Text), text_(text) {}
+    Piece(std::uint64_t number) : kind_(Kind::Number), number_(number) {}
+    Piece(const Member& member) : kind_(Kind::Name), member_(&member) {}
+
+private:
+    friend class Checker;
+    enum class Kind { Text, Number, Name };
+    Kind kind_;
+    union {   // the one that kind_ names
+        std::string_view text_;
+        std::uint64_t number_;
+        const Member* member_;
+    };
+};
 
 inline constexpr std::uint32_t FolderEntrySize = 8;
 inline constexpr std::uint32_t FileEntrySize = 16;   // without the name
@@ -88,9 +110,15 @@ private:
     std::string Show(const Member& m) const;
     std::string Quoted(const Member& m) const;
     bool Fail(Fault fault, std::string text);
-    bool Damaged(const std::string& what);
+    // The fault, its text the lead and the pieces.
+    bool Fail(Fault fault, std::string_view lead, std::initializer_list<Piece> pieces);
+    void Append(std::initializer_list<Piece> pieces);
+    bool Damaged(std::initializer_list<Piece> what);
     // A piece that is not there: a damaged cabinet, or one that could not be read.
-    bool Missing(const std::string& what);
+    bool Missing(std::initializer_list<Piece> what);
+    // A data block (counted from 0) at fault, and what is wrong with it.
+    bool BlockDamaged(std::uint32_t folder, std::uint32_t block, std::initializer_list<Piece> what);
+    bool BlockMissing(std::uint32_t folder, std::uint32_t block);
 
     ReadAt& source_;
     const Options& options_;

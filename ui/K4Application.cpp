@@ -5,17 +5,22 @@
 #include <exception>
 #include <new>
 #include <string>
+#include "K4ApplicationHooks.h"
 #include "ShortString.h"
 
 namespace app {
+
+namespace hooks {
+BoxRecorder recorder;
+EndHook endHook;
+}  // namespace hooks
+
 namespace {
 std::string g_title = "V4OvudEvuvuruda";
-BoxRecorder g_recorder;
-EndHook g_endHook;
 
 void Show(BoxKind kind, const std::string& text) {
-    if (g_recorder) {
-        g_recorder(kind, text);
+    if (hooks::recorder) {
+        hooks::recorder(kind, text);
         return;
     }
     UINT flags = MB_OK | MB_TASKMODAL | (kind == BoxKind::Error ? MB_ICONERROR : 0u);
@@ -23,7 +28,6 @@ void Show(BoxKind kind, const std::string& text) {
 }
 }  // namespace
 
-const char* Title() { return g_title.c_str(); }
 void SetTitle(std::string_view title) { g_title = std::string(title); }
 
 void ShowPlainMessage(std::string_view text) { Show(BoxKind::Plain, std::string(text)); }
@@ -53,11 +57,8 @@ void HandleCurrentException() noexcept {
 }
 
 void EndProgram(unsigned code) {
-    if (g_endHook) g_endHook(code);
+    if (hooks::endHook) hooks::endHook(code);
     ExitProcess(code);
 }
-
-void SetBoxRecorder(BoxRecorder recorder) { g_recorder = std::move(recorder); }
-void SetEndHook(EndHook hook) { g_endHook = std::move(hook); }
 
 }  // namespace app

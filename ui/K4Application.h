@@ -8,7 +8,7 @@
 
 namespace app {
 
-const char* Title();                 // "V4OvudEvuvuruda" unless changed
+// The message boxes' title: "V4OvudEvuvuruda" unless changed.
 void SetTitle(std::string_view title);
 
 // The plain message box: modal, captioned with the title, no icon, one OK button.

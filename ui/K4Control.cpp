@@ -4,6 +4,7 @@
 #include "K4Error.h"
 #include "K4Form.h"
 #include "K4Gdi.h"
+#include "ShortString.h"
 #include "SystemLibrary.h"
 
 namespace ui {
@@ -94,7 +95,7 @@ void Control::Create(HWND parent, const FontSpec& windowFont) {
     hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, design_.x, design_.y, design_.w,
                             design_.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                             GetModuleHandleA(nullptr), kind_ == Kind::Panel ? &form_ : nullptr);
-    if (!hwnd_) throw K4WindowError("Cannot create control " + name_);
+    if (!hwnd_) throw K4WindowError((ShortString("Cannot create control ") + name_).View());
     fontSpec_ = MergeFont(windowFont, ownFont_);
     ApplyFont();
     if (back_.IsSet()) brush_ = back_.MakeBrush();
@@ -154,32 +155,14 @@ void Control::SetVisible(bool visible) {
     if (label_) label_->SetVisible(visible);
 }
 
-bool Control::Visible() const { return hwnd_ && (GetWindowLongPtrA(hwnd_, GWL_STYLE) & WS_VISIBLE); }
-
 void Control::SetEnabled(bool enabled) {
     if (hwnd_) EnableWindow(hwnd_, enabled);
     if (label_) label_->SetEnabled(enabled);
 }
 
-bool Control::Enabled() const { return hwnd_ && IsWindowEnabled(hwnd_); }
-
-Rect Control::Bounds() const {
-    RECT r{};
-    if (!hwnd_) return {};
-    GetWindowRect(hwnd_, &r);
-    MapWindowPoints(nullptr, GetParent(hwnd_), reinterpret_cast<POINT*>(&r), 2);
-    return {r.left, r.top, r.right - r.left, r.bottom - r.top};
-}
-
-void Control::SetFocus() {
-    if (hwnd_) ::SetFocus(hwnd_);
-}
-
 void Control::SetLabelCaption(std::string_view text) {
     if (label_) label_->SetCaption(text);
 }
-
-std::string Control::LabelCaption() const { return label_ ? label_->Caption() : std::string(); }
 
 void Control::SetFontStyle(bool bold, bool underline) {
     fontSpec_.bold = bold;

@@ -1,5 +1,5 @@
 // Line-oriented and progress operations of a control: list box and memo lines,
-// progress bar range and position.
+// progress bar range and position. Reading them back is in K4ControlState.cpp.
 #include "K4Control.h"
 #include <commctrl.h>
 #include <string>
@@ -48,39 +48,12 @@ void Control::AddLine(std::string_view line) {
     }
 }
 
-std::string Control::Line(int index) const {
-    if (!hwnd_ || index < 0 || index >= Count()) return {};
-    if (kind_ == Kind::ListBox) {
-        LRESULT len = SendMessageA(hwnd_, LB_GETTEXTLEN, index, 0);
-        if (len < 0) return {};
-        std::string text(static_cast<std::size_t>(len) + 1, '\0');
-        LRESULT got = SendMessageA(hwnd_, LB_GETTEXT, index, reinterpret_cast<LPARAM>(text.data()));
-        text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-        return text;
-    }
-    LRESULT start = SendMessageA(hwnd_, EM_LINEINDEX, index, 0);
-    LRESULT len = start < 0 ? 0 : SendMessageA(hwnd_, EM_LINELENGTH, start, 0);
-    if (len <= 0) return {};
-    // EM_GETLINE takes the buffer size in the buffer's first word.
-    std::string text(static_cast<std::size_t>(len) < sizeof(WORD) ? sizeof(WORD) : static_cast<std::size_t>(len),
-                     '\0');
-    *reinterpret_cast<WORD*>(text.data()) = static_cast<WORD>(len > 0xFFFF ? 0xFFFF : len);
-    LRESULT got = SendMessageA(hwnd_, EM_GETLINE, index, reinterpret_cast<LPARAM>(text.data()));
-    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return text;
-}
-
 void Control::SetMax(int max) {
     if (hwnd_ && kind_ == Kind::ProgressBar) SendMessageA(hwnd_, PBM_SETRANGE32, 0, max);
 }
 
 void Control::SetPosition(int position) {
     if (hwnd_ && kind_ == Kind::ProgressBar) SendMessageA(hwnd_, PBM_SETPOS, position, 0);
-}
-
-int Control::Position() const {
-    if (!hwnd_ || kind_ != Kind::ProgressBar) return 0;
-    return static_cast<int>(SendMessageA(hwnd_, PBM_GETPOS, 0, 0));
 }
 
 }  // namespace ui

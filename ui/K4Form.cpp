@@ -86,14 +86,14 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
     for (const ControlSpec& row : controls) {
         if (row.name.empty()) throw K4DesignError("A control needs a name");
         for (const auto& c : controls_)
-            if (c->Name() == row.name) throw K4DesignError("Duplicate control " + std::string(row.name));
+            if (c->Name() == row.name) throw K4DesignError((ShortString("Duplicate control ") + row.name).View());
         Control* panel = nullptr;
         if (!row.parent.empty()) {
             auto it = std::find_if(controls_.begin(), controls_.end(),
                                    [&](const auto& c) { return c->Name() == row.parent; });
             if (it == controls_.end() || (*it)->GetKind() != Kind::Panel)
-                throw K4DesignError("Control " + std::string(row.name) + ": no panel " + std::string(row.parent) +
-                                     " before it");
+                throw K4DesignError(
+                    (ShortString("Control ") + row.name + ": no panel " + row.parent + " before it").View());
             panel = it->get();
         }
         auto control = std::make_unique<Control>(*this, row, NewId(row.id));
@@ -103,13 +103,15 @@ Form::Form(const FormSpec& spec, std::span<const ControlSpec> controls)
         if (row.kind == Kind::LabeledEdit) {
             // The label is a control of its own that follows the edit: same anchors,
             // placed above it once its text has given it a size.
-            std::string labelName = std::string(row.name) + ".Label";
-            ControlSpec label = Label(labelName, row.rect, row.caption)
-                                    .Anchors(row.anchors)
-                                    .Font(row.font)
-                                    .TextColour(row.textColour)
-                                    .Flags(row.flags & Hidden)
-                                    .In(row.parent);
+            // Its row is set field by field: each of the table builders copies the
+            // whole row, which the design tables pay when compiling, this code at run time.
+            const ShortString labelName = ShortString(row.name) + ".Label";
+            ControlSpec label = Label(labelName.View(), row.rect, row.caption);
+            label.anchors = row.anchors;
+            label.font = row.font;
+            label.textColour = row.textColour;
+            label.flags = row.flags & Hidden;
+            label.parent = row.parent;
             auto owned = std::make_unique<Control>(*this, label, NewId(0));
             owned->panel_ = panel;
             owned->attachedTo_ = edit;
@@ -152,7 +154,7 @@ void Form::Create(HWND owner) {
         createFailure_ = nullptr;
         std::rethrow_exception(failure);
     }
-    if (!hwnd) throw K4WindowError("Cannot create window " + caption_);
+    if (!hwnd) throw K4WindowError((ShortString("Cannot create window ") + caption_).View());
 }
 
 void Form::CreateControls() {
@@ -233,8 +235,6 @@ void Form::SetCaption(std::string_view caption) {
     if (hwnd_) SetWindowTextA(hwnd_, caption_.c_str());
 }
 
-std::string Form::Caption() const { return caption_; }
-
 Size Form::ClientSize() const {
     RECT r{};
     if (hwnd_) GetClientRect(hwnd_, &r);
@@ -244,7 +244,7 @@ Size Form::ClientSize() const {
 Control& Form::Item(std::string_view name) {
     for (auto& c : controls_)
         if (c->Name() == name) return *c;
-    throw K4DesignError("No control " + std::string(name));
+    throw K4DesignError((ShortString("No control ") + name).View());
 }
 
 void Form::DispatchQueued(MSG& msg) {
@@ -258,17 +258,6 @@ int Form::RunMessageLoop() {
     MSG msg{};
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) DispatchQueued(msg);
     return static_cast<int>(msg.wParam);
-}
-
-void Form::ProcessMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        if (msg.message == WM_QUIT) {
-            PostQuitMessage(static_cast<int>(msg.wParam));
-            return;
-        }
-        DispatchQueued(msg);
-    }
 }
 
 }  // namespace ui

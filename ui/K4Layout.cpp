@@ -1,5 +1,6 @@
 // Anchor layout as a pure function; one axis at a time, both axes alike.
 #include "K4Layout.h"
+#include "K4LongDivision.h"
 
 namespace ui {
 namespace {
@@ -19,7 +20,7 @@ Span LayoutAxis(Span design, int designExtent, int extent, bool nearEdge, bool f
     // Neither edge: the centre keeps its share of the extent. 64-bit products,
     // since a window can be made very large.
     long long centre2 = 2LL * design.pos + design.len;  // twice the centre
-    long long moved2 = centre2 * extent / designExtent;
+    long long moved2 = DivideLongSigned(centre2 * extent, static_cast<unsigned>(designExtent));
     return {static_cast<int>((moved2 - design.len) / 2), design.len};
 }
 

@@ -1,9 +1,7 @@
-// The threads layer of a one-thread program: run-once flags, per-thread values
-// through the system's thread-local slots, and waits that cannot end.
+// The threads layer of a one-thread program: run-once flags and the runtime's error
+// reports. Per-thread values and waits are in K4SingleThreadKeys.cpp, which the
+// extractor program does not link (its runtime no longer asks for them).
 #include "K4SingleThread.h"
-#include <windows.h>
-#include <cerrno>
-#include <cstdlib>
 #include "K4Error.h"
 
 namespace single_thread {
@@ -17,21 +15,6 @@ int Once(long* flag, void (*init)()) {
     }
     return 0;
 }
-
-int CreateKey(unsigned* key, void (*)(void*)) {
-    DWORD slot = TlsAlloc();
-    if (slot == TLS_OUT_OF_INDEXES) return EAGAIN;
-    *key = slot;
-    return 0;
-}
-
-void* GetValue(unsigned key) { return TlsGetValue(key); }
-
-int SetValue(unsigned key, const void* value) {
-    return TlsSetValue(key, const_cast<void*>(value)) ? 0 : EINVAL;
-}
-
-void WaitForever() { std::abort(); }
 
 void ThrowRuntimeFault(const char* text) { throw K4Error(text ? text : "runtime fault"); }
 

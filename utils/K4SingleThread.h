@@ -1,6 +1,7 @@
 // What the C++ runtime asks of a threads layer, done for a program that runs one
 // thread: run-once flags, per-thread values and waits. The extractor's stand-in
-// for the POSIX threads library (utils/K4StubRuntime.cpp) forwards here.
+// for the POSIX threads library (utils/K4StubRuntime.cpp) forwards here; it needs
+// only the run-once flags and the error reports now.
 #pragma once
 
 namespace single_thread {

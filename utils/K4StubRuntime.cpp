@@ -4,6 +4,7 @@
 // objects before it searches the runtime's archives, so a runtime member whose
 // every symbol is defined here is never linked.
 #include <pthread.h>
+#include <cxxabi.h>
 #include <cstdlib>
 #include <exception>
 #include <new>
@@ -18,46 +19,57 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 }  // namespace __gnu_cxx
 
-// The threads layer the -posix runtime calls for its locks, run-once flags and
-// thread-local exception state (about 32 KB). The program runs one thread, so a
-// lock is always free and a run-once flag needs no lock. Thread creation is
-// deliberately not defined here: code that starts a thread pulls the real library
-// in, whose definitions then clash with these, and the program no longer links.
+// The threads layer the -posix runtime calls for its locks and run-once flags (about
+// 32 KB). The program runs one thread, so a lock is always free and a run-once flag
+// needs no lock. Only what the runtime asks for is here: its per-thread values and
+// waits went with the emulated thread-local storage and the guarded statics, and
+// the threads library defines them together with pthread_once and the locks, so a
+// new reference to one of them, like code that starts a thread, pulls the real
+// library in, whose definitions then clash with these: the program no longer links
+// (single_thread has per-thread values and waits ready for a stand-in).
 extern "C" {
 int pthread_once(pthread_once_t* once, void (*init)(void)) { return single_thread::Once(once, init); }
-int pthread_key_create(pthread_key_t* key, void (*destructor)(void*)) {
-    return single_thread::CreateKey(key, destructor);
-}
-void* pthread_getspecific(pthread_key_t key) { return single_thread::GetValue(key); }
-int pthread_setspecific(pthread_key_t key, const void* value) { return single_thread::SetValue(key, value); }
 int pthread_mutex_init(pthread_mutex_t*, const pthread_mutexattr_t*) { return 0; }
 int pthread_mutex_destroy(pthread_mutex_t*) { return 0; }
 int pthread_mutex_lock(pthread_mutex_t*) { return 0; }
 int pthread_mutex_unlock(pthread_mutex_t*) { return 0; }
-int pthread_cond_broadcast(pthread_cond_t*) { return 0; }
-int pthread_cond_wait(pthread_cond_t*, pthread_mutex_t*) { single_thread::WaitForever(); }
+}
+
+// The runtime's exception state of a thread: the stack of exceptions being handled
+// and the count of those thrown and not yet caught, laid out as the C++ ABI for
+// Itanium defines it (the layout this runtime follows on every target). The
+// runtime keeps one per thread in emulated thread-local storage (emutls, about 1 KB
+// with its per-thread keys); the program's one thread needs just one, which
+// starts empty.
+namespace __cxxabiv1 {
+struct __cxa_eh_globals {
+    __cxa_exception* caughtExceptions;
+    unsigned int uncaughtExceptions;
+};
+}  // namespace __cxxabiv1
+
+namespace {
+__cxxabiv1::__cxa_eh_globals exceptionState;
+}  // namespace
+
+extern "C" {
+__cxxabiv1::__cxa_eh_globals* __cxxabiv1::__cxa_get_globals() noexcept { return &exceptionState; }
+__cxxabiv1::__cxa_eh_globals* __cxxabiv1::__cxa_get_globals_fast() noexcept { return &exceptionState; }
 }
 
 // The runtime's error reports for its containers and strings. Its own versions
 // throw the standard logic and runtime errors, whose reference-counted strings
 // and formatting come to about 60 KB; here the memory errors stay what they are
 // and every other one is a K4Error with the runtime's text, which the general
-// error handler shows like any other failure.
+// error handler shows like any other failure. Only the reports the program's code
+// can reach are here: the runtime defines all of them in one member (functexcept.o),
+// so a new reference to another one pulls that member in, whose definitions clash
+// with these, and the program no longer links until it gets its stand-in.
 namespace std {
 void __throw_bad_alloc() { throw bad_alloc(); }
 void __throw_bad_array_new_length() { throw bad_array_new_length(); }
-void __throw_bad_cast() { throw bad_cast(); }
-void __throw_bad_typeid() { throw bad_typeid(); }
-void __throw_bad_exception() { throw bad_exception(); }
 void __throw_logic_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_domain_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_invalid_argument(const char* text) { single_thread::ThrowRuntimeFault(text); }
 void __throw_length_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_out_of_range(const char* text) { single_thread::ThrowRuntimeFault(text); }
 // The text is the runtime's format, its numbers unfilled.
 void __throw_out_of_range_fmt(const char* format, ...) { single_thread::ThrowRuntimeFault(format); }
-void __throw_runtime_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_range_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_overflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
-void __throw_underflow_error(const char* text) { single_thread::ThrowRuntimeFault(text); }
 }  // namespace std

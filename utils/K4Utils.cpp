@@ -1,6 +1,7 @@
 // Short-string routines and the guarded reads sharing one error code.
 #include "K4Utils.h"
 #include <string_view>
+#include "K4LongDivision.h"
 
 ShortString SpaceString(std::int32_t width) {
     return FillString(' ', width < 1 ? 1 : width);
@@ -59,8 +60,9 @@ ShortString IntegerText(std::int64_t value) {
     std::size_t n = 0;
     std::uint64_t rest = value < 0 ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
     do {
-        digits[n++] = static_cast<char>('0' + rest % 10);
-        rest /= 10;
+        const QuotientAndRest step = DivideLong(rest, 10);
+        digits[n++] = static_cast<char>('0' + step.rest);
+        rest = step.quotient;
     } while (rest != 0);
     ShortString out;
     if (value < 0) out += '-';

@@ -23,7 +23,8 @@ std::string SystemFolderPath(const char* name) {
     }
     std::string path(folder, length);
     if (path.back() != '\\') path += '\\';
-    return path + name;
+    path += name;
+    return path;
 }
 
 UniqueModule Load(const char* name) { return Load(name, LoadLibraryExA); }
