@@ -13,12 +13,15 @@ ShortString AboutCaption("About K4");
 ShortString AboutIdentText("Windows Cabinet Files");
 TAboutBox* AboutBox = nullptr;
 
+namespace about_seams {
+std::optional<std::string> browserPath;
+}  // namespace about_seams
+
 namespace {
 
 ShortString g_identLine;  // ShowAboutBox's ident line, read by FormCreate
-std::optional<std::string> g_browserForTests;
 
-const char* ActiveBrowserPath() { return g_browserForTests ? g_browserForTests->c_str() : BrowserPath; }
+const char* ActiveBrowserPath() { return about_seams::browserPath ? about_seams::browserPath->c_str() : BrowserPath; }
 
 constexpr ui::FormSpec kDesign{
     .caption = "About",
@@ -96,4 +99,3 @@ void ShowAboutBox(ShortString productLine, ShortString identLine) {
     box->ShowModal();
 }
 
-void SetBrowserPathForTests(std::optional<std::string> path) { g_browserForTests = std::move(path); }

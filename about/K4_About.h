@@ -45,3 +45,9 @@ ShortString BuildTextOf(const char* path);
 // Test seam: the browser path that FormShow and weblabelClick test and start,
 // in place of BrowserPath while set.
 void SetBrowserPathForTests(std::optional<std::string> path);
+// The seam's storage, read by the about window; set only through
+// SetBrowserPathForTests, in a file of its own (K4AboutSeams.cpp), which the
+// extractor program never links.
+namespace about_seams {
+extern std::optional<std::string> browserPath;
+}  // namespace about_seams

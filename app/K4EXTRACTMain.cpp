@@ -45,13 +45,10 @@ constexpr ControlSpec kDesign[] = {
     Label("Label3", {8, 16, 305, 13}, "Label3").Bold().Flags(NoAutoSize).Id(id::Label3),
 };
 
+// The caption is the payload's, known only when the window is made.
 FormSpec DesignSpec() {
-    FormSpec spec;
-    spec.caption = WindowCaption.View();
-    spec.client = {452, 263};
-    spec.x = spec.y = 159;
-    spec.border = Border::Dialog;
-    return spec;
+    return {.caption = WindowCaption.View(), .client = {452, 263}, .x = 159, .y = 159, .border = Border::Dialog,
+            .focus = {}};  // focus: the first tab stop
 }
 
 // A quoted path in a message, the whole text cut at 255 characters.

@@ -165,15 +165,13 @@ bool ReadPayloadFrom(const std::string& exePath) {
     return true;
 }
 
-namespace {
-std::string g_payloadFileForTests;
-}  // namespace
-
-void SetPayloadFileForTests(const std::string& path) { g_payloadFileForTests = path; }
+namespace payload_seams {
+std::string payloadFile;
+}  // namespace payload_seams
 
 bool ReadPayload() {
     // The running module's own path, not the one pieced together from the command
     // line: that one is wrong for a program started without a directory, with an
     // argument containing a point, or under another extension.
-    return ReadPayloadFrom(g_payloadFileForTests.empty() ? OwnModulePath() : g_payloadFileForTests);
+    return ReadPayloadFrom(payload_seams::payloadFile.empty() ? OwnModulePath() : payload_seams::payloadFile);
 }

@@ -67,7 +67,6 @@ struct ControlSpec {
     constexpr ControlSpec Caption(std::string_view t) const { return With([&](ControlSpec& c) { c.caption = t; }); }
     constexpr ControlSpec Font(FontSpec f) const { return With([&](ControlSpec& c) { c.font = f; }); }
     constexpr ControlSpec Bold() const { return With([](ControlSpec& c) { c.font.bold = true; }); }
-    constexpr ControlSpec Underline() const { return With([](ControlSpec& c) { c.font.underline = true; }); }
     constexpr ControlSpec TextColour(Colour k) const { return With([&](ControlSpec& c) { c.textColour = k; }); }
     constexpr ControlSpec BackColour(Colour k) const { return With([&](ControlSpec& c) { c.backColour = k; }); }
     constexpr ControlSpec Tab(int order) const { return With([&](ControlSpec& c) { c.tabOrder = order; }); }
@@ -167,7 +166,6 @@ public:
 
 private:
     friend class Form;
-// The window's colours as a control's colour message needs them.
     void Create(HWND parent, const FontSpec& windowFont);
     void ApplyFont();
     void AutoSize();

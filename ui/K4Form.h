@@ -58,7 +58,6 @@ public:
     // until it closes; returns the modal result (ModalCancel when closed).
     int ShowModal();
     void SetModalResult(int result);
-    int GetModalResult() const { return modalResult_; }
     // Asks the window to close (as its close box does); takes effect once the
     // running handler has returned to the message loop.
     void Close();
@@ -67,11 +66,9 @@ public:
     void SetCaption(std::string_view caption);
     std::string Caption() const;
     Size ClientSize() const;
-    Size DesignClientSize() const { return designClient_; }
 
     // The control of that name; K4DesignError when the table has none.
     Control& Item(std::string_view name);
-    const std::vector<std::unique_ptr<Control>>& Controls() const { return controls_; }
 
     // Window events, run from the window procedure.
     std::function<void()> OnCreate;  // controls exist, window not yet visible

@@ -28,7 +28,6 @@ public:
     // 0-based access; the caller keeps the index below Length().
     char operator[](std::size_t i) const { return chars_[i]; }
     char& operator[](std::size_t i) { return chars_[i]; }
-    char Last() const { return len_ ? chars_[len_ - 1] : '\0'; }
 
     // Sets the length (cut at 255); characters beyond the old length are not cleared.
     void SetLength(std::size_t n) { len_ = static_cast<std::uint8_t>(n > MaxLength ? MaxLength : n); }

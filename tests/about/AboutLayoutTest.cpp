@@ -21,11 +21,11 @@ struct Placed {
 
 // The labels sit in the panel, at these top left corners.
 const Placed kLabels[] = {
-    {"ProductName", about_ids::ProductName, {88, 16}},
-    {"Version", about_ids::Version, {88, 40}},
-    {"Label1", about_ids::Label1, {88, 56}},
-    {"Copyright", about_ids::Copyright, {8, 88}},
-    {"weblabel", about_ids::weblabel, {8, 104}},
+    {"ProductName", about_ids::ProductName, {88, 16, 0, 0}},
+    {"Version", about_ids::Version, {88, 40, 0, 0}},
+    {"Label1", about_ids::Label1, {88, 56, 0, 0}},
+    {"Copyright", about_ids::Copyright, {8, 88, 0, 0}},
+    {"weblabel", about_ids::weblabel, {8, 104, 0, 0}},
 };
 // The OK button in the window, the panel in the window, the picture in the panel.
 const Placed kFixed[] = {

@@ -56,12 +56,14 @@ INSTANTIATE_TEST_SUITE_P(
                       "sub/../../../above.txt", "..", ".", "...", ". .\\x.txt", "\\\\127.0.0.1\\share\\x.txt",
                       "\\\\?\\C:\\k4hostile-drive.txt", "file.txt:stream", "sub\\file.txt::$DATA"));
 
-// Each reserved device name once, cycling through extension, position and case.
+// Each reserved device name once, cycling through extension, position and case; the
+// digit 0 and the superscript digits (Windows Latin-1) count as device digits too.
 INSTANTIATE_TEST_SUITE_P(
     Devices, RefusedName,
     ::testing::Values("CON", "prn.txt", "sub\\AUX", "Nul.tar.gz", "COM1", "com2.log", "a\\COM3\\b.txt", "COM4 .txt",
                       "Com5", "COM6.", "x\\com7", "COM8.bin\\y", "COM9", "LPT1", "lpt2.txt", "a\\LPT3", "LPT4.doc",
-                      "Lpt5", "LPT6\\z.txt", "lpt7.x", "LPT8", "d\\lpt9.txt\\e"));
+                      "Lpt5", "LPT6\\z.txt", "lpt7.x", "LPT8", "d\\lpt9.txt\\e", "COM0", "lpt0.txt",
+                      "COM\xB9", "sub\\lpt\xB2.log"));
 
 // Names that Windows cannot hold as file names, or would silently change (trailing
 // dots and spaces): refused by name before anything is created.
