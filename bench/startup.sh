@@ -5,7 +5,8 @@
 #   K4_BUILD_ROOT=build bash bench/startup.sh [--reps N] LABEL=STUB.exe ...
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
-root=${K4_BUILD_ROOT:-$here/build}
+# Absolute: Wine refuses a relative prefix, and the build root names it.
+root=$(cd "${K4_BUILD_ROOT:-$here/build}" && pwd)
 cmake --build "$root/host" --target k4pack -j "${K4_JOBS:-2}" >/dev/null
 cmake --build "$root/x86_64" --target k4bench_drive -j "${K4_JOBS:-2}" >/dev/null
 . "$here/scripts/wine-env.sh"
