@@ -9,6 +9,7 @@
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
+#include "K4CabFormat.h"
 #include "K4Files.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
@@ -63,10 +64,9 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t end, std::int64_t& blockL
 }
 
 // The cabinet format's header facts the copy needs: its signature, where it states
-// its own size, and the size of the fixed header.
+// its own size (the fixed header's size is cabfmt::HeaderSize).
 constexpr char CabinetSignature[4] = {'M', 'S', 'C', 'F'};
 constexpr std::uint32_t CabinetSizeField = 8;
-constexpr std::int64_t CabinetHeaderSize = 36;
 
 // How much of `available` bytes, starting with `first`, is the cabinet: the size
 // its header states, as far as the block goes. Whatever follows it (the packer's
@@ -76,7 +76,7 @@ constexpr std::int64_t CabinetHeaderSize = 36;
 std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int64_t available) {
     if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return available;
     const std::int64_t stated = static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
-    if (stated < CabinetHeaderSize) return available;
+    if (stated < cabfmt::HeaderSize) return available;
     return stated < available ? stated : available;
 }
 

@@ -92,17 +92,21 @@ bool BlockLeadsToCabinet(cabfmt::ReadAt& file, std::uint64_t end) {
     return position + 4 <= trailerStart && file.Read(position, raw, 4) && std::memcmp(raw, "MSCF", 4) == 0;
 }
 
-std::uint64_t PayloadEnd(cabfmt::ReadAt& file) {
-    const std::optional<CertificateTable> table = FindCertificateTable(file);
-    if (!table) return file.Size();
-    for (std::uint64_t skipped = 0; skipped < CertificateTableAlignment && skipped + TrailerSize <= table->offset; ++skipped) {
-        const std::uint64_t end = table->offset - skipped;
+std::optional<std::uint64_t> TrailerEndBefore(cabfmt::ReadAt& file, const CertificateTable& table) {
+    for (std::uint64_t skipped = 0; skipped < CertificateTableAlignment && skipped + TrailerSize <= table.offset; ++skipped) {
+        const std::uint64_t end = table.offset - skipped;
         // Each further candidate skips one more byte, which signing only ever fills with zero.
         unsigned char byte = 0;
         if (skipped > 0 && (!file.Read(end, &byte, 1) || byte != 0)) break;
         if (BlockLeadsToCabinet(file, end)) return end;
     }
-    return file.Size();
+    return std::nullopt;
+}
+
+std::uint64_t PayloadEnd(cabfmt::ReadAt& file) {
+    const std::optional<CertificateTable> table = FindCertificateTable(file);
+    const std::optional<std::uint64_t> end = table ? TrailerEndBefore(file, *table) : std::nullopt;
+    return end ? *end : file.Size();
 }
 
 }  // namespace peimage

@@ -49,9 +49,13 @@ std::optional<CertificateTable> FindCertificateTable(cabfmt::ReadAt& file);
 // (at most 255; a negative one reads as empty), and "MSCF" where they lead.
 bool BlockLeadsToCabinet(cabfmt::ReadAt& file, std::uint64_t end);
 
-// Where the trailer ends: in front of a signed file's certificate table, or of up to
-// 7 zero bytes before it, wherever a trailer there leads to a cabinet; otherwise at
-// the end of the file.
+// Where a trailer in front of this certificate table ends: right before it, or
+// before up to 7 zero bytes in front of it, wherever a trailer there leads to a
+// cabinet; nothing when none does.
+std::optional<std::uint64_t> TrailerEndBefore(cabfmt::ReadAt& file, const CertificateTable& table);
+
+// Where the trailer ends: as TrailerEndBefore finds it for a signed file, otherwise
+// at the end of the file.
 std::uint64_t PayloadEnd(cabfmt::ReadAt& file);
 
 }  // namespace peimage

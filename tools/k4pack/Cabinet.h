@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "K4CabFormat.h"
 #include "SourceFiles.h"
 
 namespace k4pack {
@@ -15,7 +16,7 @@ enum class Compression { None, Mszip };
 // The cabinet format's ceiling for the uncompressed data of one folder; every file goes
 // into one folder here.
 inline constexpr std::uint64_t kMaxFolderBytes = 0x7FFF8000;
-inline constexpr std::size_t kCabinetHeaderSize = 36;
+inline constexpr std::size_t kCabinetHeaderSize = cabfmt::HeaderSize;
 
 struct CabinetHeader {
     std::uint32_t size = 0;  // cbCabinet: the cabinet's own idea of its length

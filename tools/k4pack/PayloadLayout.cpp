@@ -149,11 +149,10 @@ void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts
 }
 
 PayloadContents ReadPayload(const ByteSource& file) {
-    const std::optional<CertificateTable> table = FindCertificateTable(file);
     SourceReadAt reader(file);
-    const std::uint64_t end = peimage::PayloadEnd(reader);
-    if (table && end != file.Size()) {
-        PayloadContents found = ReadPayloadEndingAt(file, end);
+    const std::optional<CertificateTable> table = peimage::FindCertificateTable(reader);
+    if (const auto end = table ? peimage::TrailerEndBefore(reader, *table) : std::nullopt) {
+        PayloadContents found = ReadPayloadEndingAt(file, *end);
         found.layout.certificateTableOffset = table->offset;
         found.layout.certificateTableSize = table->size;
         return found;
