@@ -22,6 +22,8 @@ packages=(
   wine64 fonts-wine xvfb xdotool imagemagick
   googletest libgtest-dev
   gcab cabextract libgcab-dev
+  libz-mingw-w64-dev zlib1g-dev
+  clang libclang-rt-14-dev
   osslsigncode openssl
   debootstrap util-linux
 )
