@@ -1,6 +1,6 @@
 // The threads layer of a one-thread program: run-once flags and the runtime's error
-// reports. Per-thread values and waits are in K4SingleThreadKeys.cpp, which the
-// extractor program does not link (its runtime no longer asks for them).
+// reports. The runtime asks for no per-thread values and no waits (see
+// K4StubRuntime.cpp): a new reference to one fails the stub's link.
 #include "K4SingleThread.h"
 #include "K4Error.h"
 

@@ -26,7 +26,7 @@ void __verbose_terminate_handler() { std::abort(); }
 // the threads library defines them together with pthread_once and the locks, so a
 // new reference to one of them, like code that starts a thread, pulls the real
 // library in, whose definitions then clash with these: the program no longer links
-// (single_thread has per-thread values and waits ready for a stand-in).
+// until it gets a stand-in for it.
 extern "C" {
 int pthread_once(pthread_once_t* once, void (*init)(void)) { return single_thread::Once(once, init); }
 int pthread_mutex_init(pthread_mutex_t*, const pthread_mutexattr_t*) { return 0; }

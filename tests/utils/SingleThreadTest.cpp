@@ -1,7 +1,6 @@
-// The one-thread stand-ins the extractor gives the C++ runtime: run-once flags,
-// per-thread values, and the program's own exception for the runtime's errors.
+// The one-thread stand-ins the extractor gives the C++ runtime: run-once flags and
+// the program's own exception for the runtime's errors.
 #include <gtest/gtest.h>
-#include <windows.h>
 #include <string>
 #include "K4Error.h"
 #include "K4SingleThread.h"
@@ -29,29 +28,6 @@ TEST(SingleThread, OnceRunsTheInitialiserOnlyForAFreshFlag) {
     g_runs = 0;
     single_thread::Once(&g_nestedFlag, RunNested);
     EXPECT_EQ(g_runs, 1) << "a nested call with the same flag returns at once";
-}
-
-TEST(SingleThread, KeysHoldOneValueEachUntilChanged) {
-    unsigned a = 0, b = 0;
-    ASSERT_EQ(single_thread::CreateKey(&a, nullptr), 0);
-    ASSERT_EQ(single_thread::CreateKey(&b, nullptr), 0);
-    EXPECT_NE(a, b);
-    EXPECT_EQ(single_thread::GetValue(a), nullptr) << "a new key holds nothing";
-    int x = 0, y = 0;
-    EXPECT_EQ(single_thread::SetValue(a, &x), 0);
-    EXPECT_EQ(single_thread::SetValue(b, &y), 0);
-    EXPECT_EQ(single_thread::GetValue(a), &x);
-    EXPECT_EQ(single_thread::GetValue(b), &y);
-    EXPECT_EQ(single_thread::SetValue(a, nullptr), 0);
-    EXPECT_EQ(single_thread::GetValue(a), nullptr);
-    EXPECT_EQ(single_thread::GetValue(b), &y);
-    TlsFree(a);
-    TlsFree(b);
-}
-
-TEST(SingleThread, SettingAKeyNeverCreatedFails) {
-    // The system's slots stop far below this index.
-    EXPECT_NE(single_thread::SetValue(0x7FFFFFFF, nullptr), 0);
 }
 
 TEST(SingleThread, RuntimeFaultsBecomeTheProgramsOwnError) {
