@@ -39,9 +39,20 @@ namespace {
 constexpr int WindowedProgram = 2;  // msvcrt's _GUI_APP
 }  // namespace
 
+// The compiler assumes, on i686 as on x86_64, a stack aligned to 16 bytes at every
+// function's entry, and may keep 16-byte values there; Windows starts a 32-bit
+// program's first thread with 4-byte alignment only. The entry, which the system
+// calls, aligns the stack itself before anything else runs (on x86_64 the system
+// already calls it so aligned).
+#if defined(__i386__)
+#define K4_ALIGNS_STACK __attribute__((force_align_arg_pointer))
+#else
+#define K4_ALIGNS_STACK
+#endif
+
 // Named as the entry point by k4_small_program. Never returns: exit runs the atexit
 // handlers, the static destructors among them, and ends the process.
-extern "C" [[noreturn]] void K4StubStart() {
+extern "C" [[noreturn]] K4_ALIGNS_STACK void K4StubStart() {
     __set_app_type(WindowedProgram);
     __main();
     std::exit(K4StubMain());

@@ -15,6 +15,9 @@ Checks (names as --expect-refused takes them):
   nx          NX_COMPAT set
   entropy     HIGH_ENTROPY_VA set (64-bit images only)
   resources   an icon, the manifest and the version information are present
+  stack       (32-bit images only) the entry point aligns the stack to 16 bytes
+              (and esp, -16) before anything else: the compiler assumes that
+              alignment, the system starts a 32-bit program with 4 bytes only
 """
 import struct
 import sys
@@ -25,6 +28,8 @@ HIGH_ENTROPY_VA = 0x0020
 RELOCS_STRIPPED = 0x0001
 RT_ICON, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 14, 16, 24
 BASERELOC, RESOURCE = 5, 2
+ALIGN_ESP_16 = b"\x83\xe4\xf0"  # and esp, -16
+ENTRY_PROLOGUE = 16  # bytes of the entry searched for it
 
 
 def read_pe(data):
@@ -40,6 +45,7 @@ def read_pe(data):
     magic = struct.unpack_from("<H", data, opt)[0]
     if magic not in (0x10B, 0x20B):
         raise ValueError("unknown optional header magic %#x" % magic)
+    entry = struct.unpack_from("<I", data, opt + 16)[0]
     dll_characteristics = struct.unpack_from("<H", data, opt + 70)[0]
     count_at = opt + (92 if magic == 0x10B else 108)
     count = struct.unpack_from("<I", data, count_at)[0]
@@ -52,6 +58,7 @@ def read_pe(data):
     return {
         "pe64": magic == 0x20B,
         "stamp": stamp,
+        "entry": entry,
         "characteristics": characteristics,
         "dll": dll_characteristics,
         "directories": directories,
@@ -101,6 +108,11 @@ def failed_checks(data, limit):
     absent = [name for rt, name in missing.items() if rt not in resource_types(data, pe)]
     if absent:
         failures.append(("resources", "missing: " + ", ".join(absent)))
+    if not pe["pe64"]:
+        at = file_offset(pe, pe["entry"])
+        if ALIGN_ESP_16 not in data[at:at + ENTRY_PROLOGUE]:
+            failures.append(("stack", "the entry point (%#x) does not align the stack in its first %d bytes: %s" % (
+                pe["entry"], ENTRY_PROLOGUE, data[at:at + ENTRY_PROLOGUE].hex(" "))))
     return failures
 
 
