@@ -207,3 +207,16 @@ void TK4ExtractForm::FormPaint() {
     RefreshWindow();
     FirstPaintDone = true;
 }
+
+// The run-mode switch: in mode 2 Start extracts, in mode 1 it runs no pass. No
+// control of the design runs ModeBtnClick, so the program stays in mode 2.
+void TK4ExtractForm::ModeBtnClick() {
+    if (RunMode == 1) SetRunMode(2);
+    else if (RunMode == 2) SetRunMode(1);
+}
+
+void TK4ExtractForm::SetRunMode(std::int32_t value) {
+    RunMode = value;
+    ListBox1.Clear();
+    RefreshWindow();
+}

@@ -26,6 +26,7 @@ public:
 
     // Published handlers.
     void StartBtnClick();
+    void ModeBtnClick();  // no control runs it: RunMode stays 2, Start extracts
     void FormCreate();
     void LabeledEdit1Change();
     void AbBtnClick();  // opens the about window
@@ -33,6 +34,7 @@ public:
 
     void RunCabinetPass();
     void RefreshWindow();
+    void SetRunMode(std::int32_t value);
 
 private:
     // The list box as the engine's list of lines.
