@@ -60,6 +60,21 @@ TEST(CommandLine, OnlyTheFirst255CharactersCount) {
     Located l = Parse("C:\\D\\" + name + ".EXE");
     EXPECT_EQ(l.directory, "C:\\D");
     EXPECT_EQ(l.fileName, std::string(250, 'N') + ".EXE") << "the extension was beyond the first 255";
+    // ".EXE" is appended to the name, and the result cut at 255 characters.
+    const struct {
+        std::size_t nameLength;
+        std::string expected;
+    } cuts[] = {
+        {251, std::string(251, 'N') + ".EXE"},
+        {252, std::string(252, 'N') + ".EX"},
+        {254, std::string(254, 'N') + "."},
+        {255, std::string(255, 'N')},
+    };
+    for (const auto& cut : cuts) {
+        Located bare = Parse(std::string(cut.nameLength, 'n'));
+        EXPECT_EQ(bare.directory, "");
+        EXPECT_EQ(bare.fileName, cut.expected) << "a name of " << cut.nameLength;
+    }
 }
 
 TEST(OwnModule, PathNamesThisRunningProgram) {
@@ -155,14 +170,44 @@ TEST_F(ReadPayloadTest, TrailerCoveringTheWholeFileIsReadFromTheStart) {
     ExpectRejected(WriteExe("MZ" + payload.substr(2)), "block at 0 starting with MZ");
 }
 
+// The cabinet is what the block holds after the three texts, up to the trailer: a
+// block with nothing there has no cabinet, and the start ends in the message.
 TEST_F(ReadPayloadTest, CabinetCountOfZeroOrLess) {
-    // The third text is the trailer itself: nothing is left for the cabinet.
+    // The third text is the trailer itself: the texts reach 4 bytes past the block.
     std::string block = Le32(0) + Le32(0) + Le32(4);
-    ExpectRejected(WriteExe(Stub() + block + Le32(static_cast<std::int32_t>(block.size()))), "count 0");
+    ExpectRejected(WriteExe(Stub() + block + Le32(static_cast<std::int32_t>(block.size()))), "texts into the trailer");
+    // Three texts and an empty cabinet: the texts end where the trailer begins.
+    ExpectRejected(WriteExe(Stub() + Payload("C:\\T", "caption", "title", "")), "texts followed by an empty cabinet");
+    ExpectRejected(WriteExe(Stub() + Payload("", "", "", "")), "three empty texts and nothing else");
     // The texts claim more bytes than the block holds.
     std::string longer = Counted("abc") + Le32(0) + Le32(40);
     ExpectRejected(WriteExe(Stub() + longer + Le32(static_cast<std::int32_t>(longer.size()))), "text past the end");
     EXPECT_FALSE(DataFileExists());
+}
+
+// A text that cannot be read fails the start before anything is written: no
+// temporary cabinet is made, and one from an earlier start is left as it was.
+TEST_F(ReadPayloadTest, AFailedTextReadWritesNoTemporaryFile) {
+    const std::string cab = Cabinet(60);
+    const std::string t256(256, 'x');
+    const struct {
+        const char* what;
+        std::string block;
+    } cases[] = {
+        {"first length above 255", Le32(256) + t256 + Counted("b") + Counted("c") + cab},
+        {"second length above 255", Counted("a") + Le32(300) + t256 + t256 + Counted("c") + cab},
+        {"third length above 255", Counted("a") + Counted("b") + Le32(0x7FFFFFFF) + cab},
+        {"third text past the file", Counted("a") + Counted("b") + Le32(255) + "short"},
+        {"third length read past the file", Counted("a") + Le32(5) + "bbb"},
+    };
+    for (const auto& c : cases) {
+        scratch_.Write("DATAFILE.K4A", "an older cabinet");
+        ExpectRejected(WriteExe(Stub() + k4test::WithTrailer(c.block)), c.what);
+        EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A"), "an older cabinet") << c.what;
+        DeleteFileA("DATAFILE.K4A");
+        ExpectRejected(WriteExe(Stub() + k4test::WithTrailer(c.block)), c.what);
+        EXPECT_FALSE(DataFileExists()) << c.what;
+    }
 }
 
 TEST_F(ReadPayloadTest, TemporaryFileThatCannotBeCreated) {

@@ -1,6 +1,7 @@
 // Hostile payload blocks through the real program: trailers and text lengths that
 // cannot describe a block in the file end in the one message, before any window,
-// and leave nothing behind but (at most) the temporary cabinet.
+// and leave nothing behind, not even the temporary cabinet: a text that cannot be
+// read fails the start before anything is written.
 #include <gtest/gtest.h>
 #include <climits>
 #include <string>
@@ -30,6 +31,7 @@ protected:
         EXPECT_EQ(outcome.boxes, std::vector<std::string>{"Sorry Cannot Find Data"});
         EXPECT_EQ(outcome.exitCode, 1u);
         EXPECT_TRUE(arena_.TargetFiles().empty());
+        EXPECT_FALSE(k4test::Exists(arena_.Work() + "\\DATAFILE.K4A"));
     }
     // The three texts and the cabinet as a well-formed block would hold them.
     std::string Block() const { return Counted(DecoyTarget) + Counted("Hostile case") + Counted("t") + cabinet_; }

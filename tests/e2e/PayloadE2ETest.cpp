@@ -104,10 +104,22 @@ TEST_F(PayloadE2E, NegativeTrailer) {
     ExpectSorry("trailer -1");
 }
 
+// The cabinet is what follows the third text up to the trailer: a block without one
+// ends the start in the message, and no temporary cabinet is written.
 TEST_F(PayloadE2E, NothingLeftForTheCabinet) {
-    // The third text takes the trailer's own bytes: the cabinet count is 0.
-    RunWith(WithTrailer(Le32(0) + Le32(0) + Le32(4)));
-    ExpectSorry("cabinet count 0");
+    const struct {
+        const char* what;
+        std::string appended;
+    } cases[] = {
+        {"the third text takes the trailer's own bytes", WithTrailer(Le32(0) + Le32(0) + Le32(4))},
+        {"texts followed by an empty cabinet", Payload("C:\\Target", "My caption", "A title line", "")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RunWith(c.appended);
+        ExpectSorry(c.what);
+        EXPECT_FALSE(Exists(folder_ / "DATAFILE.K4A"));
+    }
 }
 
 TEST_F(PayloadE2E, TemporaryFileThatCannotBeWritten) {
