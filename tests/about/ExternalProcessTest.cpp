@@ -1,5 +1,6 @@
 // Program launch: the error entry of each kind of failed start, the counted
-// command-line copy, and real starts of a windowed and of a console child program.
+// command-line copy, and real starts of a windowed and of a console child program:
+// handles inherited, and the bounded wait for one that never becomes ready for input.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <chrono>
@@ -37,8 +38,8 @@ void CloseChild(HWND hwnd) {
     for (int i = 0; i < PatientTries && IsWindow(hwnd); ++i) Sleep(100);
 }
 
-// Waits until the console child holds its NAME-running mutex; false when it never did.
-bool ConsoleChildRuns(const std::string& name) {
+// Waits until a child holds its NAME-running mutex; false when it never did.
+bool ChildRuns(const std::string& name) {
     for (int i = 0; i < PatientTries; ++i) {
         if (UniqueKernelHandle(OpenMutexA(SYNCHRONIZE, FALSE, (name + "-running").c_str()))) return true;
         Sleep(100);
@@ -156,11 +157,49 @@ TEST_F(LaunchTest, AProgramWithoutAWindowDoesNotHoldTheLaunch) {
     const std::string command = ConsoleChildPath() + " " + name;
     std::future<void> launch = std::async(std::launch::async, [&command] { ExecuteProgram(ShortString(command)); });
     const bool returned = launch.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
-    const bool running = ConsoleChildRuns(name);
+    const bool running = ChildRuns(name);
     SetEvent(quit.Get());
     launch.wait();
     EXPECT_TRUE(returned) << "the launch still waited after 60 s";
     EXPECT_TRUE(running) << "the console child never came up";
+    EXPECT_FALSE(ErrorsPending());
+}
+
+// The started program inherits the caller's inheritable handles: the child sets the
+// event whose handle value it is given, which exists in its process only if inherited.
+TEST_F(LaunchTest, TheProgramInheritsInheritableHandles) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueKernelHandle event(CreateEventA(&inheritable, TRUE, FALSE, nullptr));
+    ASSERT_TRUE(event);
+    const std::string arguments = "signal " + std::to_string(reinterpret_cast<UINT_PTR>(event.Get()));
+    ExecuteProgram(ChildPath() + " " + arguments);
+    EXPECT_FALSE(ErrorsPending());
+    EXPECT_EQ(WaitForSingleObject(event.Get(), PatientTries * 100), WAIT_OBJECT_0) << "the handle was not inherited";
+    HWND child = FindCaption(arguments);
+    ASSERT_NE(child, nullptr) << "the child ended early: it could not set the event";
+    CloseChild(child);
+}
+
+// A windowed program that never becomes ready for input holds the launch for its
+// whole bound of 10 seconds, not longer, and is still running when the launch returns.
+TEST_F(LaunchTest, AWindowedProgramThatNeverBecomesIdleHoldsTheLaunchTenSeconds) {
+    const std::string name = "k4-never-idle-" + std::to_string(GetCurrentProcessId());
+    UniqueKernelHandle quit(CreateEventA(nullptr, TRUE, FALSE, (name + "-quit").c_str()));
+    ASSERT_TRUE(quit);
+    const std::string command = ChildPath() + " never-idle " + name;
+    const ULONGLONG start = GetTickCount64();
+    std::future<ULONGLONG> launch = std::async(std::launch::async, [&command] {
+        ExecuteProgram(ShortString(command));
+        return GetTickCount64();
+    });
+    const bool returned = launch.wait_for(std::chrono::seconds(60)) == std::future_status::ready;
+    const bool running = ChildRuns(name);
+    SetEvent(quit.Get());
+    const ULONGLONG waited = launch.get() - start;
+    EXPECT_TRUE(returned) << "the launch still waited after 60 s";
+    EXPECT_TRUE(running) << "the child was not running when the launch returned";
+    // The tick count moves in steps of up to 16 ms.
+    EXPECT_GE(waited + 16, LaunchIdleTimeout) << "the launch did not wait for the program to become idle";
     EXPECT_FALSE(ErrorsPending());
 }
 

@@ -2,7 +2,14 @@
 // follows the program's name on its command line, so a test can tell by the
 // caption that it started and received the whole line. It ends on WM_CLOSE, or
 // by itself after 30 seconds so that a failed test leaves nothing behind.
+// Two arguments change what it does:
+//   signal N ...     first sets the event whose handle value is N (decimal), which
+//                    it can only when it inherited that handle from its starter
+//   never-idle NAME  makes its window but never reads a message, so it never becomes
+//                    ready for input; holds the mutex NAME-running while it runs and
+//                    ends when the event NAME-quit is set (or after 120 seconds)
 #include <windows.h>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -44,9 +51,23 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     wc.lpszClassName = "K4TestChild";
     RegisterClassA(&wc);
     std::string caption = Arguments(GetCommandLineA());
+    if (caption.rfind("signal ", 0) == 0) {
+        const auto handle = static_cast<UINT_PTR>(std::strtoull(caption.c_str() + 7, nullptr, 10));
+        if (!SetEvent(reinterpret_cast<HANDLE>(handle))) return 3;
+    }
     HWND hwnd = CreateWindowExA(0, "K4TestChild", caption.c_str(), WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
                                 nullptr, nullptr, instance, nullptr);
     if (!hwnd) return 1;
+    if (caption.rfind("never-idle ", 0) == 0) {
+        const std::string name = caption.substr(11);
+        HANDLE running = CreateMutexA(nullptr, FALSE, (name + "-running").c_str());
+        HANDLE quit = OpenEventA(SYNCHRONIZE, FALSE, (name + "-quit").c_str());
+        if (!running || !quit) return 1;
+        WaitForSingleObject(quit, 120000);  // not a wait for messages: never idle
+        CloseHandle(quit);
+        CloseHandle(running);
+        return 0;
+    }
     SetTimer(hwnd, 1, 30000, nullptr);
     MSG msg;
     while (GetMessageA(&msg, nullptr, 0, 0) > 0) {

@@ -1,5 +1,6 @@
 // Extraction passes over real cabinets: progress, contents, replaced files,
-// subfolders, last-write times and Unicode names.
+// subfolders, last-write times (and nothing else of the entries' attributes and times)
+// and Unicode names.
 #include <gtest/gtest.h>
 #include <array>
 #include "CabTestSupport.h"
@@ -7,6 +8,7 @@
 #include "K4TextEncoding.h"
 #include "K4CabNames.h"
 #include "K4Error.h"
+#include "UniqueHandle.h"
 
 using namespace k4test;
 
@@ -24,6 +26,22 @@ SYSTEMTIME LocalWriteTime(const std::string& path) {
     FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
     FileTimeToSystemTime(&local, &st);
     return st;
+}
+
+ULONGLONG Ticks(const FILETIME& t) { return ULARGE_INTEGER{{t.dwLowDateTime, t.dwHighDateTime}}.QuadPart; }
+
+// Whether setting a new file's last-write time alone leaves its creation time: Wine on
+// Linux reports the last-write time as the creation time, Windows keeps them apart.
+bool KeepsCreationTimeApart(const std::string& probe) {
+    WriteAll(probe, "p");
+    const FILETIME old{0, 0x01D00000};  // in 2014
+    {
+        UniqueFile file(CreateFileA(probe.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        if (!SetFileTime(file.Get(), nullptr, nullptr, &old)) return false;
+    }
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    return GetFileAttributesExA(probe.c_str(), GetFileExInfoStandard, &data) &&
+           Ticks(data.ftCreationTime) != Ticks(old);
 }
 
 // Year, month, day, hour, minute and second, compared in one go.
@@ -115,6 +133,41 @@ TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
     EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outeven.txt")), (DateTime{2021, 3, 4, 5, 6, 8}));
     EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outodd.txt")), (DateTime{2024, 12, 31, 23, 59, 58}))
         << "DOS times count two-second steps";
+}
+
+// The cabinet's attributes are not applied (a read-only member would refuse the next
+// extraction over it), and only the last-write time is set: creation and last access
+// keep the time the file was made.
+TEST(Extraction, AttributesAreNotAppliedAndOnlyTheWriteTimeIsSet) {
+    ScratchFolder target;
+    const std::uint16_t date = (41 << 9) | (3 << 5) | 4, time = (5 << 11) | (6 << 5) | 4;
+    const std::vector<CabMember> members = {
+        {"readonly.txt", "r", date, time, FILE_ATTRIBUTE_READONLY},
+        {"hidden.txt", "h", date, time, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
+        {"all.txt", "a", date, time, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                     FILE_ATTRIBUTE_ARCHIVE},
+    };
+    WriteAll(target / "a.cab", BuildCabinet(members));
+    FILETIME before;
+    GetSystemTimeAsFileTime(&before);
+    // A file system may keep times in steps of up to two seconds.
+    const ULONGLONG earliest = Ticks(before) - 2 * 10000000ULL;
+    for (int pass = 0; pass < 2; ++pass) {
+        ListThenExtract(target / "a.cab", target.Dir());
+        ASSERT_EQ(LastErrorText, "") << "pass " << pass;
+    }
+    const bool keepsCreation = KeepsCreationTimeApart(target / "probe.txt");
+    for (const CabMember& member : members) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        ASSERT_TRUE(GetFileAttributesExA((target / member.name).c_str(), GetFileExInfoStandard, &data)) << member.name;
+        EXPECT_EQ(data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u)
+            << member.name;
+        EXPECT_EQ(DateAndTime(LocalWriteTime(target / member.name)), (DateTime{2021, 3, 4, 5, 6, 8})) << member.name;
+        EXPECT_GE(Ticks(data.ftLastAccessTime), earliest) << member.name << ": access time not the cabinet's";
+        if (keepsCreation) {
+            EXPECT_GE(Ticks(data.ftCreationTime), earliest) << member.name << ": creation time not the cabinet's";
+        }
+    }
 }
 
 TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {

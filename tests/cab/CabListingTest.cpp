@@ -1,7 +1,10 @@
 // Listing passes over real cabinets: the fixed-width lines, the byte total, the
 // cabinet size, the set identifier, and what a listing leaves alone.
 #include <gtest/gtest.h>
+#include <windows.h>
 #include "CabTestSupport.h"
+#include "LeBytes.h"
+#include "UniqueHandle.h"
 
 using namespace k4test;
 
@@ -45,6 +48,31 @@ TEST(Listing, TotalWrapsAt32Bits) {
     WriteAll(dir / "c.cab", BuildCabinet({a, b}));
     RunPass(true, dir / "c.cab", dir.Dir());
     EXPECT_EQ(ListedByteTotal, INT32_MIN + 1);
+}
+
+// A cabinet of 2 GiB or more: the size the library reports is read as 32-bit signed.
+// The cabinet's header and entries are real, the rest of its length a hole in a sparse
+// file, which a listing never reads.
+TEST(Listing, CabinetOf2GiBOrMoreHasANegativeSize) {
+    ScratchFolder dir;
+    const std::uint32_t size = 0x80000000u + 512;
+    std::string cab = BuildCabinet({CabMember{"a.txt", "abc"}});
+    PutLe(cab, 8, size);  // the header's cabinet size
+    const std::string path = dir / "big.cab";
+    WriteAll(path, cab);
+    {
+        UniqueFile file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(file.Valid());
+        LARGE_INTEGER end;
+        end.QuadPart = size;
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), end, nullptr, FILE_BEGIN) && SetEndOfFile(file.Get()));
+    }
+    LineRecorder list;
+    RunPass(true, path, dir.Dir(), &list);
+    EXPECT_EQ(LastErrorText, "");
+    EXPECT_EQ(list.lines.size(), 1u);
+    EXPECT_EQ(ListedByteTotal, 3);
+    EXPECT_EQ(LastCabinetSize, INT32_MIN + 512);
 }
 
 TEST(Listing, UnicodeNamesAreShownInTheSystemCodePage) {

@@ -282,6 +282,16 @@ TEST_F(WindowE2E, ALockedTargetFileIsShownByTheErrorHandlerAndBlocksTheWindow) {
         total += size;
     }
     EXPECT_EQ(window_.ProgressPosition(), static_cast<int>(std::nearbyint(started * 100 / total)));
+    // About still opens, and closes back into the blocked window.
+    PostMessageA(window_.Control(id::AbBtn), BM_CLICK, 0, 0);
+    HWND about = FindProcessWindow(process_, nullptr, "About Vemra Selfextractor");
+    ASSERT_NE(about, nullptr) << "About does not open in the blocked window";
+    PostMessageA(about, WM_CLOSE, 0, 0);
+    for (int n = 0; n < 250 && IsWindowVisible(about); ++n) Sleep(20);
+    EXPECT_FALSE(IsWindowVisible(about));
+    EXPECT_FALSE(window_.Enabled(id::StartBtn)) << "still blocked after About";
+    EXPECT_FALSE(window_.Enabled(id::LabeledEdit1));
+    EXPECT_EQ(WaitForMessageBox(process_, 300).box, nullptr);
     window_.Close();
     ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
     EXPECT_EQ(process_.ExitCode(), 0u);
