@@ -5,7 +5,17 @@
 # with the host's k4pack. The order matters: k4pack carries both extractor programs, so
 # their K4EXTRACTOR targets come first, then the host build with their paths, then
 # everything else (whose end-to-end tests run that k4pack).
+#
+#   build.sh               everything
+#   build.sh --demo ARCH   only what scripts/demo.sh runs: both extractor programs,
+#                          k4pack, and the window driver of the ARCH build; no tests
 set -euo pipefail
+demo_arch=""
+case "${1:-}" in
+  "") ;;
+  --demo) demo_arch=${2:?"build.sh --demo needs x86_64 or i686"} ;;
+  *) echo "usage: build.sh [--demo x86_64|i686]" >&2; exit 2 ;;
+esac
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
 jobs=${K4_JOBS:-$(nproc)}
@@ -21,6 +31,11 @@ done
 # ---- the extractor programs k4pack carries, then k4pack ----
 for arch in x86_64 i686; do cmake --build "$root/$arch" --target K4EXTRACTOR -j "$jobs"; done
 configure "$root/host" -DK4_STUB_I686="$root/i686/app/K4EXTRACTOR.exe" -DK4_STUB_X86_64="$root/x86_64/app/K4EXTRACTOR.exe"
+if [ -n "$demo_arch" ]; then
+  cmake --build "$root/host" --target k4pack -j "$jobs"
+  cmake --build "$root/$demo_arch" --target k4_window_demo_driver -j "$jobs"
+  exit 0
+fi
 cmake --build "$root/host" -j "$jobs"
 # ---- end of the stubs block ----
 for arch in x86_64 i686; do
