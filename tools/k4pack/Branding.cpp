@@ -18,7 +18,13 @@ constexpr std::uint16_t kMainIcon = 1;     // the icon the system shows and the 
 constexpr std::uint16_t kManifestId = 1;   // CREATEPROCESS_MANIFEST_RESOURCE_ID
 constexpr std::uint16_t kVersionId = 1;
 constexpr std::array<std::uint8_t, 8> kPngSignature{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
+constexpr std::uint32_t kBitmapInfoHeaderSize = 40;  // BITMAPINFOHEADER; V4 and V5 are longer
+
+bool IsBitmap(std::span<const std::uint8_t> data) {
+    if (data.size() < kBitmapInfoHeaderSize) return false;
+    const std::uint32_t size = LoadLe32(data.data());
+    return size == kBitmapInfoHeaderSize || size == 108 || size == 124;
+}
 
 void Put16(std::vector<std::uint8_t>& out, std::uint32_t value) {
     out.push_back(static_cast<std::uint8_t>(value));
@@ -148,7 +154,7 @@ std::vector<IconImage> ParseIconFile(std::span<const std::uint8_t> bytes) {
         // file leaves 0 from the image itself.
         if (IsPng(image.data)) {
             if (image.bitCount == 0) image.bitCount = 32;
-        } else if (image.data.size() >= kBitmapInfoHeaderSize && LoadLe32(image.data.data()) >= kBitmapInfoHeaderSize) {
+        } else if (IsBitmap(image.data)) {
             if (image.bitCount == 0) image.bitCount = LoadLe16(image.data.data() + 14);
         } else {
             throw PackError(which + " is neither a bitmap nor a PNG image");
