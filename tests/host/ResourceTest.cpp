@@ -123,6 +123,23 @@ TEST(ResourceSection, UnchangedResourcesKeepTheProgramConsistent) {
     }
 }
 
+TEST(ResourceSection, BytesBehindTheSectionsMoveWithThemAndStayNamed) {
+    FOR_EACH_CARRIED_PROGRAM(image) {
+        Bytes unstripped = image;
+        const Bytes symbols = PatternBytes(100, 9);
+        unstripped.insert(unstripped.end(), symbols.begin(), symbols.end());
+        const std::size_t field = k4pack::ReadPeHeaders(image).optionalHeader - 20 + 8;  // PointerToSymbolTable
+        k4pack::StoreLe32(unstripped, field, static_cast<std::uint32_t>(image.size()));
+        std::vector<k4pack::Resource> resources = k4pack::ReadProgramResources(image);
+        resources.push_back(Made(0, 1, 5000, u"GROWN"));
+        const Bytes rewritten = k4pack::ReplaceResources(unstripped, resources);
+        const std::uint32_t moved = k4pack::LoadLe32(rewritten.data() + field);
+        EXPECT_EQ(moved, rewritten.size() - symbols.size());
+        EXPECT_TRUE(std::equal(symbols.begin(), symbols.end(), rewritten.begin() + moved));
+        EXPECT_EQ(k4pack::ReadProgramResources(rewritten).size(), resources.size());
+    }
+}
+
 TEST(ResourceSection, RefusesProgramsItCannotRewrite) {
     FOR_EACH_CARRIED_PROGRAM(image) {
         const k4pack::PeHeaders pe = k4pack::ReadPeHeaders(image);

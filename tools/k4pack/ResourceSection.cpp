@@ -12,6 +12,8 @@ constexpr std::uint32_t kSecurityDirectory = 4;  // a file offset, and empty in 
 constexpr std::uint32_t kInitializedData = 0x40;  // IMAGE_SCN_CNT_INITIALIZED_DATA
 constexpr std::size_t kSizeOfInitializedDataField = 8;
 constexpr std::size_t kSizeOfImageField = 56;
+constexpr std::size_t kFileHeaderToOptional = 20;  // IMAGE_FILE_HEADER's size
+constexpr std::size_t kSymbolTableField = 8;       // its PointerToSymbolTable
 
 std::uint32_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
     return static_cast<std::uint32_t>((value + alignment - 1) / alignment * alignment);
@@ -77,7 +79,12 @@ std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> image, 
         }
         nextAddress = AlignUp(std::uint64_t{nextAddress} + std::max(later.virtualSize, later.rawSize), pe.sectionAlignment);
     }
-    // Anything the program carries behind its sections stays behind them.
+    // Anything the program carries behind its sections stays behind them; a COFF symbol
+    // table there (an unstripped program) is named by the file header, which follows it.
+    const std::size_t symbols = pe.optionalHeader - kFileHeaderToOptional + kSymbolTableField;
+    const std::uint32_t symbolTable = LoadLe32(out.data() + symbols);
+    if (symbolTable >= pe.RawEnd())
+        StoreLe32(out, symbols, static_cast<std::uint32_t>(symbolTable - pe.RawEnd() + out.size()));
     out.insert(out.end(), image.begin() + static_cast<std::ptrdiff_t>(pe.RawEnd()), image.end());
     StoreLe32(out, pe.optionalHeader + kSizeOfImageField, nextAddress);
     if (old.characteristics & kInitializedData) {
