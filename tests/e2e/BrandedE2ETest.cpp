@@ -174,8 +174,8 @@ TEST(BrandedE2E, AboutWindowShowsTheBuildLineOfTheNewVersion) {
     HWND about = FindProcessWindow(process, nullptr, "About Vemra Selfextractor");
     ASSERT_NE(about, nullptr);
     ASSERT_TRUE(process.WaitForIdle(DefaultTimeoutMs));
-    EXPECT_EQ(probe::Text(GetDlgItem(about, about_ids::Version)), "Build: 7.8.9.10");
-    PostMessageA(GetDlgItem(about, about_ids::OKButton), BM_CLICK, 0, 0);
+    EXPECT_EQ(probe::Text(probe::ById(about, about_ids::Version)), "Build: 7.8.9.10");
+    PostMessageA(probe::ById(about, about_ids::OKButton), BM_CLICK, 0, 0);
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_TRUE(process.WaitForExit(DefaultTimeoutMs));
 }

@@ -13,13 +13,14 @@
 #                          packed with --file-version 7.8.9.10
 set -euo pipefail
 export LC_ALL=C
+export SOURCE_DATE_EPOCH=1600000000  # for packing and for verify, which compares the stored times
 [ $# -eq 6 ] || { echo "usage: $0 DIR K4PACK ARCH US_STUB ICON INPUT" >&2; exit 2; }
 dir=$1 k4pack=$2 arch=$3 us_stub=$4 icon=$5 input=$6
 rm -rf "$dir"
 mkdir -p "$dir"
 cd "$dir"
 brand() {  # output
-  SOURCE_DATE_EPOCH=1600000000 "$k4pack" -q -o "$1" --arch "$arch" -t 'C:\K4Branded' -c 'K4 branded test' \
+  "$k4pack" -q -o "$1" --arch "$arch" -t 'C:\K4Branded' -c 'K4 branded test' \
     --icon "$icon" --product-name 'Example' --company 'Example Ltd' --description 'Example setup' \
     --copyright '(c) Example' --product-version 5.6.7.8 --file-version 1.2.3.4 \
     --execution-level requireAdministrator "$input" >/dev/null
