@@ -51,7 +51,9 @@ std::vector<std::pair<IconImage, std::uint16_t>> ParseGroup(const std::vector<st
 }
 
 Resource* Find(std::vector<Resource>& resources, std::uint16_t type, std::uint16_t number) {
-    return const_cast<Resource*>(FindResource(resources, type, number));
+    for (Resource& r : resources)
+        if (r.type == ResourceId{type, {}} && r.name == ResourceId{number, {}}) return &r;
+    return nullptr;
 }
 
 void ReplaceIcon(std::vector<Resource>& resources, const std::vector<IconImage>& icon) {

@@ -113,38 +113,61 @@ public:
     explicit TreeWriter(std::vector<const Resource*> sorted) : sorted_(std::move(sorted)) {}
 
     std::vector<std::uint8_t> Write(std::uint32_t sectionRva) {
-        // Level by level: the root, the type tables, the name tables; then the data entries.
-        Table root;
-        std::vector<Table> types, names;
-        std::vector<std::size_t> leafOf;  // per name table: index of its first resource
+        Group();
+        const std::size_t dataEntries = PlaceTables();
+        const std::vector<std::size_t> dataOffsets = PlaceNamesAndData(dataEntries + sorted_.size() * kDataEntrySize);
+        std::size_t nextName = 0;
+        for (Table* t : AllTables()) Emit(*t, nextName);
+        for (std::size_t i = 0; i < sorted_.size(); ++i) {
+            const std::size_t entry = dataEntries + i * kDataEntrySize;
+            Put32(entry, sectionRva + static_cast<std::uint32_t>(dataOffsets[i]));
+            Put32(entry + 4, static_cast<std::uint32_t>(sorted_[i]->data.size()));
+            Put32(entry + 8, sorted_[i]->codePage);
+            std::copy(sorted_[i]->data.begin(), sorted_[i]->data.end(), out_.begin() + static_cast<std::ptrdiff_t>(dataOffsets[i]));
+        }
+        return std::move(out_);
+    }
+
+private:
+    // One table per level and group of the sorted resources: the root's entries are the
+    // types, each type table's the names, each name table's the languages.
+    void Group() {
         for (std::size_t i = 0; i < sorted_.size(); ++i) {
             const Resource& r = *sorted_[i];
-            if (i == 0 || !(r.type == sorted_[i - 1]->type)) {
-                root.ids.push_back(r.type);
-                types.emplace_back();
+            const bool newType = i == 0 || !(r.type == sorted_[i - 1]->type);
+            if (newType) {
+                root_.ids.push_back(r.type);
+                types_.emplace_back();
             }
-            if (i == 0 || !(r.type == sorted_[i - 1]->type) || !(r.name == sorted_[i - 1]->name)) {
-                types.back().ids.push_back(r.name);
-                names.emplace_back();
-                leafOf.push_back(i);
+            if (newType || !(r.name == sorted_[i - 1]->name)) {
+                types_.back().ids.push_back(r.name);
+                names_.emplace_back();
+                firstLeaf_.push_back(i);
             }
-            names.back().ids.push_back(ResourceId{r.language, {}});
+            names_.back().ids.push_back(ResourceId{r.language, {}});
         }
-        std::size_t at = Place(root, 0);
-        for (Table& t : types) at = Place(t, at);
-        for (Table& t : names) at = Place(t, at);
-        const std::size_t dataEntries = at;
-        at += sorted_.size() * kDataEntrySize;
-        for (std::size_t i = 0; i < types.size(); ++i) root.targets.push_back(kSubdirectoryBit | static_cast<std::uint32_t>(types[i].offset));
+    }
+
+    // The tables level by level, each entry's target filled in; returns where the data
+    // entries begin, right behind the tables.
+    std::size_t PlaceTables() {
+        std::size_t at = 0;
+        for (Table* t : AllTables()) at = Place(*t, at);
+        for (const Table& t : types_) root_.targets.push_back(kSubdirectoryBit | static_cast<std::uint32_t>(t.offset));
         std::size_t nameTable = 0;
-        for (Table& t : types)
+        for (Table& t : types_)
             for (std::size_t j = 0; j < t.ids.size(); ++j)
-                t.targets.push_back(kSubdirectoryBit | static_cast<std::uint32_t>(names[nameTable++].offset));
-        for (std::size_t n = 0; n < names.size(); ++n)
-            for (std::size_t j = 0; j < names[n].ids.size(); ++j)
-                names[n].targets.push_back(static_cast<std::uint32_t>(dataEntries + (leafOf[n] + j) * kDataEntrySize));
-        // Names behind the data entries, then the data.
-        for (Table* t : AllTables(root, types, names))
+                t.targets.push_back(kSubdirectoryBit | static_cast<std::uint32_t>(names_[nameTable++].offset));
+        for (std::size_t n = 0; n < names_.size(); ++n)
+            for (std::size_t j = 0; j < names_[n].ids.size(); ++j)
+                names_[n].targets.push_back(static_cast<std::uint32_t>(at + (firstLeaf_[n] + j) * kDataEntrySize));
+        return at;
+    }
+
+    // The names from `at` on, then each resource's data on an 8-byte boundary; sizes the
+    // output and returns the data offsets.
+    std::vector<std::size_t> PlaceNamesAndData(std::size_t at) {
+        for (Table* t : AllTables())
             for (const ResourceId& id : t->ids)
                 if (!id.text.empty()) {
                     nameOffsets_.push_back(at);
@@ -157,28 +180,19 @@ public:
             at += r->data.size();
         }
         out_.assign(AlignUp(at, kDataAlignment), 0);
-        std::size_t nextName = 0;
-        for (Table* t : AllTables(root, types, names)) Emit(*t, nextName);
-        for (std::size_t i = 0; i < sorted_.size(); ++i) {
-            const std::size_t entry = dataEntries + i * kDataEntrySize;
-            Put32(entry, sectionRva + static_cast<std::uint32_t>(dataOffsets[i]));
-            Put32(entry + 4, static_cast<std::uint32_t>(sorted_[i]->data.size()));
-            Put32(entry + 8, sorted_[i]->codePage);
-            std::copy(sorted_[i]->data.begin(), sorted_[i]->data.end(), out_.begin() + static_cast<std::ptrdiff_t>(dataOffsets[i]));
-        }
-        return std::move(out_);
+        return dataOffsets;
     }
 
-private:
+    std::vector<Table*> AllTables() {
+        std::vector<Table*> all{&root_};
+        for (Table& t : types_) all.push_back(&t);
+        for (Table& t : names_) all.push_back(&t);
+        return all;
+    }
+
     static std::size_t Place(Table& table, std::size_t at) {
         table.offset = at;
         return at + kDirectoryHeaderSize + table.ids.size() * kEntrySize;
-    }
-    static std::vector<Table*> AllTables(Table& root, std::vector<Table>& types, std::vector<Table>& names) {
-        std::vector<Table*> all{&root};
-        for (Table& t : types) all.push_back(&t);
-        for (Table& t : names) all.push_back(&t);
-        return all;
     }
     void Put16(std::size_t at, std::uint32_t value) {
         out_[at] = static_cast<std::uint8_t>(value);
@@ -206,6 +220,9 @@ private:
     }
 
     std::vector<const Resource*> sorted_;
+    Table root_;
+    std::vector<Table> types_, names_;
+    std::vector<std::size_t> firstLeaf_;  // per name table: the index of its first resource
     std::vector<std::size_t> nameOffsets_;
     std::vector<std::uint8_t> out_;
 };
