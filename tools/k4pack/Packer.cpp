@@ -7,8 +7,8 @@
 #include <numeric>
 
 #include "ArchiveNames.h"
-#include "PeFile.h"
 #include "FileIo.h"
+#include "PeFile.h"
 #include "Progress.h"
 #include "Signature.h"
 #include "SourceFiles.h"
@@ -105,8 +105,7 @@ void CheckOutputIsNoInput(const PackRequest& request) {
                              "; packing would replace it");
 }
 
-// The branded copy of the program, with its checksum over the whole file it will begin:
-// the program, then the payload.
+// The copy of the program with the publisher's resources, named by its source in a failure.
 std::vector<std::uint8_t> BrandedProgram(const std::string& name, const ByteSource& stub, const PackRequest& request) {
     std::vector<std::uint8_t> image(stub.Size());
     stub.ReadAt(0, image);
@@ -117,6 +116,8 @@ std::vector<std::uint8_t> BrandedProgram(const std::string& name, const ByteSour
     }
 }
 
+// The branded program's checksum, over the whole file it begins: the program, then the
+// payload (the cabinet is read a second time for it).
 void StoreChecksum(std::vector<std::uint8_t>& program, const PayloadLayout& layout, const PayloadTexts& texts,
                    const ByteSource& cabinet) {
     const std::size_t field = ReadPeHeaders(program).ChecksumOffset();
