@@ -2,6 +2,7 @@
 // output file nor a temporary file is left behind, nor an existing output changed.
 #include <sys/stat.h>
 
+#include "EmbeddedStubs.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
 
@@ -157,4 +158,41 @@ TEST_F(RefusalTest, CabinetLibraryFailuresBecomeErrors) {
                  k4pack::PackError);
     EXPECT_THROW(k4pack::ListCabinet(dir / "gone.cab", 0), k4pack::PackError);
     EXPECT_THROW(k4pack::ListCabinet(src + "/readme.txt", 0), k4pack::PackError);
+}
+
+TEST_F(RefusalTest, BadBrandingEndsWithStatus2NamingTheOptionAndNoOutput) {
+    WriteFile(dir / "text.ico", ToBytes("not an icon, just text"));
+    WriteFile(dir / "empty.ico", {0, 0, 1, 0, 0, 0});
+    const std::string longText(256, 'x');
+    const std::string longWide = std::string(128, 'x') + "\xE2\x82\xAC" + std::string(127, 'y');  // 256 characters
+    const std::vector<std::pair<Refusal, const char*>> refusals = {
+        {{"not an icon", BareArgs({"--icon", dir / "text.ico", src}), 2}, "--icon"},
+        {{"icon without images", BareArgs({"--icon", dir / "empty.ico", src}), 2}, "--icon"},
+        {{"icon missing", BareArgs({"--icon", dir / "none.ico", src}), 2}, "--icon"},
+        {{"icon is a folder", BareArgs({"--icon", src, src}), 2}, "--icon"},
+        {{"file version of three parts", BareArgs({"--file-version", "1.2.3", src}), 2}, "--file-version"},
+        {{"file version not numeric", BareArgs({"--file-version", "1.2.3.beta", src}), 2}, "--file-version"},
+        {{"product version over 65535", BareArgs({"--product-version", "1.2.3.70000", src}), 2}, "--product-version"},
+        {{"product name of 256 characters", BareArgs({"--product-name", longText, src}), 2}, "--product-name"},
+        {{"company of 256 characters", BareArgs({"--company", longWide, src}), 2}, "--company"},
+        {{"description not UTF-8", BareArgs({"--description", "caf\xE9", src}), 2}, "--description"},
+        {{"copyright of 256 characters", BareArgs({"--copyright", longText, src}), 2}, "--copyright"},
+        {{"unknown execution level", BareArgs({"--execution-level", "admin", src}), 2}, "--execution-level"},
+        {{"execution level in other case", BareArgs({"--execution-level", "asinvoker", src}), 2}, "--execution-level"},
+        {{"branding for inspect", {"inspect", "--icon", dir / "text.ico", stub}, 2}, "--icon"},
+        {{"output is the input file", {"-o", src + "/readme.txt", "-s", stub, src + "/readme.txt", src + "/sub"}, 2},
+         "is the input"},
+        {{"output is the cabinet", {"-o", dir / "text.ico", "-s", stub, "--cab", dir / "text.ico"}, 2}, "is the input"},
+    };
+    for (const auto& [refusal, named] : refusals) {
+        ExpectRefused(refusal);
+        EXPECT_NE(RunK4pack(refusal.args).err.find(named), std::string::npos) << refusal.what;
+    }
+    // The longest texts and the ends of the ranges go through (with a program that has resources).
+    const std::string longest(255, 'x');
+    if (!k4pack::EmbeddedStub(k4pack::StubArch::I686).empty())
+        EXPECT_EQ(RunK4pack({"-o", out, src, "--product-name", longest, "--company", std::string(127, 'x') + "\xE2\x82\xAC" +
+                             std::string(127, 'y'), "--file-version", "65535.0.65535.0", "--execution-level",
+                             "highestAvailable"}).status, 0);
+    EXPECT_EQ(ReadFile(src + "/readme.txt"), ToBytes("Hello from the demo\r\n"));
 }

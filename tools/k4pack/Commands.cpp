@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "BrandingOptions.h"
 #include "Inspect.h"
 #include "Packer.h"
 #include "Verify.h"
@@ -17,9 +18,10 @@ std::string Option(const ParsedArguments& parsed, const std::string& name) {
 
 // Refuses any option but `allowed` (and --help, handled before).
 void OnlyOptions(const ParsedArguments& parsed, const char* command,
-                 std::initializer_list<std::string> allowed) {
+                 std::initializer_list<std::string> allowed, const std::vector<std::string>& more = {}) {
     for (const auto& [name, value] : parsed.options)
-        if (name != "help" && std::find(allowed.begin(), allowed.end(), name) == allowed.end())
+        if (name != "help" && std::find(allowed.begin(), allowed.end(), name) == allowed.end() &&
+            std::find(more.begin(), more.end(), name) == more.end())
             throw UsageError(std::string(command) + " does not take --" + name);
 }
 
@@ -53,16 +55,20 @@ void ChooseInputs(const ParsedArguments& parsed, PackRequest& request) {
 int RunPack(const ParsedArguments& parsed, const Environment& env, std::ostream& out,
             std::ostream& err) {
     OnlyOptions(parsed, "packing", {"output", "stub", "arch", "target", "caption", "title", "cab",
-                                    "no-compression", "quiet"});
+                                    "no-compression", "quiet"},
+                BrandingOptionNames());
     PackRequest request;
     request.outputPath = Option(parsed, "output");
     if (request.outputPath.empty()) throw UsageError("no output file: give -o OUT.exe");
     ChooseStub(parsed, request);
     request.texts = {Option(parsed, "target"), Option(parsed, "caption"), Option(parsed, "title")};
     ChooseInputs(parsed, request);
+    request.branding = BrandingFromOptions(parsed.options);
     request.sourceDateEpoch = ParseSourceDateEpoch(env.sourceDateEpoch);
     if (env.stderrIsTerminal && !parsed.options.count("quiet")) request.progress = &err;
     const PackSummary summary = Pack(request);
+    for (const std::string& path : summary.leftOut)
+        err << "k4pack: " << path << ": left out, it is the output file\n";
     out << request.outputPath << ": " << summary.files << (summary.files == 1 ? " file" : " files")
         << ", cabinet " << summary.cabinetSize << " bytes, " << summary.fileSize
         << " bytes in all\n";

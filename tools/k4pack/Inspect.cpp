@@ -7,6 +7,7 @@
 
 #include "Cabinet.h"
 #include "FileIo.h"
+#include "InspectProgram.h"
 #include "PayloadLayout.h"
 
 namespace k4pack {
@@ -46,6 +47,7 @@ void Inspect(const std::string& path, std::ostream& out) {
     else
         out << "signature:        certificate table of " << layout.certificateTableSize
             << " bytes at offset " << layout.certificateTableOffset << "\n";
+    PrintProgramPart(file, layout, out);
     out << "files:            " << entries.size() << ", " << total << " bytes\n";
     for (const CabinetEntry& entry : entries)
         out << std::setw(12) << entry.size << "  " << entry.modified << "  " << entry.name << "\n";

@@ -1,6 +1,7 @@
 // inspect --json: the inspect report as one JSON object with stable field names.
 #include "Cabinet.h"
 #include "Inspect.h"
+#include "InspectProgram.h"
 #include "Json.h"
 #include "Signature.h"
 
@@ -63,6 +64,7 @@ void InspectJson(const std::string& path, std::ostream& out) {
     json.EndObject();
     WriteTexts(json, payload.texts);
     WriteLayout(json, file, payload.layout);
+    WriteProgramPartJson(json, file, payload.layout);
     json.BeginArray("members");
     for (const CabinetEntry& entry : entries)
         WriteMember(json, entry);

@@ -8,6 +8,7 @@
 
 #include "ArchiveNames.h"
 #include "FileIo.h"
+#include "PeFile.h"
 #include "Progress.h"
 #include "Signature.h"
 #include "SourceFiles.h"
@@ -40,9 +41,10 @@ std::uint64_t TotalSize(const std::vector<SourceFile>& sources) {
         [](std::uint64_t sum, const SourceFile& source) { return sum + source.size; });
 }
 
-// Every check on the inputs that needs no output: names, count, total size.
-std::vector<SourceFile> CollectCheckedSources(const PackRequest& request) {
-    std::vector<SourceFile> sources = CollectSourceFiles(request.inputs);
+// Every check on the inputs that needs no output: names, count, total size. The output
+// file itself, already there inside an input folder, is never packed.
+std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::vector<std::string>& leftOut) {
+    std::vector<SourceFile> sources = CollectSourceFiles(request.inputs, IdentityOf(request.outputPath), leftOut);
     if (request.sourceDateEpoch) ClampTimes(sources, *request.sourceDateEpoch);
     if (sources.empty()) throw PackError("no files to pack (empty folders only)");
     std::vector<std::string> names;
@@ -89,6 +91,42 @@ void CheckUnsignedStub(const std::string& path, const ByteSource& stub) {
                         "the self-extractor afterwards");
 }
 
+// Writing the archive over a file it is made from would lose that file: compared by device
+// and inode, so that another name of the same file is caught too.
+void CheckOutputIsNoInput(const PackRequest& request) {
+    const std::optional<FileIdentity> output = IdentityOf(request.outputPath);
+    if (!output) return;
+    std::vector<std::string> given = request.inputs;
+    for (const std::string* path : {&request.cabinetPath, &request.stubPath})
+        if (!path->empty()) given.push_back(*path);
+    for (const std::string& input : given)
+        if (IdentityOf(input) == output)
+            throw UsageError("the output file " + request.outputPath + " is the input " + input +
+                             "; packing would replace it");
+}
+
+// The copy of the program with the publisher's resources, named by its source in a failure.
+std::vector<std::uint8_t> BrandedProgram(const std::string& name, const ByteSource& stub, const PackRequest& request) {
+    std::vector<std::uint8_t> image(stub.Size());
+    stub.ReadAt(0, image);
+    try {
+        return ApplyBranding(image, request.branding);
+    } catch (const PackError& e) {
+        throw PackError(name + ": " + e.what());
+    }
+}
+
+// The branded program's checksum, over the whole file it begins: the program, then the
+// payload (the cabinet is read a second time for it).
+void StoreChecksum(std::vector<std::uint8_t>& program, const PayloadLayout& layout, const PayloadTexts& texts,
+                   const ByteSource& cabinet) {
+    const std::size_t field = ReadPeHeaders(program).ChecksumOffset();
+    PeChecksum sum(field);
+    sum.Write(program);
+    WritePayload(sum, layout, texts, cabinet);
+    StoreLe32(program, field, sum.Value());
+}
+
 void WriteSelfExtractor(const std::string& path, const ByteSource& stub,
                         const PayloadLayout& layout, const PayloadTexts& texts,
                         const ReadableFile& cabinet) {
@@ -116,15 +154,19 @@ void CheckPortableExecutable(const ByteSource& file) {
 }
 
 PackSummary Pack(const PackRequest& request) {
+    CheckOutputIsNoInput(request);
     CheckPayloadTexts(request.texts);
     const Stub opened = OpenStub(request);
-    const ByteSource& stub = *opened.bytes;
     try {
-        CheckPortableExecutable(stub);
+        CheckPortableExecutable(*opened.bytes);
     } catch (const PackError& e) {
         throw PackError(opened.name + ": " + e.what());
     }
-    CheckUnsignedStub(opened.name, stub);
+    CheckUnsignedStub(opened.name, *opened.bytes);
+    std::vector<std::uint8_t> branded;
+    if (request.branding.Any()) branded = BrandedProgram(opened.name, *opened.bytes, request);
+    const MemorySource brandedSource(branded);
+    const ByteSource& stub = branded.empty() ? *opened.bytes : static_cast<const ByteSource&>(brandedSource);
 
     PackSummary summary;
     std::vector<SourceFile> sources;
@@ -133,7 +175,7 @@ PackSummary Pack(const PackRequest& request) {
         givenCabinet = std::make_unique<ReadableFile>(request.cabinetPath);
         summary.files = CheckGivenCabinet(request, *givenCabinet);
     } else {
-        sources = CollectCheckedSources(request);
+        sources = CollectCheckedSources(request, summary.leftOut);
         summary.files = sources.size();
     }
 
@@ -147,6 +189,7 @@ PackSummary Pack(const PackRequest& request) {
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;
     const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size());
+    if (!branded.empty()) StoreChecksum(branded, layout, request.texts, cabinet);
 
     const std::string written = scratch.PathOf("output.exe");
     WriteSelfExtractor(written, stub, layout, request.texts, cabinet);

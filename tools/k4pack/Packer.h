@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Branding.h"
 #include "Bytes.h"
 #include "Cabinet.h"
 #include "EmbeddedStubs.h"
@@ -26,16 +27,20 @@ struct PackRequest {
     std::optional<std::time_t> sourceDateEpoch;
     // Where the progress line goes (a terminal), or null for none.
     std::ostream* progress = nullptr;
+    // The publisher's icon, version information and execution level; none: the program as is.
+    Branding branding;
 };
 
 struct PackSummary {
     std::size_t files = 0;
     std::uint64_t cabinetSize = 0;
     std::uint64_t fileSize = 0;
+    std::vector<std::string> leftOut;  // files inside an input folder that are the output
 };
 
 // Checks everything that can be checked before writing (texts, stub, inputs and their
 // names, sizes), then writes. Throws PackError; the output file is then left untouched.
+// Throws UsageError when the output is one of the input files, the cabinet or the stub.
 PackSummary Pack(const PackRequest& request);
 
 // Throws PackError unless `file` starts like a PE image: "MZ", and the offset at 0x3C

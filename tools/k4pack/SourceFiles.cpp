@@ -14,10 +14,11 @@ namespace fs = std::filesystem;
 namespace {
 
 // Follows a symbolic link given on purpose; fails for anything but a regular file.
-SourceFile DescribeFile(const fs::path& path, std::string name) {
+SourceFile DescribeFile(const fs::path& path, std::string name, FileIdentity* identity = nullptr) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) throw PackError(SystemErrorText(path.string()));
     if (!S_ISREG(info.st_mode)) throw PackError(path.string() + ": not a regular file or folder");
+    if (identity) *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
     return SourceFile{path.string(), std::move(name), static_cast<std::uint64_t>(info.st_size),
                       info.st_mtime};
 }
@@ -35,7 +36,12 @@ std::string CabinetName(const fs::path& relative) {
     return name;
 }
 
-void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out) {
+struct LeaveOut {
+    const std::optional<FileIdentity>& identity;
+    std::vector<std::string>& paths;
+};
+
+void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out, const LeaveOut& leave) {
     try {
         for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
             const fs::path relative = entry.path().lexically_relative(folder);
@@ -43,7 +49,12 @@ void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out) {
                 throw PackError(entry.path().string() +
                                 ": symbolic link to a folder; name the folder itself instead");
             if (entry.is_directory()) continue;
-            out.push_back(DescribeFile(entry.path(), CabinetName(relative)));
+            FileIdentity identity;
+            SourceFile file = DescribeFile(entry.path(), CabinetName(relative), &identity);
+            if (leave.identity && identity == *leave.identity)
+                leave.paths.push_back(file.path);
+            else
+                out.push_back(std::move(file));
         }
     } catch (const fs::filesystem_error& e) {
         throw PackError(e.path1().string() + ": " + e.code().message());
@@ -53,6 +64,20 @@ void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out) {
 }  // namespace
 
 std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs) {
+    std::vector<std::string> leftOut;
+    return CollectSourceFiles(inputs, std::nullopt, leftOut);
+}
+
+std::optional<FileIdentity> IdentityOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs,
+                                           const std::optional<FileIdentity>& leaveOut,
+                                           std::vector<std::string>& leftOut) {
+    const LeaveOut leave{leaveOut, leftOut};
     std::vector<SourceFile> files;
     for (const std::string& input : inputs) {
         std::error_code error;
@@ -61,7 +86,7 @@ std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& input
             throw PackError(input + ": " + error.message());
         if (!fs::exists(status)) throw PackError(input + ": no such file or folder");
         if (fs::is_directory(status)) {
-            CollectFolder(input, files);
+            CollectFolder(input, files, leave);
         } else {
             const fs::path path(input);
             files.push_back(DescribeFile(path, CabinetName(path.filename())));

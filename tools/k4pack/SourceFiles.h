@@ -24,6 +24,21 @@ struct SourceFile {
 // separator). The result is sorted by name.
 std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs);
 
+// Which file a path names, by device and inode, so that two names of one file compare equal.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+// The file's identity (symbolic links followed), or nothing when it does not exist.
+std::optional<FileIdentity> IdentityOf(const std::string& path);
+
+// As above, except that a file found inside a folder input that is `leaveOut` (the output
+// file, written there by an earlier run) is not collected; its path is added to `leftOut`.
+std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs,
+                                           const std::optional<FileIdentity>& leaveOut,
+                                           std::vector<std::string>& leftOut);
+
 // Reproducible builds: every modification time later than `epoch` becomes `epoch`, as other
 // tools do with SOURCE_DATE_EPOCH; earlier times stay.
 void ClampTimes(std::vector<SourceFile>& files, std::time_t epoch);

@@ -12,6 +12,7 @@
 #include "ArchiveNames.h"
 #include "CabinetExtract.h"
 #include "FileIo.h"
+#include "InspectProgram.h"
 #include "K4CabFormat.h"
 #include "PayloadLayout.h"
 #include "VerifySources.h"
@@ -66,6 +67,7 @@ void CheckMembers(const std::string& cabinet, const std::string& folder,
 
 void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, VerifyReport& report) {
     const PayloadContents payload = ReadPayload(file);
+    CheckProgramPart(file, payload.layout, report.faults);
     const TemporaryFolder scratch((std::filesystem::temp_directory_path() / "verify").string());
     const std::string cabinetPath = scratch.PathOf("DATAFILE.K4A");
     CopyCabinet(file, payload.layout, cabinetPath);
@@ -76,7 +78,8 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
 
     std::unique_ptr<SourceComparison> sources;
     if (!request.sources.empty())
-        sources = std::make_unique<SourceComparison>(request.sources, request.sourceDateEpoch);
+        sources = std::make_unique<SourceComparison>(request.sources, request.sourceDateEpoch,
+                                                     IdentityOf(request.path));
     try {
         CheckMembers(cabinetPath, scratch.PathOf("members"), sources.get(), report);
     } catch (const PackError& e) {

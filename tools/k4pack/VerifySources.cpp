@@ -35,8 +35,10 @@ std::optional<std::uint64_t> FirstDifference(const std::string& a, const std::st
 }
 
 SourceComparison::SourceComparison(const std::vector<std::string>& inputs,
-                                   std::optional<std::time_t> sourceDateEpoch) {
-    std::vector<SourceFile> files = CollectSourceFiles(inputs);
+                                   std::optional<std::time_t> sourceDateEpoch,
+                                   const std::optional<FileIdentity>& leaveOut) {
+    std::vector<std::string> leftOut;
+    std::vector<SourceFile> files = CollectSourceFiles(inputs, leaveOut, leftOut);
     if (sourceDateEpoch) ClampTimes(files, *sourceDateEpoch);
     for (SourceFile& file : files) {
         matched_[file.name] = false;

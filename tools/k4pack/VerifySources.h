@@ -16,8 +16,10 @@ class SourceComparison {
 public:
     // `inputs` are collected as the packer collects them; their times clamped like packing
     // does when `sourceDateEpoch` is set. Throws PackError when they cannot be collected.
+    // The file `leaveOut` (the archive itself, inside an input folder) is no source.
     SourceComparison(const std::vector<std::string>& inputs,
-                     std::optional<std::time_t> sourceDateEpoch);
+                     std::optional<std::time_t> sourceDateEpoch,
+                     const std::optional<FileIdentity>& leaveOut = std::nullopt);
 
     // Compares one member, decompressed into `file`, with its source; adds fault lines.
     void Compare(const CabinetEntry& entry, const std::string& file, std::vector<std::string>& faults);

@@ -1,0 +1,140 @@
+// PE header reading for the resource writer, and the image checksum.
+#include "PeFile.h"
+
+#include <bit>
+
+namespace k4pack {
+namespace {
+
+constexpr std::size_t kPeOffsetField = 0x3C;
+constexpr std::size_t kFileHeaderSize = 20;
+constexpr std::size_t kSectionHeaderSize = 40;
+constexpr std::uint16_t kPe32Magic = 0x10B;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+
+class Reader {
+public:
+    explicit Reader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
+    void Need(std::uint64_t offset, std::uint64_t size, const char* what) const {
+        if (offset > bytes_.size() || size > bytes_.size() - offset)
+            throw PackError(std::string(what) + " lies beyond the end of the program");
+    }
+    std::uint32_t U16(std::size_t at) const { return LoadLe16(bytes_.data() + at); }
+    std::uint32_t U32(std::size_t at) const { return LoadLe32(bytes_.data() + at); }
+
+private:
+    std::span<const std::uint8_t> bytes_;
+};
+
+void ReadSections(const Reader& in, std::size_t table, std::uint32_t count, PeHeaders& pe) {
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t at = table + i * kSectionHeaderSize;
+        PeSection section;
+        for (std::size_t c = 0; c < 8 && in.U16(at + c) != 0; ++c)
+            section.name += static_cast<char>(in.U16(at + c) & 0xFF);
+        section.virtualSize = in.U32(at + 8);
+        section.virtualAddress = in.U32(at + 12);
+        section.rawSize = in.U32(at + 16);
+        section.rawOffset = in.U32(at + 20);
+        section.characteristics = in.U32(at + 36);
+        section.headerOffset = at;
+        pe.sections.push_back(section);
+    }
+}
+
+void CheckSections(const Reader& in, const PeHeaders& pe) {
+    std::uint64_t nextFree = pe.sizeOfHeaders;
+    for (const PeSection& section : pe.sections) {
+        const std::string name = "section \"" + section.name + "\"";
+        if (section.virtualAddress < nextFree || section.virtualAddress % pe.sectionAlignment != 0)
+            throw PackError(name + " is out of order or misaligned in memory");
+        nextFree = std::uint64_t{section.virtualAddress} + std::max(section.virtualSize, section.rawSize);
+        if (section.rawSize != 0) in.Need(section.rawOffset, section.rawSize, (name + "'s data").c_str());
+    }
+    if (nextFree > pe.sizeOfImage) throw PackError("SizeOfImage does not cover the last section");
+}
+
+}  // namespace
+
+const PeSection* PeHeaders::SectionAt(std::uint32_t rva) const {
+    for (const PeSection& section : sections)
+        if (rva >= section.virtualAddress &&
+            rva - section.virtualAddress < std::max(section.virtualSize, section.rawSize))
+            return &section;
+    return nullptr;
+}
+
+std::uint64_t PeHeaders::RawEnd() const {
+    std::uint64_t end = sizeOfHeaders;
+    for (const PeSection& section : sections)
+        if (section.rawSize != 0) end = std::max<std::uint64_t>(end, std::uint64_t{section.rawOffset} + section.rawSize);
+    return end;
+}
+
+PeHeaders ReadPeHeaders(std::span<const std::uint8_t> image) {
+    const Reader in(image);
+    in.Need(0, kPeOffsetField + 4, "the DOS header");
+    if (image[0] != 'M' || image[1] != 'Z') throw PackError("not a PE file (no \"MZ\")");
+    const std::size_t pe = in.U32(kPeOffsetField);
+    in.Need(pe, 4 + kFileHeaderSize, "the PE header");
+    if (in.U32(pe) != 0x4550) throw PackError("not a PE file (no \"PE\" signature)");
+    PeHeaders headers;
+    headers.machine = static_cast<std::uint16_t>(in.U16(pe + 4));
+    const std::uint32_t sectionCount = in.U16(pe + 6);
+    const std::size_t optionalSize = in.U16(pe + 20);
+    headers.optionalHeader = pe + 4 + kFileHeaderSize;
+    in.Need(headers.optionalHeader, optionalSize, "the optional header");
+    const std::uint32_t magic = optionalSize >= 2 ? in.U16(headers.optionalHeader) : 0;
+    if (magic != kPe32Magic && magic != kPe32PlusMagic) throw PackError("an optional header of unknown kind");
+    headers.pe32Plus = magic == kPe32PlusMagic;
+    const std::size_t countField = headers.optionalHeader + (headers.pe32Plus ? 108 : 92);
+    if (countField + 4 > headers.optionalHeader + optionalSize) throw PackError("an optional header too short");
+    const std::uint32_t count = std::min<std::uint32_t>(in.U32(countField), 16);
+    if (countField + 4 + count * 8 > headers.optionalHeader + optionalSize)
+        throw PackError("a data directory beyond the optional header");
+    for (std::uint32_t i = 0; i < count; ++i)
+        headers.directories.push_back({in.U32(countField + 4 + i * 8), in.U32(countField + 8 + i * 8)});
+    headers.sectionAlignment = in.U32(headers.optionalHeader + 32);
+    headers.fileAlignment = in.U32(headers.optionalHeader + 36);
+    headers.sizeOfImage = in.U32(headers.optionalHeader + 56);
+    headers.sizeOfHeaders = in.U32(headers.optionalHeader + 60);
+    if (!std::has_single_bit(headers.sectionAlignment) || !std::has_single_bit(headers.fileAlignment) ||
+        headers.fileAlignment > headers.sectionAlignment)
+        throw PackError("section or file alignment not a power of two");
+    const std::size_t table = headers.optionalHeader + optionalSize;
+    in.Need(table, std::uint64_t{sectionCount} * kSectionHeaderSize, "the section table");
+    if (table + sectionCount * kSectionHeaderSize > headers.sizeOfHeaders)
+        throw PackError("the section table runs beyond SizeOfHeaders");
+    ReadSections(in, table, sectionCount, headers);
+    CheckSections(in, headers);
+    return headers;
+}
+
+void PeChecksum::AddWord(std::uint32_t word) {
+    sum_ += word;
+    sum_ = (sum_ & 0xFFFF) + (sum_ >> 16);
+}
+
+void PeChecksum::Write(std::span<const std::uint8_t> bytes) {
+    for (const std::uint8_t raw : bytes) {
+        const std::uint32_t byte = position_ >= field_ && position_ - field_ < 4 ? 0 : raw;
+        if (position_++ % 2 == 0) {
+            pendingLow_ = static_cast<int>(byte);
+        } else {
+            AddWord(static_cast<std::uint32_t>(pendingLow_) | byte << 8);
+            pendingLow_ = -1;
+        }
+    }
+}
+
+std::uint32_t PeChecksum::Value() const {
+    std::uint32_t sum = sum_;
+    if (pendingLow_ >= 0) {
+        sum += static_cast<std::uint32_t>(pendingLow_);
+        sum = (sum & 0xFFFF) + (sum >> 16);
+    }
+    sum = (sum & 0xFFFF) + (sum >> 16);
+    return sum + static_cast<std::uint32_t>(position_);
+}
+
+}  // namespace k4pack
