@@ -128,6 +128,9 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const;
     Rect Bounds() const;  // in the parent's client coordinates
+    // The row's rectangle and list line height, in design pixels (96 per inch).
+    Rect DesignRect() const { return design_; }
+    int DesignItemHeight() const { return itemHeight_; }
     void SetFocus();
 
     // The label of a labeled edit.
@@ -169,6 +172,9 @@ private:
     void Create(HWND parent, const FontSpec& windowFont);
     void ApplyFont();
     void AutoSize();
+    // Where the control goes in a parent of its design size scaled to `dpi`, before
+    // anchoring: the design scaled, with a label's measured text in place of its size.
+    Rect Placement(int dpi) const;
     HBRUSH ColourFor(HDC dc, const WindowColours& window) const;
     void DrawImage(const DRAWITEMSTRUCT& item) const;
 
@@ -177,6 +183,8 @@ private:
     Kind kind_;
     std::string caption_;
     Rect design_;  // in design coordinates of the parent's client area
+    Size measured_;         // a label's text in its font, in screen pixels
+    bool isMeasured_ = false;
     unsigned anchors_;
     unsigned flags_;
     int id_;
