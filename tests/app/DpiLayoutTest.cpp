@@ -4,8 +4,9 @@
 // and every control's rectangle and font are checked against its design scaled, and
 // every text against the room it is drawn in, measured with the font the control has.
 // A move to a monitor of another scale (WM_DPICHANGED, which Wine never sends) is
-// played by sending the message. The built program itself is started too: its
-// manifest must make it lay its window out for the resolution.
+// played by sending the message. The built program itself is started too, and lays its
+// window out for the resolution. (Wine makes every program aware of the resolution,
+// with or without a manifest: the manifest's elements are checked by check_manifest.py.)
 //
 // The one rounding of a design length to the display: MulDiv(length, dpi, 96), the
 // nearest pixel, halves away from zero. Font heights: -MulDiv(points, dpi, 72), or a
@@ -35,8 +36,8 @@ Rect Scaled(Rect r, int dpi) { return {Scaled(r.x, dpi), Scaled(r.y, dpi), Scale
 const int kScales[] = {96, 120, 144, 168, 192};
 
 // The test program is made aware of the resolution as the extractor's manifest makes
-// the extractor (per monitor, version 2, where the system has it): otherwise Wine
-// tells it 96 whatever the display.
+// the extractor (per monitor, version 2, where the system has it), as Windows would
+// need it to tell the program the true resolution.
 const bool kAware = [] {
     HMODULE user32 = GetModuleHandleA("user32.dll");
     using ContextFn = BOOL(WINAPI*)(HANDLE);
@@ -321,7 +322,7 @@ TEST(AboutAtScale, AboutWindowAtEveryScaleWithItsPictureDrawnSmoothly) {
     EXPECT_GT(BlendedShare(picture), 0.2) << "smooth, not in blocks of 2 x 2";
 }
 
-// The built program, started with a payload: laid out for the display by its manifest.
+// The built program, started with a payload: laid out for the display.
 TEST(ProgramAtScale, TheExtractorLaysItsWindowOutForTheDisplay) {
     k4test::ScratchFolder folder;
     std::string cabinet;

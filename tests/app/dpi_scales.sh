@@ -12,7 +12,7 @@
 set -uo pipefail
 if [ $# -lt 2 ]; then echo "usage: $0 EMULATOR PROGRAM [ARGS...]" >&2; exit 2; fi
 emulator=$1 program=$2; shift 2
-prefix=$(dirname "$program")/wineprefix-dpi
+prefix=$(cd "$(dirname "$program")" && pwd)/wineprefix-dpi  # Wine wants it absolute
 
 case "$(basename "$emulator")" in
   wine32-run.sh)
