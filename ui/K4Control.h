@@ -43,7 +43,8 @@ enum ControlFlag : unsigned {
 };
 
 // One row of a window's control table. Positions are relative to the client area
-// of the window, or of the panel named in `parent`. Rows are written with the
+// of the window, or of the panel named in `parent`, in design pixels (96 per inch):
+// the form scales them, the line height and pixel font heights to its resolution. Rows are written with the
 // makers below and refined with the chained setters, one row per control:
 //   ui::Button("StartBtn", {320, 8, 53, 25}, "Start").Anchors(AnchorTop | AnchorRight).Tab(1)
 struct ControlSpec {

@@ -22,7 +22,8 @@ enum class Border {
 
 struct FormSpec {
     std::string_view caption;
-    Size client;            // client area in pixels
+    // Lengths in design pixels (96 per inch), scaled to the window's resolution.
+    Size client;            // client area
     bool centred = false;   // centred on the screen, else placed at x, y
     int x = 0, y = 0;       // top-left corner of the window on the screen
     Border border = Border::Dialog;
