@@ -11,6 +11,9 @@
 #   K4_DEMO_STUB    extractor program to pack into (default: the one k4pack carries for
 #                   K4_DEMO_ARCH, no -s)
 #   K4_DEMO_SKIP_BUILD=1   use the builds as they are (no setup, no build)
+#   K4_DEMO_DPI     display resolution to run at (144: 150 %), set in a Wine prefix of its
+#                   own (wineprefix-dpi, or wineprefix-i686-dpi, in the build root), so the
+#                   tests' prefix keeps its 96; the screenshot is then window-150.png
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build}
@@ -33,6 +36,8 @@ caption='K4 demo archive'
 target_win='C:\K4Demo'          # the payload's target directory, inside the Wine prefix
 driver=$root/$arch/tests/e2e/k4_window_demo_driver.exe
 shot=$work/window.png
+dpi=${K4_DEMO_DPI:-}
+[ -z "$dpi" ] || shot=$work/window-$((dpi * 100 / 96)).png
 
 say() { printf '\n== %s\n' "$*"; }
 fail() { printf 'demo: %s\n' "$*" >&2; exit 1; }
@@ -78,8 +83,15 @@ step_expected_datafile() {
 step_start_program() {
   say "Starting the $arch program under Wine in the empty folder $run_dir"
   . "$here/scripts/wine-env.sh"
+  if [ -n "$dpi" ]; then
+    export K4_WINEPREFIX=$root/wineprefix-dpi K4_WINE32_PREFIX=$root/wineprefix-i686-dpi
+  fi
   k4_env_start "$root"
   trap step_stop_program EXIT
+  if [ -n "$dpi" ]; then
+    say "Display resolution $dpi dpi in $(prefix)"
+    "${runner[@]}" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f </dev/null >/dev/null
+  fi
   if [ "$arch" = i686 ] && ! reason=$("$here/scripts/wine32-run.sh" --check); then
     fail "i686: not run: $reason"
   fi

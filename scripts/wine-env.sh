@@ -9,7 +9,7 @@ k4_env_start() {  # build root
   local root=$1
   export K4_BUILD_ROOT=$root
   export PATH="/usr/lib/wine:$PATH"
-  export WINEPREFIX="$root/wineprefix"
+  export WINEPREFIX="${K4_WINEPREFIX:-$root/wineprefix}"  # another one for a run of its own
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   local n=${K4_DISPLAY:-}

@@ -1,6 +1,7 @@
 // One control of a form: creation from its table row, and its run-time operations.
 #include "K4Control.h"
 #include <commctrl.h>
+#include "K4Dpi.h"
 #include "K4Error.h"
 #include "K4Form.h"
 #include "K4Gdi.h"
@@ -92,8 +93,8 @@ void Control::Create(HWND parent, const FontSpec& windowFont) {
     if (flags_ & Disabled) style |= WS_DISABLED;
     if (wk.focusable && tabOrder_ >= 0 && !(flags_ & NoTabStop)) style |= WS_TABSTOP;
     const char* cls = wk.className ? wk.className : Form::ClassName();
-    hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, design_.x, design_.y, design_.w,
-                            design_.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
+    const Rect at = ScaleToDpi(design_, form_.dpi_);
+    hwnd_ = CreateWindowExA(wk.exStyle, cls, caption_.c_str(), style, at.x, at.y, at.w, at.h, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id_)),
                             GetModuleHandleA(nullptr), kind_ == Kind::Panel ? &form_ : nullptr);
     if (!hwnd_) throw K4WindowError((ShortString("Cannot create control ") + name_).View());
     fontSpec_ = MergeFont(windowFont, ownFont_);
@@ -113,14 +114,22 @@ void Control::Create(HWND parent, const FontSpec& windowFont) {
 void Control::ApplyFont() {
     if (!hwnd_) return;
     // The control switches to the new font before the old one is deleted.
-    UniqueFont font = MakeFont(fontSpec_);
+    UniqueFont font = MakeFont(fontSpec_, form_.dpi_);
     SendMessageA(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font.Get()), TRUE);
     font_ = std::move(font);
-    if (kind_ == Kind::ListBox && itemHeight_ > 0) SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, itemHeight_);
+    if (kind_ == Kind::ListBox && itemHeight_ > 0)
+        SendMessageA(hwnd_, LB_SETITEMHEIGHT, 0, ScaleToDpi(itemHeight_, form_.dpi_));
 }
 
 void Control::AutoSize() {
-    if (!hwnd_ || kind_ != Kind::Label || (flags_ & NoAutoSize)) return;
+    // A label of fixed size keeps its design's size at 96 pixels per inch, exactly.
+    // Scaled, its font's line may come out taller than its height scaled (fonts are
+    // made in whole pixels, often of a few sizes only): it is given that height, so
+    // that the text is not cut, and keeps its width (a longer text is cut there at
+    // every scale, as at 96).
+    const bool fixedSize = flags_ & NoAutoSize;
+    isMeasured_ = false;
+    if (!hwnd_ || kind_ != Kind::Label || (fixedSize && form_.dpi_ == DesignDpi)) return;
     WindowDC dc(hwnd_);
     if (!dc) return;
     SIZE extent{};
@@ -130,13 +139,26 @@ void Control::AutoSize() {
         GetTextExtentPoint32A(dc.Get(), caption_.data(), static_cast<int>(caption_.size()), &extent);
         GetTextMetricsA(dc.Get(), &tm);
     }
-    design_.w = extent.cx;
-    design_.h = tm.tmHeight;
-    if (attachedTo_) {
-        design_.x = attachedTo_->design_.x;
-        design_.y = attachedTo_->design_.y - design_.h - AttachedLabelGap;
-    }
+    measured_ = {fixedSize ? 0 : static_cast<int>(extent.cx), static_cast<int>(tm.tmHeight)};
+    isMeasured_ = true;
     form_.LayoutControl(*this);
+}
+
+Rect Control::Placement(int dpi) const {
+    Rect r = ScaleToDpi(design_, dpi);
+    if (!isMeasured_) return r;
+    if (flags_ & NoAutoSize) {
+        if (r.h < measured_.h) r.h = measured_.h;
+        return r;
+    }
+    r.w = measured_.w;
+    r.h = measured_.h;
+    if (attachedTo_) {
+        const Rect edit = ScaleToDpi(attachedTo_->design_, dpi);
+        r.x = edit.x;
+        r.y = edit.y - r.h - ScaleToDpi(AttachedLabelGap, dpi);
+    }
+    return r;
 }
 
 void Control::SetCaption(std::string_view text) {
@@ -198,7 +220,14 @@ void Control::DrawImage(const DRAWITEMSTRUCT& item) const {
     if (!mem) return;
     SelectedObject picture(mem.Get(), bitmap_.Get());
     const RECT& r = item.rcItem;
-    SetStretchBltMode(item.hDC, COLORONCOLOR);
+    // Scaled, the picture is drawn smoothly (each pixel a blend of the picture's),
+    // not in blocks; at its own size it is copied as it is.
+    if (r.right - r.left == bm.bmWidth && r.bottom - r.top == bm.bmHeight) {
+        SetStretchBltMode(item.hDC, COLORONCOLOR);
+    } else {
+        SetStretchBltMode(item.hDC, HALFTONE);
+        SetBrushOrgEx(item.hDC, 0, 0, nullptr);  // as HALFTONE requires
+    }
     StretchBlt(item.hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, mem.Get(), 0, 0, bm.bmWidth, bm.bmHeight,
                SRCCOPY);
 }

@@ -43,7 +43,8 @@ enum ControlFlag : unsigned {
 };
 
 // One row of a window's control table. Positions are relative to the client area
-// of the window, or of the panel named in `parent`. Rows are written with the
+// of the window, or of the panel named in `parent`, in design pixels (96 per inch):
+// the form scales them, the line height and pixel font heights to its resolution. Rows are written with the
 // makers below and refined with the chained setters, one row per control:
 //   ui::Button("StartBtn", {320, 8, 53, 25}, "Start").Anchors(AnchorTop | AnchorRight).Tab(1)
 struct ControlSpec {
@@ -128,6 +129,9 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const;
     Rect Bounds() const;  // in the parent's client coordinates
+    // The row's rectangle and list line height, in design pixels (96 per inch).
+    Rect DesignRect() const { return design_; }
+    int DesignItemHeight() const { return itemHeight_; }
     void SetFocus();
 
     // The label of a labeled edit.
@@ -169,6 +173,9 @@ private:
     void Create(HWND parent, const FontSpec& windowFont);
     void ApplyFont();
     void AutoSize();
+    // Where the control goes in a parent of its design size scaled to `dpi`, before
+    // anchoring: the design scaled, with a label's measured text in place of its size.
+    Rect Placement(int dpi) const;
     HBRUSH ColourFor(HDC dc, const WindowColours& window) const;
     void DrawImage(const DRAWITEMSTRUCT& item) const;
 
@@ -177,6 +184,8 @@ private:
     Kind kind_;
     std::string caption_;
     Rect design_;  // in design coordinates of the parent's client area
+    Size measured_;         // a label's text in its font, in screen pixels
+    bool isMeasured_ = false;
     unsigned anchors_;
     unsigned flags_;
     int id_;

@@ -3,6 +3,7 @@
 #include "K4Form.h"
 #include <algorithm>
 #include <string>
+#include "K4Dpi.h"
 #include "K4Error.h"
 #include "K4Utils.h"
 
@@ -138,10 +139,14 @@ void Form::Create(HWND owner) {
     brush_ = spec_.colour.MakeBrush();
     FrameStyle fs = StyleFor(spec_.border);
     if (main_) fs.exStyle |= WS_EX_APPWINDOW;
-    RECT r{0, 0, designClient_.w, designClient_.h};
+    // Laid out for the system's resolution first; a window that opens on a monitor of
+    // another one is laid out again below.
+    dpi_ = DpiOf(nullptr);
+    const Size client = ScaleToDpi(designClient_, dpi_);
+    RECT r{0, 0, client.w, client.h};
     AdjustWindowRectEx(&r, fs.style, FALSE, fs.exStyle);
     const int width = r.right - r.left, height = r.bottom - r.top;
-    int x = spec_.x, y = spec_.y;
+    int x = ScaleToDpi(spec_.x, dpi_), y = ScaleToDpi(spec_.y, dpi_);
     if (spec_.centred) {
         x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
         y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
@@ -155,6 +160,31 @@ void Form::Create(HWND owner) {
         std::rethrow_exception(failure);
     }
     if (!hwnd) throw K4WindowError((ShortString("Cannot create window ") + caption_).View());
+    const int monitorDpi = DpiOf(hwnd);
+    if (monitorDpi != dpi_) ChangeDpi(monitorDpi, nullptr);
+}
+
+void Form::ChangeDpi(int dpi, const RECT* suggested) {
+    if (!hwnd_ || dpi <= 0) return;
+    dpi_ = dpi;
+    for (auto& c : controls_) c->ApplyFont();
+    RECT to;
+    if (suggested) {
+        to = *suggested;
+    } else {
+        // The frame keeps its present thickness around the design's client area scaled.
+        RECT window, inside;
+        GetWindowRect(hwnd_, &window);
+        GetClientRect(hwnd_, &inside);
+        const Size client = ScaleToDpi(designClient_, dpi);
+        to = {window.left, window.top,
+              window.left + (window.right - window.left) - inside.right + client.w,
+              window.top + (window.bottom - window.top) - inside.bottom + client.h};
+    }
+    SetWindowPos(hwnd_, nullptr, to.left, to.top, to.right - to.left, to.bottom - to.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    for (auto& c : controls_) c->AutoSize();  // the labels measured in their new fonts
+    LayoutAll();
 }
 
 void Form::CreateControls() {

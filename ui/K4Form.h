@@ -22,7 +22,8 @@ enum class Border {
 
 struct FormSpec {
     std::string_view caption;
-    Size client;            // client area in pixels
+    // Lengths in design pixels (96 per inch), scaled to the window's resolution.
+    Size client;            // client area
     bool centred = false;   // centred on the screen, else placed at x, y
     int x = 0, y = 0;       // top-left corner of the window on the screen
     Border border = Border::Dialog;
@@ -63,6 +64,12 @@ public:
     void Close();
 
     HWND Handle() const { return hwnd_; }
+    // The resolution the window is laid out for (96: the design's own numbers).
+    int Dpi() const { return dpi_; }
+    // Lays the window out again for `dpi` (its monitor's changed, WM_DPICHANGED):
+    // fonts made again, the window moved to `suggested` (the system's rectangle for
+    // the new resolution) or, without one, its client area made the design's scaled.
+    void ChangeDpi(int dpi, const RECT* suggested);
     void SetCaption(std::string_view caption);
     std::string Caption() const;
     Size ClientSize() const;
@@ -116,6 +123,7 @@ private:
     std::string focus_;
     std::exception_ptr createFailure_;
     Size designClient_;
+    int dpi_ = 96;  // the resolution the controls are laid out for
     std::vector<std::unique_ptr<Control>> controls_;
     HWND hwnd_ = nullptr;
     HWND savedFocus_ = nullptr;

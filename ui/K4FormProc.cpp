@@ -3,6 +3,7 @@
 // every C++ exception at this boundary with the general error handler.
 #include <stdexcept>
 #include "K4Application.h"
+#include "K4Dpi.h"
 #include "K4Form.h"
 
 namespace ui {
@@ -62,6 +63,11 @@ LRESULT Form::OnMessage(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
         case WM_PAINT: Paint(hwnd); return 0;
         case WM_SIZE:
             if (top && wp != SIZE_MINIMIZED) LayoutAll();
+            return 0;
+        case WM_DPICHANGED:
+            // Moved to a monitor of another resolution (per-monitor awareness).
+            if (!top) break;
+            ChangeDpi(LOWORD(wp), reinterpret_cast<const RECT*>(lp));
             return 0;
         case WM_SHOWWINDOW:
             if (top && wp && OnShow) OnShow();
@@ -212,15 +218,15 @@ void Form::LayoutAll() {
 
 void Form::LayoutControl(Control& c) {
     if (!c.hwnd_) return;
-    Size designParent = designClient_;
+    Size designParent = ScaleToDpi(designClient_, dpi_);
     Size parent = ClientSize();
     if (c.panel_) {
-        designParent = {c.panel_->design_.w, c.panel_->design_.h};
+        designParent = ScaleToDpi(Size{c.panel_->design_.w, c.panel_->design_.h}, dpi_);
         RECT r{};
         GetClientRect(c.panel_->hwnd_, &r);
         parent = {r.right, r.bottom};
     }
-    Rect to = AnchorLayout(c.design_, designParent, parent, c.anchors_);
+    Rect to = AnchorLayout(c.Placement(dpi_), designParent, parent, c.anchors_);
     MoveWindow(c.hwnd_, to.x, to.y, to.w, to.h, TRUE);
 }
 

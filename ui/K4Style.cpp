@@ -1,6 +1,6 @@
 // Fonts and colours: spec merging, point-to-pixel conversion and owned GDI objects.
 #include "K4Style.h"
-#include "K4Gdi.h"
+#include "K4Dpi.h"
 
 namespace ui {
 
@@ -22,17 +22,11 @@ int FontHeight(const FontSpec& spec, int pixelsPerInch) {
     return -spec.pixelHeight;
 }
 
-namespace {
-int ScreenPixelsPerInch() {
-    WindowDC screen(nullptr);
-    const int ppi = screen ? GetDeviceCaps(screen.Get(), LOGPIXELSY) : 96;
-    return ppi > 0 ? ppi : 96;
-}
-}  // namespace
-
-UniqueFont MakeFont(const FontSpec& spec) {
+UniqueFont MakeFont(const FontSpec& spec, int pixelsPerInch) {
+    FontSpec scaled = spec;
+    scaled.pixelHeight = ScaleToDpi(spec.pixelHeight, pixelsPerInch);
     LOGFONTA lf{};
-    lf.lfHeight = FontHeight(spec, ScreenPixelsPerInch());
+    lf.lfHeight = FontHeight(scaled, pixelsPerInch);
     lf.lfWeight = spec.bold ? FW_BOLD : FW_NORMAL;
     lf.lfUnderline = spec.underline ? TRUE : FALSE;
     lf.lfCharSet = DEFAULT_CHARSET;

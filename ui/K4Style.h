@@ -37,8 +37,10 @@ FontSpec MergeFont(const FontSpec& base, const FontSpec& own);
 // that the system matches the character height rather than the cell height.
 int FontHeight(const FontSpec& spec, int pixelsPerInch);
 
-// A new font for the description; an empty owner when the system refuses.
-UniqueFont MakeFont(const FontSpec& spec);
+// A new font for the description on a screen with `pixelsPerInch`: point sizes are
+// converted at that resolution, pixel heights (design pixels, drawn at 96) scaled to
+// it. An empty owner when the system refuses.
+UniqueFont MakeFont(const FontSpec& spec, int pixelsPerInch);
 
 // A colour given by system colour index or by red, green and blue, or none (the
 // control's default).

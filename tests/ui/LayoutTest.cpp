@@ -1,5 +1,6 @@
 // Anchor layout and font sizing as pure functions, at odd sizes and below the design.
 #include <gtest/gtest.h>
+#include "K4Dpi.h"
 #include "K4Layout.h"
 #include "K4Style.h"
 
@@ -55,7 +56,36 @@ TEST(AnchorLayout, NeitherEdgeKeepsTheCentreInProportion) {
     EXPECT_EQ(AnchorLayout({1000000, 0, 0, 0}, {2000000, 10}, {2000000000, 10}, ui::AnchorTop).x, 1000000000);
 }
 
+TEST(ScaleToDpi, RoundsToTheNearestPixelAndKeepsTheDesignAt96) {
+    struct Case {
+        int length, dpi, scaled;
+    };
+    const Case cases[] = {
+        {13, 96, 13}, {13, 120, 16},  {13, 144, 20}, {13, 168, 23}, {13, 192, 26},  // 19.5 up, 22.75 up
+        {435, 120, 544}, {435, 168, 761}, {3, 120, 4}, {1, 144, 2}, {0, 192, 0},   // 543.75, 761.25, 3.75, 1.5
+        {-128, 144, -192}, {7, 72, 5},                                             // below 96 too: 5.25
+    };
+    for (const Case& c : cases) EXPECT_EQ(ui::ScaleToDpi(c.length, c.dpi), c.scaled) << c.length << " at " << c.dpi;
+    EXPECT_EQ(ui::ScaleToDpi(Rect{8, 40, 435, 170}, 144), (Rect{12, 60, 653, 255}));
+    EXPECT_EQ(ui::ScaleToDpi(Rect{8, 40, 435, 170}, 96), (Rect{8, 40, 435, 170}));
+    EXPECT_EQ(ui::ScaleToDpi(Size{452, 263}, 120), (Size{565, 329}));
+}
+
+// The height a font made for the resolution asks for.
+LONG MadeHeight(const ui::FontSpec& spec, int dpi) {
+    UniqueFont font = ui::MakeFont(spec, dpi);
+    LOGFONTA lf{};
+    GetObjectA(font.Get(), sizeof lf, &lf);
+    return lf.lfHeight;
+}
+
 TEST(FontSpec, HeightsAndMerging) {
+    // Made for a resolution: points at it, design pixel heights scaled to it.
+    EXPECT_EQ(MadeHeight({"MS Sans Serif", 8}, 96), -11);
+    EXPECT_EQ(MadeHeight({"MS Sans Serif", 8}, 144), -16);
+    EXPECT_EQ(MadeHeight({"Courier New", 0, 11}, 96), -11);
+    EXPECT_EQ(MadeHeight({"Courier New", 0, 11}, 144), -17);
+    EXPECT_EQ(MadeHeight({"Courier New", 0, 11}, 192), -22);
     EXPECT_EQ(ui::FontHeight({"MS Sans Serif", 8}, 96), -11);
     EXPECT_EQ(ui::FontHeight({"MS Sans Serif", 8}, 120), -13);
     EXPECT_EQ(ui::FontHeight({"Courier New", 0, 11}, 120), -11) << "pixel heights do not scale";
