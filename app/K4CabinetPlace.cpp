@@ -110,9 +110,9 @@ std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available) {
     return NoPlaceForCabinet;
 }
 
-ShortString PlacementFailureText() { return failureText; }
+const ShortString& PlacementFailureText() { return failureText; }
 
-ShortString TemporaryCabinetFolder() { return temporaryFolder; }
+const ShortString& TemporaryCabinetFolder() { return temporaryFolder; }
 
 void RemoveTemporaryCabinet() {
     if (temporaryFolder.Empty()) return;

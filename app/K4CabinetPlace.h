@@ -19,11 +19,11 @@ inline constexpr std::int32_t NoPlaceForCabinet = 0x20000001;
 std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available);
 
 // Both folders and the system's reason for each, after NoPlaceForCabinet.
-ShortString PlacementFailureText();
+const ShortString& PlacementFailureText();
 
 // The folder under the temporary folder that holds the cabinet; empty when the
 // cabinet is in the current directory or nowhere.
-ShortString TemporaryCabinetFolder();
+const ShortString& TemporaryCabinetFolder();
 
 // Deletes the temporary folder and the cabinet in it, if there is one (once; later
 // calls do nothing). Runs by itself when the program ends normally; call it before

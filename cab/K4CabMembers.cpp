@@ -96,11 +96,12 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     }
     if (!HasRoomForStream()) return -1;
 
+    const std::size_t member = MemberIndex(raw);
     std::unique_ptr<TNamedStream> stream;
     std::wstring createPath;
     try {
         // A file of that name is replaced by one written beside it (targetFinal_ set).
-        createPath = PathToCreate(widePath, shownPath);
+        createPath = PathToCreate(widePath, shownPath, member);
         stream = utf || !targetFinal_.empty()
                      ? std::make_unique<TNamedStream>(createPath, shownPath, ModeCreate)
                      : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
@@ -117,7 +118,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     targetSize_ = static_cast<std::uint32_t>(note.cb);
     targetPath_ = createPath;
     targetShown_ = shownPath;
-    targetMember_ = MemberIndex(raw);
+    targetMember_ = member;
 
     StartedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(StartedBytes) + static_cast<std::uint32_t>(note.cb));
     ReportProgress();

@@ -39,9 +39,12 @@ ShortString ReasonText(const char* what, const ShortString& shown, DWORD code) {
 bool TDecompr::CheckTarget() {
     // The members in the order the library writes them: the file table's.
     std::vector<PlannedFile> files(expected_.size());
+    replaces_ = std::vector<unsigned char>(expected_.size());
     for (std::size_t i = 0; i < files.size(); ++i) {
         files[i].size = expected_[i].size;
-        ExistingFileSize(wideTargetDir_ + WideMemberName(expected_[i]), files[i].replaces);
+        std::wstring path = wideTargetDir_;   // appended: a '+' would bring another string routine
+        path += WideMemberName(expected_[i]);
+        replaces_[i] = ExistingFileSize(path, files[i].replaces);
     }
     const ShortString refusal = ::CheckTarget(TargetDir, files);
     if (refusal.Empty()) return true;
@@ -50,9 +53,9 @@ bool TDecompr::CheckTarget() {
     return false;
 }
 
-std::wstring TDecompr::PathToCreate(const std::wstring& widePath, const ShortString& shownPath) {
+std::wstring TDecompr::PathToCreate(const std::wstring& widePath, const ShortString& shownPath, std::size_t member) {
     targetFinal_.clear();
-    if (!IsExistingFile(widePath)) return widePath;
+    if (member >= replaces_.size() || !replaces_[member] || !IsExistingFile(widePath)) return widePath;
     // The old file must take the write that replacing it is: one that is locked or
     // read-only fails here, as creating over it would, before anything is written.
     if (!UniqueFile(CreateFileW(widePath.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,

@@ -141,7 +141,9 @@ private:
     // name is there, under an unused name beside it (targetFinal_ then names the old
     // file, which PlaceTarget replaces), so that a failed write never costs the old
     // file. An old file that cannot be written (locked, read-only) raises K4FileError.
-    std::wstring PathToCreate(const std::wstring& widePath, const ShortString& shownPath);
+    // Only members the target's check found replacing a file are looked up again:
+    // under Wine every lookup of a missing name reads the whole folder.
+    std::wstring PathToCreate(const std::wstring& widePath, const ShortString& shownPath, std::size_t member);
     // The member's whole file in place of the one it replaces; false (recorded) when
     // the system refuses, and then the new file is gone and the old one stays.
     bool PlaceTarget();
@@ -187,6 +189,7 @@ private:
     UniqueFile checkedCabinet_;
     std::vector<cabfmt::Member> expected_;
     std::vector<unsigned char> written_;
+    std::vector<unsigned char> replaces_;   // a file of the member's name was there at the check
     std::size_t nextMember_ = 0, writtenCount_ = 0;
     std::size_t targetMember_ = NoMember;
     bool probeFailed_ = false;   // Open found no cabinet: its text stands

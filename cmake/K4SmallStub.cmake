@@ -34,11 +34,14 @@ endif()
 
 # The largest each stub may be, in bytes; a stub that grows past it fails the size
 # test (tests/size). Raise a limit only deliberately, with the reason in the commit.
-# Both are held at their present sizes. The 64-bit stub is below its target of
-# 136 KiB; the 32-bit one stays above its 120 KiB: it carries its own DWARF unwinder
-# and unwind tables, about 51 KiB (bench/README.md, "Stub size").
-set(K4_STUB_LIMIT_I686 161280)    # 157.5 KiB
-set(K4_STUB_LIMIT_X86_64 131584)  # 128.5 KiB
+# Both are held at their present sizes. The 64-bit stub is one KiB above its
+# target of 136 KiB; the 32-bit one stays above its 120 KiB: it carries its own DWARF
+# unwinder and unwind tables, about 51 KiB (bench/README.md, "Stub size"). Where the
+# program writes (the temporary cabinet's second place, the target's check, the
+# write failures' reasons) added 10,240 bytes to the 32-bit stub and 8,704 to the
+# 64-bit one.
+set(K4_STUB_LIMIT_I686 171520)    # 167.5 KiB
+set(K4_STUB_LIMIT_X86_64 140288)  # 137.0 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the
 # symbol table is stripped (the payload goes behind the last byte, where a symbol
