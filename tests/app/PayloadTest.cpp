@@ -193,7 +193,9 @@ TEST_F(ReadPayloadTest, TemporaryFileThatCannotBeCreated) {
                                        CurrentFolder().Str() + "\" (" + reason + ") nor in \"" + temp, 0),
               0u)
         << boxes_[0].text;
-    EXPECT_EQ(boxes_[0].text.substr(boxes_[0].text.size() - reason.size() - 2), " (" + reason + ")") << boxes_[0].text;
+    const std::string tail = "\\\" (" + reason + ")";
+    ASSERT_GT(boxes_[0].text.size(), tail.size());
+    EXPECT_EQ(boxes_[0].text.substr(boxes_[0].text.size() - tail.size()), tail) << boxes_[0].text;
     EXPECT_NE(endCode_, 0u);
     EXPECT_TRUE(TemporaryCabinetFolder().Empty()) << "its own folder is gone again";
 }
