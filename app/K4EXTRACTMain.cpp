@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "K4Application.h"
+#include "K4CabinetPlace.h"
 #include "K4ExtractControls.h"
 #include "K4Files.h"
 #include "K4MemoryCount.h"
@@ -98,7 +99,7 @@ void TK4ExtractForm::FormCreate() {
     DataFileName = "DATAFILE.K4A";
     ReadPayload();  // a failure has shown its message and ended the program
     if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
-    CabFilePath = "DATAFILE.K4A";
+    CabFilePath = DataFileName.Str();   // in the current directory, or the temporary folder's full path
     ListBox1.Clear();
     ListingPass = true;
     TargetListBox = &lines_;
@@ -177,6 +178,7 @@ void TK4ExtractForm::StartBtnClick() {
     if (!ExtractPath.empty() && !DirectoryExists(ExtractPath)) {
         if (!CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
             app::ShowPlainMessage(Quoted("Error creating path ", ExtractPath).View());
+            RemoveTemporaryCabinet();
             app::EndProgram(1);
         }
     }

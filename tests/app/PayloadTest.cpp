@@ -4,7 +4,9 @@
 #include <windows.h>
 #include <climits>
 #include <string>
+#include "K4CabinetPlace.h"
 #include "K4Files.h"
+#include "K4Placement.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
 #include "PayloadFixture.h"
@@ -210,11 +212,37 @@ TEST_F(ReadPayloadTest, AFailedTextReadWritesNoTemporaryFile) {
     }
 }
 
+// A temporary file that cannot be created in the current folder goes into a folder of
+// the program's own under the temporary folder, removed with it; where it cannot be
+// created there either, the message names both folders and the reasons, never
+// "Sorry Cannot Find Data" (the payload is there).
 TEST_F(ReadPayloadTest, TemporaryFileThatCannotBeCreated) {
     ASSERT_TRUE(CreateDirectoryA("DATAFILE.K4A", nullptr));
-    ExpectRejected(WriteExe(Stub() + Payload("a", "b", "c", Cabinet(50))), "a folder named like the file");
+    const std::string cabinet = Cabinet(50);
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet)))) << "a folder named like the file";
+    const std::string own = TemporaryCabinetFolder().Str();
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    EXPECT_EQ(own.rfind(temp, 0), 0u) << own;
+    EXPECT_EQ(DataFileName.Str(), own + "DATAFILE.K4A");
+    EXPECT_TRUE(k4test::ReadAll(DataFileName.Str()) == cabinet);
+    RemoveTemporaryCabinet();
+    EXPECT_FALSE(k4test::Exists(own));
+
     DataFileName = "NO\\SUCH\\DIR\\DATAFILE.K4A";
-    ExpectRejected(WriteExe(Stub() + Payload("a", "b", "c", Cabinet(50))), "missing folder");
+    boxes_.clear();
+    EXPECT_TRUE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet)))) << "missing folder";
+    ASSERT_EQ(boxes_.size(), 1u);
+    const std::string reason = SystemReason(ERROR_PATH_NOT_FOUND).Str();
+    EXPECT_EQ(boxes_[0].text.rfind("Cannot write the temporary file \"NO\\SUCH\\DIR\\DATAFILE.K4A\" in \"" +
+                                       CurrentFolder().Str() + "\" (" + reason + ") nor in \"" + temp, 0),
+              0u)
+        << boxes_[0].text;
+    const std::string tail = "\\\" (" + reason + ")";
+    ASSERT_GT(boxes_[0].text.size(), tail.size());
+    EXPECT_EQ(boxes_[0].text.substr(boxes_[0].text.size() - tail.size()), tail) << boxes_[0].text;
+    EXPECT_NE(endCode_, 0u);
+    EXPECT_TRUE(TemporaryCabinetFolder().Empty()) << "its own folder is gone again";
 }
 
 TEST_F(ReadPayloadTest, OwnFileOpenedByAnotherProgramForWriting) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "Driver.h"
+#include "K4Files.h"
 
 using namespace e2e;
 using namespace k4test;
@@ -122,10 +123,18 @@ TEST_F(PayloadE2E, NothingLeftForTheCabinet) {
     }
 }
 
+// A temporary file that cannot be written in the current folder is no missing
+// payload: it goes into the temporary folder, and the window shows (the folders that
+// take it nowhere: tests/e2e/PlacementE2ETest.cpp).
 TEST_F(PayloadE2E, TemporaryFileThatCannotBeWritten) {
     ASSERT_TRUE(CreateDirectoryA((folder_ / "DATAFILE.K4A").c_str(), nullptr));
-    RunWith(Payload("a", "b", "c", cabinet_));
-    ExpectSorry("a folder in the temporary file's place");
+    RunWith(Payload("a", "Placed elsewhere", "c", cabinet_));
+    const HWND window = FindProcessWindow(process_, nullptr, "Placed elsewhere");
+    ASSERT_NE(window, nullptr) << "a folder in the temporary file's place; box: " << WaitForMessageBox(process_, 0).text;
+    EXPECT_TRUE(DirectoryExists(folder_ / "DATAFILE.K4A")) << "left as it was";
+    PostMessageA(window, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
+    EXPECT_EQ(process_.ExitCode(), 0u);
 }
 
 TEST_F(PayloadE2E, RenamedToAnotherExtension) {
