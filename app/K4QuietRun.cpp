@@ -59,13 +59,13 @@ public:
     void SetStage(StepResult stage) { stage_ = stage; }
     StepResult Stage() const { return stage_; }
 
-    // One line of the parts, written whole with one call each (runs may share a log).
+    // One line of the parts, each written as it is (no copy joins them: every byte of
+    // string handling is carried by every archive).
     void Line(std::initializer_list<std::string_view> parts, bool toOutput = true) {
-        std::string line;
-        for (std::string_view part : parts) line += part;
-        line += "\r\n";
-        Write(toOutput ? out_ : nullptr, line);
-        Write(log_.Get(), line);
+        for (HANDLE to : {toOutput ? out_ : nullptr, log_.Get()}) {
+            for (std::string_view part : parts) Write(to, part);
+            Write(to, "\r\n");
+        }
     }
 
     void Started() { Line({"Started: ", GetCommandLineA()}, !listing_); }
@@ -192,7 +192,7 @@ bool RunFromSwitches(const Switches& s, int& exitCode) {
     exitCode = 0;
     if (!s.quiet) {
         if (!s.unknown.empty())
-            app::ShowPlainMessage(std::string(kNotUnderstood) + s.unknown + "\r\n\r\n" + SwitchHelpText);
+            app::ShowPlainMessage(((std::string(kNotUnderstood) += s.unknown) += "\r\n\r\n") += SwitchHelpText);
         if (s.help) {
             app::ShowPlainMessage(SwitchHelpText);
             return true;

@@ -36,9 +36,11 @@ endif()
 # test (tests/size). Raise a limit only deliberately, with the reason in the commit.
 # Both are held at their present sizes. The 64-bit stub is below its target of
 # 136 KiB; the 32-bit one stays above its 120 KiB: it carries its own DWARF unwinder
-# and unwind tables, about 51 KiB (bench/README.md, "Stub size").
-set(K4_STUB_LIMIT_I686 161280)    # 157.5 KiB
-set(K4_STUB_LIMIT_X86_64 131584)  # 128.5 KiB
+# and unwind tables, about 51 KiB (bench/README.md, "Stub size"). The switches for
+# unattended runs (app/K4Switches.cpp, K4QuietRun.cpp, K4ExtractSteps.cpp) cost 9,728
+# bytes on i686 and 9,216 on x86_64, which is now 1.5 KiB above its target.
+set(K4_STUB_LIMIT_I686 171008)    # 167 KiB
+set(K4_STUB_LIMIT_X86_64 140800)  # 137.5 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the
 # symbol table is stripped (the payload goes behind the last byte, where a symbol
