@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <string>
 #include "K4Application.h"
+#include "K4CabinetPlace.h"
 #include "K4ExtractControls.h"
 #include "K4ExtractSteps.h"
 #include "K4Files.h"
@@ -101,7 +102,7 @@ void TK4ExtractForm::FormCreate() {
     ReadPayload();  // a failure has shown its message and ended the program
     if (ProgramSwitches.hasTarget) ExtractPath = ProgramSwitches.target;  // /T: in place of text 1
     if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
-    CabFilePath = "DATAFILE.K4A";
+    CabFilePath = DataFileName.Str();   // in the current directory, or the temporary folder's full path
     ListBox1.Clear();
     ListingPass = true;
     TargetListBox = &lines_;
@@ -154,6 +155,7 @@ void TK4ExtractForm::StartBtnClick() {
     const StepOutcome target = PrepareTarget();
     if (!target.Done()) {
         app::ShowPlainMessage(target.text.View());
+        RemoveTemporaryCabinet();
         app::EndProgram(1);
     }
     if (RunMode == 2) RunCabinetPass();

@@ -42,7 +42,11 @@ void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress) 
     owner->Close();
 }
 
-StepResult PassFailureResult() { return g_copyBegun ? StepResult::Extraction : StepResult::Payload; }
+StepResult PassFailureResult() {
+    // The target's own check runs after the cabinet's, before the copy.
+    if (CabError.erfOper == TargetRefusedCode) return StepResult::Target;
+    return g_copyBegun ? StepResult::Extraction : StepResult::Payload;
+}
 
 StepOutcome FinishExtraction() {
     if (!LastErrorText.Empty()) return {PassFailureResult(), LastErrorText};

@@ -35,7 +35,8 @@ StepOutcome PrepareTarget();
 void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress);
 
 // The result a failure of the last pass stands for: Payload while the cabinet was
-// still being probed and checked, Extraction once the library had begun copying.
+// still being probed and checked, Target when the target's check refused it (no new
+// file, no room), Extraction once the library had begun copying.
 StepResult PassFailureResult();
 
 // After an extraction pass: the engine's failure (LastErrorText, left in place), or

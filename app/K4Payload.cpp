@@ -9,6 +9,7 @@
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
+#include "K4CabinetPlace.h"
 #include "K4CabFormat.h"
 #include "K4Files.h"
 #include "K4PeImage.h"
@@ -110,7 +111,7 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     std::int64_t cabinetCount = blockLength - consumed;
     if (err) return err;
     if (cabinetCount <= 0) return BadTrailerError;
-    return CopyCabinet(file, cabinetCount, DataFileName.CStr());
+    return PlaceCabinet(file, cabinetCount);
 }
 
 }  // namespace
@@ -158,8 +159,12 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName) {
 }
 
 bool ReadPayloadFrom(const std::string& exePath) {
-    if (exePath.empty() || ExtractPayload(exePath) != 0) {
-        app::ShowPlainMessage("Sorry Cannot Find Data");
+    const std::int32_t err = exePath.empty() ? ERROR_FILE_NOT_FOUND : ExtractPayload(exePath);
+    if (err != 0) {
+        // "Sorry" is for a payload that is missing or damaged, not for a folder that
+        // cannot be written.
+        app::ShowPlainMessage(err == NoPlaceForCabinet ? PlacementFailureText().View() : "Sorry Cannot Find Data");
+        RemoveTemporaryCabinet();
         app::EndProgram(1);
     }
     return true;

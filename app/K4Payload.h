@@ -12,8 +12,10 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName);
 
 // Reads the payload into the settings and writes the cabinet after the third text
 // (as long as its header says, never the padding or the trailer behind it) to
-// "DATAFILE.K4A" in the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
-// the program. Returns true.
+// DataFileName in the current directory, or where that folder cannot take it, in a
+// folder of its own under the temporary folder (K4CabinetPlace.h). A payload that is
+// missing or damaged shows "Sorry Cannot Find Data", a cabinet that no folder takes
+// a message naming both folders; either ends the program. Returns true.
 bool ReadPayload();
 
 // The parts of the two routines above, for a given command line and a given file.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 #include "K4Application.h"
+#include "K4CabinetPlace.h"
 #include "K4ExtractSteps.h"
 #include "K4Files.h"
 #include "K4Payload.h"
@@ -97,8 +98,13 @@ public:
         Failed(text);
         return true;
     }
-    // A message's end of the program (the payload reader's) ends with the stage's code.
-    unsigned EndCode(unsigned code) override { return code ? static_cast<unsigned>(Result(stage_)) : 0u; }
+    // A message's end of the program (the payload reader's) ends with the stage's code;
+    // a temporary cabinet that found no folder to take it is a place without room.
+    unsigned EndCode(unsigned code) override {
+        if (!code) return 0;
+        return static_cast<unsigned>(
+            Result(stage_ == StepResult::Payload && !PlacementFailureText().Empty() ? StepResult::Target : stage_));
+    }
 
     static void Write(HANDLE to, std::string_view text) {
         DWORD written = 0;
@@ -124,7 +130,7 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
         DataFileName = "DATAFILE.K4A";
         ReadPayload();  // a refusal has written its message and ended the program
         if (!FileExists(DataFileName.Str())) return out.Result(StepResult::Payload);
-        CabFilePath = "DATAFILE.K4A";
+        CabFilePath = DataFileName.Str();  // in the current directory or the temporary folder
         if (s.hasTarget) ExtractPath = s.target;
         if (ExtractPath.empty()) ExtractPath = "C:\\Buf\\";  // as the window's refresh puts it
 

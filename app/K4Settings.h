@@ -15,7 +15,7 @@ extern ShortString AboutButtonCaption;
 extern bool AboutButtonVisible;
 extern ShortString AboutProductText;
 extern std::int32_t RunMode;             // 2: Start extracts; 1: Start does not run the engine
-extern std::string CabFilePath;          // "DATAFILE.K4A" once the temporary cabinet exists
+extern std::string CabFilePath;          // DataFileName once the temporary cabinet exists
 extern ShortString DataFileName;
 extern ShortString ExeDirectory;
 extern ShortString ExeFileName;

@@ -82,7 +82,12 @@ UINT DIAMONDAPI CabRead(INT_PTR hf, void* pv, UINT cb) noexcept {
 UINT DIAMONDAPI CabWrite(INT_PTR hf, void* pv, UINT cb) noexcept {
     try {
         TNamedStream* stream = StreamOf(hf);
-        return static_cast<UINT>(stream ? stream->Write(pv, cb) : -1);
+        if (!stream) return static_cast<UINT>(-1);
+        const std::int32_t done = stream->Write(pv, cb);
+        // The library names a failed write as a damaged cabinet; the engine names the
+        // member and the system's reason (a full disk, a lost drive).
+        if (done != static_cast<std::int32_t>(cb)) CurrentDecompr->WriteFailed(*stream);
+        return static_cast<UINT>(done);
     } catch (...) {
         KeepCurrentException();
         return static_cast<UINT>(-1);

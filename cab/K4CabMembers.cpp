@@ -97,8 +97,12 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     if (!HasRoomForStream()) return -1;
 
     std::unique_ptr<TNamedStream> stream;
+    std::wstring createPath;
     try {
-        stream = utf ? std::make_unique<TNamedStream>(widePath, shownPath, ModeCreate)
+        // A file of that name is replaced by one written beside it (targetFinal_ set).
+        createPath = PathToCreate(widePath, shownPath);
+        stream = utf || !targetFinal_.empty()
+                     ? std::make_unique<TNamedStream>(createPath, shownPath, ModeCreate)
                      : std::make_unique<TNamedStream>(TargetDir + std::string_view(raw), ModeCreate);
     } catch (const K4FileError&) {
         // The library holds the cabinet open for the whole copy, so creating over it
@@ -111,7 +115,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     AddStream(std::move(stream));
     targetSlot_ = StreamCount();
     targetSize_ = static_cast<std::uint32_t>(note.cb);
-    targetPath_ = widePath;
+    targetPath_ = createPath;
     targetShown_ = shownPath;
     targetMember_ = MemberIndex(raw);
 
@@ -151,6 +155,7 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
         SetFileTime(stream->Handle(), nullptr, nullptr, &utc);
     ReleaseStream(slot);
     if (slot == targetSlot_) {
+        if (!PlaceTarget()) return 0;
         MemberWritten(targetMember_);
         targetSlot_ = 0;
         targetPath_.clear();
@@ -161,10 +166,11 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
 void TDecompr::DiscardTarget() {
     if (targetPath_.empty()) return;
     if (targetSlot_ > 0 && StreamAt(targetSlot_)) ReleaseStream(targetSlot_);
-    DeleteFileW(targetPath_.c_str());
+    DeleteFileW(targetPath_.c_str());   // a replaced file is not touched: it stays
     discardedShown_ = targetShown_;
     targetSlot_ = 0;
     targetPath_.clear();
+    targetFinal_.clear();
 }
 
 void TDecompr::RecordRunFailure(bool copied) {

@@ -110,11 +110,13 @@ void TDecompr::Run() {
     wideTargetDir_ = WideFromCodePage(TargetDir.View(), CP_ACP);
     reportedPercent_ = -1;
     targetPath_.clear();
+    targetFinal_.clear();
     madeFolder_.clear();
     discardedShown_ = ShortString();
     // Nothing is created from a cabinet that fails its probe or its check: the
-    // library decodes damaged data without complaint, and may crash on it.
-    if (!ListingPass && (probeFailed_ || !CheckCabinet())) {
+    // library decodes damaged data without complaint, and may crash on it. Nor in a
+    // target that would be found unwritable or full only part way.
+    if (!ListingPass && (probeFailed_ || !CheckCabinet() || !CheckTarget())) {
         cabinetFullPath_.clear();
         return;
     }

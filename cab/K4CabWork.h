@@ -31,6 +31,13 @@ extern std::int32_t LastCabinetSize;
 extern std::int32_t CabSetId;
 extern ERF CabError;
 
+// The code in CabError.erfOper when an extraction was refused before it wrote
+// anything because its target folder takes no new file or lacks the room
+// (LastErrorText says which); and when a file could not be written or put in place
+// during the extraction.
+inline constexpr std::int32_t TargetRefusedCode = -20;
+inline constexpr std::int32_t TargetWriteFailedCode = -21;
+
 // Empties LastErrorText and sets CabError.erfOper to 0 (erfType, fError untouched).
 void ClearCabError();
 // Records a failure of the engine: `code` in CabError.erfOper and `text` in
@@ -98,6 +105,13 @@ public:
     // is recorded in LastErrorText and the result is false; a cabinet that cannot be
     // opened raises K4FileError.
     bool CheckCabinet();
+    // After the cabinet's check, before anything is created: the target takes a new
+    // file and its volume holds the members (those replacing files count what they
+    // free). A refusal is recorded (TargetRefusedCode) and the result is false.
+    bool CheckTarget();
+    // A write into `stream` that fell short: records the member and the system's
+    // reason (TargetWriteFailedCode). Called at once, while GetLastError holds it.
+    void WriteFailed(const TNamedStream& stream);
 
     HFDI FdiHandle = nullptr;
     FDICABINETINFO CabInfo = {};
@@ -126,6 +140,14 @@ private:
     // Closes and deletes the member being written (its data never arrived whole)
     // and remembers its name for the error text.
     void DiscardTarget();
+    // Where a member's file is created: under its own name, or, where a file of that
+    // name is there, under an unused name beside it (targetFinal_ then names the old
+    // file, which PlaceTarget replaces), so that a failed write never costs the old
+    // file. An old file that cannot be written (locked, read-only) raises K4FileError.
+    std::wstring PathToCreate(const std::wstring& widePath, const ShortString& shownPath);
+    // The member's whole file in place of the one it replaces; false (recorded) when
+    // the system refuses, and then the new file is gone and the old one stays.
+    bool PlaceTarget();
     void RecordRunFailure(bool copied);
     void ReportProgress();
 
@@ -154,6 +176,7 @@ private:
     std::int32_t targetSlot_ = 0;
     std::uint32_t targetSize_ = 0;
     std::wstring targetPath_;
+    std::wstring targetFinal_;   // the name it replaces; empty: written under its own
     ShortString targetShown_;
     ShortString discardedShown_;
     // The folder part of the last member whose folders were made or found (empty for

@@ -59,9 +59,20 @@ std::int32_t TFileStream::Read(void* buffer, std::uint32_t count) {
 }
 
 std::int32_t TFileStream::Write(const void* buffer, std::uint32_t count) {
-    DWORD done = 0;
-    if (!WriteFile(handle_.Get(), buffer, count, &done, nullptr)) return -1;
-    return static_cast<std::int32_t>(done);
+    // A write the system takes only in part (a volume that fills) is continued, so
+    // that the failure comes back with the system's reason.
+    const char* next = static_cast<const char*>(buffer);
+    std::uint32_t total = 0;
+    while (total < count) {
+        DWORD done = 0;
+        if (!WriteFile(handle_.Get(), next + total, count - total, &done, nullptr)) return -1;
+        if (done == 0) {
+            SetLastError(ERROR_DISK_FULL);
+            break;
+        }
+        total += done;
+    }
+    return static_cast<std::int32_t>(total);
 }
 
 std::int32_t TFileStream::Seek(std::int32_t offset, int origin) {

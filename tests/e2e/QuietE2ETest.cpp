@@ -3,13 +3,16 @@
 // through a pipe and a console, the /LOG: lines and an exit code for each kind of
 // failure; and the switches' boxes and /T: in front of the window.
 #include <gtest/gtest.h>
+#include <cstdio>
 #include <iterator>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
+#include "CabWriter.h"
 #include "Driver.h"
 #include "K4ExtractControls.h"
+#include "PlacementPaths.h"
 #include "UniqueHandle.h"
 #include "WindowDriver.h"
 
@@ -186,7 +189,7 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
         std::string failure;  // the start of its "Failed: " line
     };
     const std::string missingParent = folder_ / "new1\\new2";
-    const Case cases[] = {
+    std::vector<Case> cases = {
         {"unknown switch", packed_, "/Q /X", 1, "Switch not understood: /X"},
         {"malformed switch", packed_, "/T: /Q", 1, "Switch not understood: /T:"},
         {"payload cut short", cut, "/Q", 2, "Sorry Cannot Find Data"},
@@ -197,6 +200,19 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
         {"missing drive", packed_, "/Q /T:" + drive + "\\Out", 3, "Error creating path \"" + drive + "\\Out\""},
         {"locked member file", packed_, "/Q /T:" + locked, 4, "Cannot create file " + locked + "\\readme.txt."},
     };
+    // A volume without room: the 4 MiB one that scripts/fixture-mounts.sh mounts.
+    const std::string small = Backslashed(placement_paths::Mounts) + "\\small";
+    if (Exists(small + "\\.k4-mounted")) {
+        cabw::Cabinet large;
+        large.members.push_back({});
+        large.members[0].name = "large.bin";
+        large.members[0].data = std::string(5 << 20, 'x');
+        cases.push_back({"no room", parts_.image + Payload(parts_.target, parts_.caption, parts_.title, cabw::Build(large)),
+                         "/Q /T:" + small, 3, "Not enough free space in \"" + small + "\\\""});
+    } else {
+        std::printf("[   NOTE   ] no small volume under %s (scripts/fixture-mounts.sh): no case without room\n",
+                    small.c_str());
+    }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         WriteAll(exe_, c.program);

@@ -1,8 +1,12 @@
-// Files, folders, paths and text encodings as the program asks the system about them.
+// Files, folders, paths and text encodings as the program asks the system about them,
+// and what a folder takes: free space, new files, sizes for people.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include <utility>
+#include <vector>
 #include "K4Files.h"
+#include "K4Placement.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "TestFiles.h"
@@ -57,4 +61,52 @@ TEST(FullPathOf, ResolvesShortAndLongPathsAlike) {
     const std::wstring exact = L"C:\\" + std::wstring(MAX_PATH - 4, L'e');   // MAX_PATH - 1 characters
     EXPECT_EQ(FullPathOf(exact), exact);
     EXPECT_EQ(FullPathOf(exact + L"e"), exact + L"e");
+}
+
+// Sizes for people: units of 1024, one decimal rounded to the nearest tenth.
+TEST(SizeText, ReadsInTheLargestUnitWithOneDecimal) {
+    const std::pair<std::uint64_t, const char*> cases[] = {
+        {0, "0 bytes"},           {1023, "1023 bytes"},        {1024, "1.0 KB"},
+        {1536, "1.5 KB"},         {1024 * 1024 - 1, "1024.0 KB"}, {12 << 20, "12.0 MB"},
+        {50541363, "48.2 MB"},    {3ull << 30, "3.0 GB"},      {5ull << 40, "5.0 TB"},
+        {5000ull << 40, "5000.0 TB"}};
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(SizeText(bytes), text) << bytes;
+}
+
+// What a set of files takes at its peak: in whole clusters, a replaced file's room
+// given back only after its replacement is written.
+TEST(SpaceNeeded, CountsClustersAndReplacedFilesAfterTheirReplacement) {
+    struct Case {
+        std::vector<PlannedFile> files;
+        std::uint32_t cluster;
+        std::uint64_t needed;
+    };
+    const Case cases[] = {
+        {{}, 4096, 0},
+        {{{1, 0}, {4097, 0}}, 4096, 4096 + 8192},
+        {{{1, 0}, {4097, 0}}, 0, 4098},                   // no unit known: bytes
+        {{{0, 0}}, 4096, 0},                              // an empty file takes no cluster
+        {{{100, 0}}, 3000, 100},                          // not a power of two: bytes
+        {{{8192, 8192}, {8192, 8192}}, 4096, 8192},       // each replaces one as large
+        {{{8192, 4096}, {8192, 0}}, 4096, 12288},         // the first gives 4096 back
+        {{{4096, 0}, {4096, 40960}}, 4096, 8192},         // the old file stays while written
+    };
+    for (const Case& c : cases) EXPECT_EQ(SpaceNeeded(c.files, c.cluster), c.needed);
+    EXPECT_EQ(OnDisk(1, 4096), 4096u);
+    EXPECT_EQ(OnDisk(8192, 4096), 8192u);
+}
+
+// The check a target folder gets: it must take a new file (and keep none), and hold
+// the files; the messages name the folder.
+TEST(CheckTarget, NeedsANewFileAndTheRoom) {
+    k4test::ScratchFolder folder;
+    const ShortString dir(folder.Dir());
+    EXPECT_EQ(CheckTarget(dir, {{1000, 0}}), "");
+    EXPECT_TRUE(k4test::FolderEntries(folder.Path()).empty()) << "the probe file is gone";
+    const std::string tooMuch = CheckTarget(dir, {{~0ull >> 2, 0}}).Str();
+    EXPECT_EQ(tooMuch.rfind("Not enough free space in \"" + folder.Dir() + "\" for ", 0), 0u) << tooMuch;
+    const std::string missing = CheckTarget(ShortString(folder.Dir() + "missing\\"), {}).Str();
+    EXPECT_EQ(missing, "Cannot create a file in \"" + folder.Dir() + "missing\\\": " +
+                           SystemReason(ERROR_PATH_NOT_FOUND).Str());
+    EXPECT_EQ(SystemReason(0xDEADBEEF), "error 3735928559");
 }

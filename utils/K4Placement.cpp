@@ -1,0 +1,134 @@
+// Where the program may write: free space, new files, the room a set of files takes,
+// and the system's words for a failure.
+#include "K4Placement.h"
+#include <windows.h>
+#include "K4Files.h"
+#include "K4LongDivision.h"
+#include "K4Utils.h"
+
+namespace {
+// The names of the program's own files, unique within the process.
+std::uint32_t nameCounter = 0;
+}  // namespace
+
+ShortString OwnName() {
+    ShortString name("~k4");
+    name += IntegerText(GetCurrentProcessId());
+    name += '-';
+    name += IntegerText(++nameCounter);
+    name += ".tmp";
+    return name;
+}
+
+ShortString SystemReason(std::uint32_t code) {
+    char text[ShortString::MaxLength + 1];
+    DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, text,
+                             sizeof text, nullptr);
+    // The system's texts end in a line break; one inside a message reads as a gap.
+    while (n > 0 && (text[n - 1] == '\n' || text[n - 1] == '\r' || text[n - 1] == ' ')) --n;
+    for (DWORD i = 0; i < n; ++i)
+        if (text[i] == '\r' || text[i] == '\n') text[i] = ' ';
+    if (n == 0) return ShortString("error ") + IntegerText(code);
+    return ShortString(std::string_view(text, n));
+}
+
+ShortString SizeText(std::uint64_t bytes) {
+    static constexpr const char units[][3] = {"KB", "MB", "GB", "TB"};
+    if (bytes < 1024) return IntegerText(static_cast<std::int64_t>(bytes)) + " bytes";
+    unsigned shift = 10, unit = 0;
+    while (unit < 3 && bytes >= (std::uint64_t{1} << (shift + 10))) {
+        shift += 10;
+        ++unit;
+    }
+    // Tenths of the unit, rounded; the units are powers of two, so shifts divide.
+    const std::uint64_t tenths = (bytes * 10 + (std::uint64_t{1} << (shift - 1))) >> shift;
+    const QuotientAndRest split = DivideLong(tenths, 10);
+    ShortString text = IntegerText(static_cast<std::int64_t>(split.quotient));
+    text += '.';
+    text += static_cast<char>('0' + split.rest);
+    text += ' ';
+    text += units[unit];
+    return text;
+}
+
+std::int32_t RoomIn(const ShortString& folder, VolumeRoom& room) {
+    const ShortString::CString path = (folder.Empty() ? ShortString(".") : folder).CStr();
+    ULARGE_INTEGER available, total, totalFree;
+    if (!GetDiskFreeSpaceExA(path, &available, &total, &totalFree)) return LastErrorCode();
+    room.free = available.QuadPart;
+    room.cluster = 0;
+    // The allocation unit is asked of the volume's root; GetDiskFreeSpaceA takes no
+    // other folder.
+    char full[MAX_PATH];
+    const DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
+    if (n < 3 || n >= MAX_PATH || full[1] != ':') return 0;
+    const char root[] = {full[0], ':', '\\', '\0'};
+    DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
+    if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+        room.cluster = sectorsPerCluster * bytesPerSector;
+    return 0;
+}
+
+std::uint64_t OnDisk(std::uint64_t bytes, std::uint32_t cluster) {
+    // Allocation units are powers of two; any other value is taken as none.
+    if (cluster == 0 || (cluster & (cluster - 1)) != 0) return bytes;
+    return (bytes + cluster - 1) & ~std::uint64_t{cluster - 1};
+}
+
+std::uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, std::uint32_t cluster) {
+    // Signed: replaced files can give back more than the files before them took.
+    std::int64_t taken = 0, most = 0;
+    for (const PlannedFile& f : files) {
+        taken += static_cast<std::int64_t>(OnDisk(f.size, cluster));
+        if (taken > most) most = taken;
+        taken -= static_cast<std::int64_t>(OnDisk(f.replaces, cluster));
+    }
+    return static_cast<std::uint64_t>(most);
+}
+
+std::int32_t ProbeNewFile(const ShortString& folder) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Deleted by the system when closed, even if this process ends before.
+        UniqueFile file(CreateFileA((folder + OwnName()).CStr(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
+        if (file) return 0;
+        const std::int32_t err = LastErrorCode();
+        if (err != ERROR_FILE_EXISTS && err != ERROR_ALREADY_EXISTS) return err;
+    }
+    return ERROR_FILE_EXISTS;
+}
+
+ShortString CurrentFolder() {
+    char folder[MAX_PATH];
+    const DWORD n = GetCurrentDirectoryA(MAX_PATH, folder);
+    if (n == 0 || n >= MAX_PATH) return {};
+    ShortString text(std::string_view(folder, n));
+    if (folder[n - 1] != '\\') text += '\\';
+    return text;
+}
+
+ShortString CheckTarget(const ShortString& folder, const std::vector<PlannedFile>& files) {
+    const ShortString shown = folder.Empty() ? CurrentFolder() : folder;
+    ShortString text;
+    VolumeRoom room;
+    std::uint64_t needed = 0;
+    if (const std::int32_t err = ProbeNewFile(folder)) {
+        text += "Cannot create a file in \"";
+        text += shown;
+        text += "\": ";
+        text += SystemReason(static_cast<std::uint32_t>(err));
+    } else if (RoomIn(folder, room) == 0 && (needed = SpaceNeeded(files, room.cluster)) > room.free) {
+        // (A volume that does not say how much room it has is left to the writes.)
+        // Figures that round to the same text are given in bytes: "4.0 MB (4.0 MB
+        // free)" would not say what is missing.
+        const bool close = SizeText(needed) == SizeText(room.free);
+        text += "Not enough free space in \"";
+        text += shown;
+        text += "\" for ";
+        text += close ? IntegerText(static_cast<std::int64_t>(needed)) + " bytes" : SizeText(needed);
+        text += " (";
+        text += close ? IntegerText(static_cast<std::int64_t>(room.free)) + " bytes" : SizeText(room.free);
+        text += " free)";
+    }
+    return text;
+}
