@@ -70,14 +70,19 @@ Switches ParseSwitches(std::string_view commandLine) {
     const std::size_t end = quotedName ? commandLine.find('"', 1) : commandLine.find_first_of(" \t");
     commandLine.remove_prefix(end == std::string_view::npos ? commandLine.size() : end + quotedName);
     std::string work(commandLine);
+    bool known = false;
     for (std::size_t at = 0;;) {
         while (at < work.size() && IsBlank(work[at])) ++at;
         if (at == work.size()) break;
         const std::size_t start = at;
         std::string_view argument;
         const bool closed = NextArgument(work, at, argument);
+        if (closed && ReadSwitch(argument, s)) known = true;
         // As given: the command line itself, where `work` holds the same bytes at the same places.
-        if ((!closed || !ReadSwitch(argument, s)) && s.unknown.empty()) s.unknown = commandLine.substr(start, at - start);
+        else if (s.unknown.empty()) s.unknown = commandLine.substr(start, at - start);
     }
+    // A command line without any of these switches is read as it always was: its
+    // arguments are not the program's (a shortcut's or a launcher's), and change nothing.
+    if (!known) s.unknown.clear();
     return s;
 }

@@ -12,7 +12,8 @@ struct Switches {
     bool hasTarget = false;  // /T:DIR given
     std::string target;      // its directory
     std::string logFile;     // /LOG:FILE, empty when not given
-    std::string unknown;     // the first switch not understood, as given; empty when all were
+    std::string unknown;     // the first argument not understood, as given; empty when all
+                             // were, and on a command line without any of these switches
 
     // A run without any window: quiet, or a listing.
     bool Windowless() const { return quiet || list; }
@@ -23,7 +24,8 @@ extern Switches ProgramSwitches;
 
 // The switches in a whole command line: the program's name (quoted or not) first,
 // then arguments separated by blanks, in which quotes group and are dropped
-// (/T:"C:\My Files"). Names are case-blind and start with '/' or '-'.
+// (/T:"C:\My Files"). Names are case-blind and start with '/' or '-'. Arguments are
+// only judged on a command line that holds at least one of these switches.
 Switches ParseSwitches(std::string_view commandLine);
 
 // The switch list, as /? shows it, with the exit codes; lines end in "\r\n".

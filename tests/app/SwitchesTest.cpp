@@ -31,17 +31,21 @@ const Case kCases[] = {
     {"SETUP.EXE /T:D:\\Out", false, false, false, "D:\\Out", "", ""},
     {"SETUP.EXE /log:\"C:\\Logs\\setup log.txt\" /Q", true, false, false, nullptr, "C:\\Logs\\setup log.txt", ""},
     {"SETUP.EXE /T:a /T:b", false, false, false, "b", "", ""},
-    // Not understood: the first one as given; the others are still read.
+    // Not understood: the first one as given, once any switch of these is there; the
+    // others are still read.
     {"SETUP.EXE /X /Q", true, false, false, nullptr, "", "/X"},
     {"SETUP.EXE /Q /QUIET /Y", true, false, false, nullptr, "", "/QUIET"},
     {"SETUP.EXE /T: /Q", true, false, false, nullptr, "", "/T:"},
-    {"SETUP.EXE /T", false, false, false, nullptr, "", "/T"},
     {"SETUP.EXE /LOG /Q", true, false, false, nullptr, "", "/LOG"},
-    {"SETUP.EXE /LOG:", false, false, false, nullptr, "", "/LOG:"},
-    {"SETUP.EXE target", false, false, false, nullptr, "", "target"},
-    {"SETUP.EXE / -", false, false, false, nullptr, "", "/"},
+    {"SETUP.EXE /L target", false, true, false, nullptr, "", "target"},
+    {"SETUP.EXE /T:\"C:\\x\" / -", false, false, false, "C:\\x", "", "/"},
     {"SETUP.EXE /Q /T:\"C:\\open", true, false, false, nullptr, "", "/T:\"C:\\open"},
-    {"SETUP.EXE /Q:1", false, false, false, nullptr, "", "/Q:1"},
+    {"SETUP.EXE -l /Q:1", false, true, false, nullptr, "", "/Q:1"},
+    // Without any of them, arguments are left alone, as they always were.
+    {"SETUP.EXE /S x.y", false, false, false, nullptr, "", ""},
+    {"setup readme.txt", false, false, false, nullptr, "", ""},
+    {"SETUP.EXE /T", false, false, false, nullptr, "", ""},
+    {"SETUP.EXE /LOG: /Q:1", false, false, false, nullptr, "", ""},
 };
 
 }  // namespace

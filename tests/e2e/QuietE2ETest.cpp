@@ -323,8 +323,9 @@ TEST_F(QuietE2E, FromAConsoleTheLinesAreSeenThereWithoutOneTheExitCodeTells) {
     EXPECT_TRUE(refused.windows.empty()) << refused.windows.front();
 }
 
-// Without /Q: a switch not understood and /? each have a box (the watcher sees it),
-// then the window as usual, or the end; /T: stands in the target edit.
+// Without /Q: a switch not understood beside known ones, and /?, each have a box (the
+// watcher sees it), then the window as usual, or the end; /T: stands in the target
+// edit. Arguments without any known switch change nothing (PayloadE2ETest).
 TEST_F(QuietE2E, WithoutQuietTheSwitchesShowBoxes) {
     const RunSeen help = Run("/?");
     EXPECT_EQ(help.exitCode, 0u);
