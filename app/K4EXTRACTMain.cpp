@@ -6,10 +6,12 @@
 #include "K4Application.h"
 #include "K4CabinetPlace.h"
 #include "K4ExtractControls.h"
+#include "K4ExtractSteps.h"
 #include "K4Files.h"
 #include "K4MemoryCount.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4Switches.h"
 #include "K4Utils.h"
 
 TK4ExtractForm* K4ExtractForm = nullptr;
@@ -98,6 +100,7 @@ void TK4ExtractForm::FormCreate() {
     LocateOwnExecutable(ExeDirectory, ExeFileName);
     DataFileName = "DATAFILE.K4A";
     ReadPayload();  // a failure has shown its message and ended the program
+    if (ProgramSwitches.hasTarget) ExtractPath = ProgramSwitches.target;  // /T: in place of text 1
     if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
     CabFilePath = DataFileName.Str();   // in the current directory, or the temporary folder's full path
     ListBox1.Clear();
@@ -111,37 +114,12 @@ void TK4ExtractForm::FormCreate() {
 }
 
 void TK4ExtractForm::RunCabinetPass() {
-    ProgressHandler = ShowProgress;
-    ClearCabError();
-    // The pass's engine object goes when the pass ends, also when the engine raises
-    // a failure: its destructor releases the library context and open streams, and
-    // the engine's reference to it.
-    struct ReleaseOnExit {
-        std::unique_ptr<TDecompr>& owner;
-        ~ReleaseOnExit() { owner.reset(); }
-    } release{FDecompr};
-    FDecompr = std::make_unique<TDecompr>();
-    FDecompr->Open(ShortString(CabFilePath), ShortString(ExtractPath));
     ProgressBar1.SetMax(100);
-    FDecompr->Run();
-    FDecompr->Close();
-    FDecompr.reset();
+    RunEnginePass(FDecompr, ShowProgress);
     ProgressBar1.SetPosition(0);
 }
 
-ShortString TK4ExtractForm::StatusLine() const {
-    // "files, bytes(cabinet size)", appended in place: every '+' of short strings
-    // copies the whole 256-byte record.
-    ShortString line = IntegerText(ListBox1.Count());
-    line += ' ';
-    line += FilesWord;
-    line += ' ';
-    line += IntegerText(FListedBytes);
-    line += '(';
-    line += IntegerText(FCabinetBytes);
-    line += ')';
-    return line;
-}
+ShortString TK4ExtractForm::StatusLine() const { return StatusLineText(ListBox1.Count(), FListedBytes, FCabinetBytes); }
 
 void TK4ExtractForm::RefreshWindow() {
     Label4.SetVisible(false);
@@ -174,23 +152,20 @@ void TK4ExtractForm::StartBtnClick() {
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     ListingPass = false;
-    if (!ExtractPath.empty() && ExtractPath.back() == '\\') ExtractPath.pop_back();
-    if (!ExtractPath.empty() && !DirectoryExists(ExtractPath)) {
-        if (!CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
-            app::ShowPlainMessage(Quoted("Error creating path ", ExtractPath).View());
-            RemoveTemporaryCabinet();
-            app::EndProgram(1);
-        }
+    const StepOutcome target = PrepareTarget();
+    if (!target.Done()) {
+        app::ShowPlainMessage(target.text.View());
+        RemoveTemporaryCabinet();
+        app::EndProgram(1);
     }
-    if (DirectoryExists(ExtractPath) && ExtractPath.back() != '\\') ExtractPath += '\\';
     if (RunMode == 2) RunCabinetPass();
     RefreshWindow();
-    if (!LastErrorText.Empty()) {
-        app::ShowPlainMessage(LastErrorText.View());
+    const StepOutcome done = FinishExtraction();
+    if (!done.Done()) {
+        app::ShowPlainMessage(done.text.View());
         ClearCabError();
         return;
     }
-    DeleteFileA(DataFileName.CStr());
     app::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
     Close();
 }

@@ -58,6 +58,7 @@ TDecompr::~TDecompr() {
 void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir) {
     EmptyTable();
     probeFailed_ = false;
+    CopyBegun = false;
     CabinetPath = cabinetPath;
     TargetDir = targetDir;
     CabSetId = 0;
@@ -119,6 +120,7 @@ void TDecompr::Run() {
         cabinetFullPath_.clear();
         return;
     }
+    CopyBegun = true;
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
     checkedCabinet_.Reset();
     cabinetFullPath_.clear();

@@ -119,6 +119,9 @@ public:
     ShortString TargetDir;
     std::int32_t StartedBytes = 0;
     std::int32_t CabinetSize = 0;
+    // Set by Run once the cabinet passed its probe and check and the library began
+    // copying: a failure before it is the cabinet's, one after it the extraction's.
+    bool CopyBegun = false;
 
 private:
     struct FileIdentity {

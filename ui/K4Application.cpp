@@ -17,8 +17,10 @@ EndHook endHook;
 
 namespace {
 std::string g_title = "V4OvudEvuvuruda";
+MessageSink* g_sink = nullptr;
 
 void Show(BoxKind kind, const std::string& text) {
+    if (g_sink && g_sink->Shown(kind == BoxKind::Error, text)) return;
     if (hooks::recorder) {
         hooks::recorder(kind, text);
         return;
@@ -29,6 +31,8 @@ void Show(BoxKind kind, const std::string& text) {
 }  // namespace
 
 void SetTitle(std::string_view title) { g_title = std::string(title); }
+
+void SetMessageSink(MessageSink* sink) { g_sink = sink; }
 
 void ShowPlainMessage(std::string_view text) { Show(BoxKind::Plain, std::string(text)); }
 
@@ -57,6 +61,7 @@ void HandleCurrentException() noexcept {
 }
 
 void EndProgram(unsigned code) {
+    if (g_sink) code = g_sink->EndCode(code);
     if (hooks::endHook) hooks::endHook(code);
     ExitProcess(code);
 }

@@ -26,6 +26,19 @@ void HandleCurrentException() noexcept;
 // Ends the program at once (after a fatal message); by default ExitProcess.
 [[noreturn]] void EndProgram(unsigned code = 0);
 
+// A run without window: while one is set, every plain box and every text of the
+// general error handler goes to it instead of a box (Shown returns true), and the
+// program's end asks it for the exit code. Not owned; set and cleared by that run.
+class MessageSink {
+public:
+    virtual bool Shown(bool error, std::string_view text) = 0;
+    virtual unsigned EndCode(unsigned code) = 0;
+
+protected:
+    ~MessageSink() = default;
+};
+void SetMessageSink(MessageSink* sink);
+
 // Test seams: while set, boxes are recorded instead of shown, and EndProgram
 // calls the hook (which must not return; tests throw from it).
 enum class BoxKind { Plain, Error };

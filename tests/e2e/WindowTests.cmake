@@ -45,7 +45,7 @@ inline constexpr char Input[] = R\"(${k4_window_input_win})\";
 }  // namespace e2e::window_paths
 ")
 
-k4_add_e2e_test(test_e2e_window WindowE2ETest.cpp WindowDriver.cpp)
+k4_add_e2e_test(test_e2e_window WindowE2ETest.cpp QuietE2ETest.cpp WindowDriver.cpp)
 target_include_directories(test_e2e_window PRIVATE ${CMAKE_SOURCE_DIR}/app)
 target_link_libraries(test_e2e_window PRIVATE k4format k4cabwriter)
 add_dependencies(test_e2e_window k4_window_packed)

@@ -24,6 +24,7 @@ TEST(RunCommandLine, HelpGoesToStandardOutputWithStatus0) {
         const RunResult run = RunK4pack(args);
         EXPECT_EQ(run.status, 0);
         EXPECT_TRUE(run.out.starts_with("Usage: k4pack")) << run.out;
+        EXPECT_NE(run.out.find("/Q quiet"), std::string::npos) << "the archives' switches are mentioned";
         EXPECT_EQ(run.err, "");
     }
 }

@@ -60,6 +60,11 @@ constexpr const char* kUsage =
     "  osslsigncode verify -CAfile cert.pem -in setup-signed.exe\n"
     "  k4pack verify setup-signed.exe files/\n"
     "\n"
+    "The self-extractors accept switches for unattended runs (see README.md, section\n"
+    "'Unattended extraction'): /Q quiet, no window, an exit code; /T:DIR target; /L list;\n"
+    "/LOG:FILE append a line per event; /? the switches. For example:\n"
+    "  setup.exe /Q /T:\"C:\\Some Dir\" /LOG:C:\\setup.log\n"
+    "\n"
     "Exit status: 0 success, 1 failure (no output written; for verify: a fault found),\n"
     "2 command line not understood.\n";
 
