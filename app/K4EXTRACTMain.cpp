@@ -232,9 +232,11 @@ void TK4ExtractForm::FormPaint() {
 
 void TK4ExtractForm::BeginIdleDecoding() {
     if (RunMode != 2 || FDecoding) return;
-    UniqueFile cabinet = CabinetDecoding::OpenHeld(ShortString(CabFilePath));
-    if (!cabinet) return;   // Start opens it again, and reports what stands in its way
-    FDecoding = std::make_unique<CabinetDecoding>(std::move(cabinet));
+    FDecoding = std::make_unique<CabinetDecoding>(CabFilePath.c_str());
+    if (!FDecoding->Opened()) {
+        FDecoding.reset();   // Start opens it again, and reports what stands in its way
+        return;
+    }
     SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeOnTimer);
 }
 

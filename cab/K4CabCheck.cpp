@@ -62,12 +62,11 @@ bool CabinetFile::Read(std::uint64_t offset, void* buffer, std::size_t count) {
 
 // Held without write sharing until the pass ends: the bytes checked are the bytes
 // the library decodes.
-UniqueFile CabinetDecoding::OpenHeld(const ShortString& path) {
-    return UniqueFile(CreateFileA(path.CStr(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-}
-
-CabinetDecoding::CabinetDecoding(UniqueFile file) : file_(std::move(file)), source_(file_.Get()), decoding_(source_) {}
+CabinetDecoding::CabinetDecoding(const char* path)
+    : file_(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                        nullptr)),
+      source_(file_.Get()),
+      decoding_(source_) {}
 
 namespace {
 
@@ -95,9 +94,11 @@ bool TDecompr::CheckCabinet() {
     nextMember_ = writtenCount_ = 0;
     // Decoded ahead in the window's idle time, or here from the start.
     if (!decoding_) {
-        UniqueFile cabinet = CabinetDecoding::OpenHeld(CabinetPath);
-        if (!cabinet) throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
-        ownDecoding_ = std::make_unique<CabinetDecoding>(std::move(cabinet));
+        ownDecoding_ = std::make_unique<CabinetDecoding>(CabinetPath.CStr().text);
+        if (!ownDecoding_->Opened()) {
+            ownDecoding_.reset();
+            throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
+        }
         decoding_ = ownDecoding_.get();
     }
     cabfmt::Options options;

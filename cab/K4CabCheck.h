@@ -6,7 +6,6 @@
 #include <cstdint>
 #include "K4CabFormat.h"
 #include "K4MszipDecode.h"
-#include "ShortString.h"
 #include "UniqueHandle.h"
 
 // An open file behind the check's read-at interface; the handle stays the caller's.
@@ -40,11 +39,10 @@ private:
 // decoded are the bytes the library then reads.
 class CabinetDecoding {
 public:
-    // Takes the cabinet as OpenHeld opened it.
-    explicit CabinetDecoding(UniqueFile file);
-    // The cabinet opened for reading, with readers alone sharing it; invalid when
-    // it cannot be opened.
-    static UniqueFile OpenHeld(const ShortString& path);
+    // Opens the cabinet for reading, with readers alone sharing it; Opened() tells
+    // whether it could.
+    explicit CabinetDecoding(const char* path);
+    bool Opened() const { return file_.Valid(); }
     CabinetDecoding(const CabinetDecoding&) = delete;
     CabinetDecoding& operator=(const CabinetDecoding&) = delete;
 

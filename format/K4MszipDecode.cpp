@@ -37,8 +37,6 @@ struct Decoding::State {
     // null (and the fault recorded) when they are not there.
     const unsigned char* Bytes(std::uint64_t offset, std::size_t count);
     bool Decode(const unsigned char* data, std::size_t size, std::uint32_t uncompressed);
-    void KeepHistory(std::uint32_t produced);
-    bool Fail(Fault found);
     bool BlockFault(bool outside);
     bool Compressed() const { return (folders[folder].compression & 0x000F) == CompressionMszip; }
 
@@ -95,14 +93,10 @@ bool Decoding::Step(std::uint32_t blocks) {
     return s.finished = !s.Advance();
 }
 
-bool Decoding::State::Fail(Fault found) {
-    fault = found;
-    return false;
-}
-
 bool Decoding::State::BlockFault(bool outside) {
     where = {static_cast<std::uint32_t>(folder), block, outside};
-    return Fail(Fault::Damaged);
+    fault = Fault::Damaged;
+    return false;
 }
 
 bool Decoding::State::Layout() {
@@ -112,7 +106,10 @@ bool Decoding::State::Layout() {
     detail::Checker checker(source, plain, LayoutWindow);
     // The check found these tables sound before the decoding goes on to its end:
     // tables that do not read so now are bytes that cannot be read as they were.
-    if (!checker.Layout()) return Fail(Fault::Unreadable);
+    if (!checker.Layout()) {
+        fault = Fault::Unreadable;
+        return false;
+    }
     end = checker.End();
     headerSize = detail::BlockHeaderSize + checker.BlockReserve();
     folders = checker.TakeFolders();
@@ -134,7 +131,7 @@ const unsigned char* Decoding::State::Bytes(std::uint64_t offset, std::size_t co
     }
     if (const unsigned char* inPlace = source.View(offset, count)) return inPlace;
     if (source.Read(offset, readBuffer, count)) return readBuffer;
-    Fail(Fault::Unreadable);
+    fault = Fault::Unreadable;
     return nullptr;
 }
 
@@ -196,7 +193,12 @@ bool Decoding::State::Decode(const unsigned char* data, std::size_t size, std::u
     // The stream must end exactly where the block does (nothing of it left over,
     // nothing of it not yet handed over), with exactly the stated size out.
     if (status != Z_STREAM_END || pending || stream.avail_in != 0 || produced != expected) return false;
-    KeepHistory(uncompressed);
+    // The folder's last 32 KB of output: the history's tail, then the block's output.
+    unsigned char* kept = history + StoredHeader;
+    const std::uint32_t keep = std::min(historySize, WindowSize - uncompressed);
+    std::memmove(kept, kept + historySize - keep, keep);
+    std::memcpy(kept + keep, out, uncompressed);
+    historySize = keep + uncompressed;
     return true;
 }
 
@@ -218,15 +220,6 @@ int Decoding::State::Out(void* self, unsigned char* bytes, unsigned count) {
     std::memcpy(s.out + s.produced, bytes + skipped, count);
     s.produced += count;
     return 0;
-}
-
-// The folder's last 32 KB of output: the history's tail, then the block's output.
-void Decoding::State::KeepHistory(std::uint32_t produced) {
-    unsigned char* kept = history + StoredHeader;
-    const std::uint32_t keep = produced >= WindowSize ? 0 : std::min(historySize, WindowSize - produced);
-    std::memmove(kept, kept + historySize - keep, keep);
-    std::memcpy(kept + keep, out, produced);
-    historySize = keep + produced;
 }
 
 Result Check(ReadAt& source, const Options& options) {
