@@ -54,6 +54,17 @@ FormSpec DesignSpec() {
             .focus = {}};  // focus: the first tab stop
 }
 
+// Idle decoding: a slice is at most this many blocks (2 MB of output: a few
+// milliseconds, about 20 on a slow machine), one slice a timer message. The
+// system's timer messages come only when no other message waits.
+constexpr std::uint32_t IdleSliceBlocks = 64;
+constexpr unsigned IdleTimerMilliseconds = 10;
+constexpr UINT_PTR IdleTimer = 1;
+// Replacing the timer with one due in 24 days parks it: one import fewer than
+// killing it, in a program every archive carries. Should it ever come, it finds
+// nothing to do and parks itself again.
+constexpr unsigned ParkedMilliseconds = USER_TIMER_MAXIMUM;
+
 // A quoted path in a message, the whole text cut at 255 characters.
 ShortString Quoted(std::string_view prefix, const std::string& path) {
     ShortString text(prefix);
@@ -114,8 +125,14 @@ void TK4ExtractForm::FormCreate() {
 }
 
 void TK4ExtractForm::RunCabinetPass() {
+    // The decoding done ahead holds the cabinet until the pass ends, also when the
+    // engine raises a failure.
+    struct ReleaseOnExit {
+        std::unique_ptr<CabinetDecoding>& decoding;
+        ~ReleaseOnExit() { decoding.reset(); }
+    } release{FDecoding};
     ProgressBar1.SetMax(100);
-    RunEnginePass(FDecompr, ShowProgress);
+    RunEnginePass(FDecompr, ShowProgress, FDecoding.get());
     ProgressBar1.SetPosition(0);
 }
 
@@ -149,6 +166,7 @@ void TK4ExtractForm::RefreshWindow() {
 }
 
 void TK4ExtractForm::StartBtnClick() {
+    SetTimer(Handle(), IdleTimer, ParkedMilliseconds, DecodeInIdleTime);   // the pass finishes the decoding
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     ListingPass = false;
@@ -183,6 +201,33 @@ void TK4ExtractForm::FormPaint() {
     if (FirstPaintDone) return;
     RefreshWindow();
     FirstPaintDone = true;
+    BeginIdleDecoding();
+}
+
+void TK4ExtractForm::BeginIdleDecoding() {
+    if (RunMode != 2 || FDecoding) return;
+    FDecoding = std::make_unique<CabinetDecoding>(CabFilePath.c_str());
+    if (!FDecoding->Opened()) {
+        FDecoding.reset();   // Start opens it again, and reports what stands in its way
+        return;
+    }
+    SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeInIdleTime);
+}
+
+// One slice of the idle decoding, on the window's timer, whose message comes only when
+// no other message waits: a slice never holds up input or painting. Called from the
+// message loop itself, through which no exception may pass. Whatever the decoding
+// finds is kept for Start: until then the window shows what it always shows. A
+// failure of the decoding itself (memory) leaves it to Start too.
+void CALLBACK TK4ExtractForm::DecodeInIdleTime(HWND window, UINT, UINT_PTR, DWORD) {
+    TK4ExtractForm* form = K4ExtractForm;
+    bool finished = true;
+    try {
+        finished = !form || !form->FDecoding || form->FDecoding->Step(IdleSliceBlocks);
+    } catch (...) {
+        form->FDecoding.reset();
+    }
+    if (finished) SetTimer(window, IdleTimer, ParkedMilliseconds, DecodeInIdleTime);
 }
 
 // The run-mode switch: in mode 2 Start extracts, in mode 1 it runs no pass. No

@@ -22,7 +22,7 @@ StepOutcome PrepareTarget() {
     return {};
 }
 
-void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress) {
+void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, CabinetDecoding* ahead) {
     ProgressHandler = progress;
     ClearCabError();
     g_copyBegun = false;
@@ -37,6 +37,7 @@ void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress) 
         }
     } release{owner};
     owner = std::make_unique<TDecompr>();
+    owner->TakeUpDecoding(ahead);
     owner->Open(ShortString(CabFilePath), ShortString(ExtractPath));
     owner->Run();
     owner->Close();

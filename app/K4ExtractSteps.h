@@ -31,8 +31,9 @@ StepOutcome PrepareTarget();
 // One pass of the engine over CabFilePath into ExtractPath, listing or extracting as
 // ListingPass says; the engine's progress goes to `progress` (may be null). `owner`
 // holds the engine object while the pass runs and is empty afterwards, also when a
-// failure (K4FileError, std::bad_alloc) is raised out of it.
-void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress);
+// failure (K4FileError, std::bad_alloc) is raised out of it. `ahead`, where given, is
+// the decoding of the cabinet begun before the pass; the pass's check finishes it.
+void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, CabinetDecoding* ahead = nullptr);
 
 // The result a failure of the last pass stands for: Payload while the cabinet was
 // still being probed and checked, Target when the target's check refused it (no new

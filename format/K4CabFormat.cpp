@@ -41,7 +41,6 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-namespace {
 void AppendNumber(std::string& out, std::uint64_t n) {
     char digits[24];
     char* p = digits + sizeof digits;
@@ -52,7 +51,6 @@ void AppendNumber(std::string& out, std::uint64_t n) {
     } while (n);
     out.append(p, static_cast<std::size_t>(digits + sizeof digits - p));
 }
-}  // namespace
 
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
@@ -281,8 +279,9 @@ bool Checker::Ranges() {
     return true;
 }
 
-Result Checker::Run() {
-    const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges();
+Result Checker::Run(Decoding& decoding) {
+    const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges() &&
+                       Decoded(decoding);
     if (!sound) result_.members.clear();
     return std::move(result_);
 }
@@ -294,7 +293,5 @@ bool Checker::AllBlocks() {
 }
 
 }  // namespace detail
-
-Result Check(ReadAt& source, const Options& options) { return detail::Checker(source, options).Run(); }
 
 }  // namespace cabfmt
