@@ -48,7 +48,7 @@ bool TDecompr::CheckTarget() {
     }
     const ShortString refusal = ::CheckTarget(TargetDir, files);
     if (refusal.Empty()) return true;
-    checkedCabinet_.Reset();
+    ReleaseDecoding();
     RecordCabFailure(TargetRefusedCode, refusal);
     return false;
 }
