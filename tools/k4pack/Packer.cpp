@@ -146,7 +146,7 @@ PackSummary Pack(const PackRequest& request) {
         builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;
-    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size());
+    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size(), SumRecord::Crc32);
 
     const std::string written = scratch.PathOf("output.exe");
     WriteSelfExtractor(written, stub, layout, request.texts, cabinet);

@@ -1,0 +1,54 @@
+// The record that proves a self-extractor's cabinet whole: the packer writes it at the
+// end of the payload block, right in front of the trailer, and the extractor checks the
+// cabinet it copies against it. The cabinet format's own block checksums are a 32-bit
+// XOR, blind to damage that changes each byte position modulo 4 an even number of times,
+// and optional; this sum covers every byte. Fixed layout, integers little-endian:
+//   0   8 bytes  the marker "K4CRC32" followed by 0x1A
+//   8   4 bytes  the cabinet's length in bytes
+//   12  4 bytes  the CRC-32 of those bytes (zlib's crc32)
+// Its place is counted from the trailer, not from the cabinet's header, so a damaged
+// header cannot move it. Platform-free and header-only: the program and the packer read
+// the one definition.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+namespace cabsum {
+
+inline constexpr std::size_t RecordSize = 16;
+// Eight bytes: a payload without the record (another packer's, or one made before it)
+// ends in cabinet data or zero padding, which matches them by chance once in 2^64.
+inline constexpr unsigned char Marker[8] = {'K', '4', 'C', 'R', 'C', '3', '2', 0x1A};
+inline constexpr std::size_t SizeField = 8;
+inline constexpr std::size_t CrcField = 12;
+
+struct Record {
+    std::uint32_t cabinetSize = 0;
+    std::uint32_t crc = 0;
+
+    bool operator==(const Record&) const = default;
+};
+
+inline std::uint32_t LoadLe32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+inline void StoreLe32(unsigned char* p, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
+}
+
+inline void Encode(const Record& record, unsigned char (&out)[RecordSize]) {
+    for (std::size_t i = 0; i < sizeof Marker; ++i) out[i] = Marker[i];
+    StoreLe32(out + SizeField, record.cabinetSize);
+    StoreLe32(out + CrcField, record.crc);
+}
+
+// The record in these RecordSize bytes; nothing when they do not begin with the marker.
+inline std::optional<Record> Decode(const unsigned char* in) {
+    for (std::size_t i = 0; i < sizeof Marker; ++i)
+        if (in[i] != Marker[i]) return std::nullopt;
+    return Record{LoadLe32(in + SizeField), LoadLe32(in + CrcField)};
+}
+
+}  // namespace cabsum
