@@ -1,8 +1,10 @@
 // Finds the running program's own file and copies the payload behind its last byte
 // into the settings and the temporary cabinet file. A signed program carries its
-// certificate table behind the payload; the payload then ends in front of it.
+// certificate table behind the payload; the payload then ends in front of it. A payload
+// that ends in a sum record has its cabinet checked against it while it is copied.
 #include "K4Payload.h"
 #include <windows.h>
+#include <zlib.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -10,6 +12,7 @@
 #include "K4Application.h"
 #include "K4BlockFile.h"
 #include "K4CabFormat.h"
+#include "K4CabinetSum.h"
 #include "K4Files.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
@@ -26,6 +29,12 @@ constexpr std::uint32_t CopyBlockSize = 64 * 1024;
 
 // The error code of a trailer that cannot describe a block inside this file.
 constexpr std::int32_t BadTrailerError = ERROR_INVALID_DATA;
+
+static_assert(DamagedArchiveError == ERROR_CRC);
+
+// Said instead of the missing-payload message when the cabinet is there but its bytes
+// are not the ones the packer summed.
+constexpr char DamagedArchiveText[] = "The archive is damaged: its cabinet does not match its checksum";
 
 // The payload search reads the program's own file through this: a false answer for a
 // read outside the file or a failed one.
@@ -68,16 +77,40 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t end, std::int64_t& blockL
 constexpr char CabinetSignature[4] = {'M', 'S', 'C', 'F'};
 constexpr std::uint32_t CabinetSizeField = 8;
 
+// The size a cabinet header starting with `first` states; -1 without a signature
+// and a size field.
+std::int64_t StatedCabinetSize(const char* first, std::uint32_t firstCount) {
+    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return -1;
+    return static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
+}
+
 // How much of `available` bytes, starting with `first`, is the cabinet: the size
 // its header states, as far as the block goes. Whatever follows it (the packer's
 // padding) is not the cabinet's, and a library reading it as cabinet data finds
 // entries there. A header without a usable size leaves the rest to the check that
 // runs before extraction.
 std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int64_t available) {
-    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return available;
-    const std::int64_t stated = static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
+    const std::int64_t stated = StatedCabinetSize(first, firstCount);
     if (stated < cabfmt::HeaderSize) return available;
     return stated < available ? stated : available;
+}
+
+// Whether the `count` bytes in front of `blockEnd` (the cabinet and what follows it,
+// the file positioned at their start) end in a sum record; `found` and `sum` say. The
+// record is found from the trailer, never from the cabinet's header, which may be the
+// damaged part. The file is left at the cabinet's start. 0 or the error.
+std::int32_t ReadSumRecord(BlockFile& file, std::int64_t blockEnd, std::int64_t count, bool& found, cabsum::Record& sum) {
+    found = false;
+    // Room for a cabinet's signature and the record, or there is none.
+    if (count < 4 + static_cast<std::int64_t>(cabsum::RecordSize)) return 0;
+    unsigned char raw[cabsum::RecordSize];
+    if (std::int32_t err = file.Seek(blockEnd - static_cast<std::int64_t>(cabsum::RecordSize))) return err;
+    if (std::int32_t err = file.Read(raw, cabsum::RecordSize)) return err;
+    if (const std::optional<cabsum::Record> decoded = cabsum::Decode(raw)) {
+        found = true;
+        sum = *decoded;
+    }
+    return file.Seek(blockEnd - count);
 }
 
 // The payload into the settings and the cabinet after the third text into
@@ -88,8 +121,12 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     std::int32_t err = file.Open(exePath.c_str());
     std::int64_t size = 0;
     std::int64_t blockLength = 0;
+    std::int64_t end = 0;
     if (!err) err = file.Size(size);
-    if (!err) err = SeekToBlock(file, PayloadEnd(file, size), blockLength);
+    if (!err) {
+        end = PayloadEnd(file, size);
+        err = SeekToBlock(file, end, blockLength);
+    }
 
     // Each text adds its length field and its length; once err is set the texts
     // that follow are empty and read nothing.
@@ -110,29 +147,43 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     std::int64_t cabinetCount = blockLength - consumed;
     if (err) return err;
     if (cabinetCount <= 0) return BadTrailerError;
-    return CopyCabinet(file, cabinetCount, DataFileName.CStr());
+    bool summed = false;
+    cabsum::Record sum;
+    if ((err = ReadSumRecord(file, end - 4, cabinetCount, summed, sum)) != 0) return err;
+    if (!summed) return CopyCabinet(file, cabinetCount, DataFileName.CStr());
+    return CopyCabinet(file, cabinetCount - static_cast<std::int64_t>(cabsum::RecordSize), DataFileName.CStr(), &sum);
 }
 
 }  // namespace
 
-std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath) {
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum) {
     UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return LastErrorCode();
     auto block = std::make_unique<char[]>(CopyBlockSize);
     std::int64_t count = available;
+    uLong crc = crc32(0, nullptr, 0);
     std::int32_t err = 0;
     for (bool first = true; count > 0 && !err; first = false) {
         auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
         if ((err = in.Read(block.get(), n)) != 0) break;
         if (first) {
             count = CabinetLength(block.get(), n, available);
+            // The record sums the cabinet the packer wrote, whose header stated its size,
+            // within the bytes in front of the record.
+            if (sum && (StatedCabinetSize(block.get(), n) != sum->cabinetSize || sum->cabinetSize > available)) {
+                err = DamagedArchiveError;
+                break;
+            }
             if (n > count) n = static_cast<std::uint32_t>(count);
         }
+        // The copy reads every byte anyway: summing them here costs no second pass.
+        if (sum) crc = crc32(crc, reinterpret_cast<const Bytef*>(block.get()), n);
         DWORD written = 0;
         if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
         else if (written != n) err = ERROR_WRITE_FAULT;
         count -= n;
     }
+    if (!err && sum && crc != sum->crc) err = DamagedArchiveError;
     if (err) {
         out.Reset();
         DeleteFileA(outPath);
@@ -158,8 +209,9 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName) {
 }
 
 bool ReadPayloadFrom(const std::string& exePath) {
-    if (exePath.empty() || ExtractPayload(exePath) != 0) {
-        app::ShowPlainMessage("Sorry Cannot Find Data");
+    const std::int32_t err = exePath.empty() ? BadTrailerError : ExtractPayload(exePath);
+    if (err != 0) {
+        app::ShowPlainMessage(err == DamagedArchiveError ? DamagedArchiveText : "Sorry Cannot Find Data");
         app::EndProgram(1);
     }
     return true;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include "K4BlockFile.h"
+#include "K4CabinetSum.h"
 #include "ShortString.h"
 
 // Works out directory and file name of the running program from its command line.
@@ -13,7 +14,8 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName);
 // Reads the payload into the settings and writes the cabinet after the third text
 // (as long as its header says, never the padding or the trailer behind it) to
 // "DATAFILE.K4A" in the current directory. On any failure it shows "Sorry Cannot Find Data" and ends
-// the program. Returns true.
+// the program, except for a cabinet that does not match the sum record behind it: that one
+// is said to be damaged. Returns true.
 bool ReadPayload();
 
 // The parts of the two routines above, for a given command line and a given file.
@@ -32,5 +34,9 @@ extern std::string payloadFile;
 }  // namespace payload_seams
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
-// that fails part way leaves no file.
-std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath);
+// that fails part way leaves no file. With `sum`, the cabinet's header must state the
+// length it sums, within `available`, and the bytes copied must have its CRC-32; others
+// are DamagedArchiveError, and leave no file either.
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum = nullptr);
+// A cabinet that does not match its sum record (ERROR_CRC, the system's "data error").
+inline constexpr std::int32_t DamagedArchiveError = 23;
