@@ -41,7 +41,6 @@ std::string Cat(std::initializer_list<std::string_view> parts) {
     return out;
 }
 
-namespace {
 void AppendNumber(std::string& out, std::uint64_t n) {
     char digits[24];
     char* p = digits + sizeof digits;
@@ -52,7 +51,6 @@ void AppendNumber(std::string& out, std::uint64_t n) {
     } while (n);
     out.append(p, static_cast<std::size_t>(digits + sizeof digits - p));
 }
-}  // namespace
 
 const unsigned char* Window::At(std::uint64_t offset, std::size_t count) {
     if (offset > end_ || count > end_ - offset) return nullptr;
@@ -294,7 +292,5 @@ bool Checker::AllBlocks() {
 }
 
 }  // namespace detail
-
-Result Check(ReadAt& source, const Options& options) { return detail::Checker(source, options).Run(); }
 
 }  // namespace cabfmt

@@ -73,9 +73,16 @@ struct Options {
     std::string (*foldName)(std::string_view stored, bool utf) = nullptr;
 };
 
-// Checks the whole cabinet. Memory stays flat in its size: data blocks are read in
-// a window of bounded size and never kept.
+class Decoding;
+
+// Checks the whole cabinet, every MSZIP block decoded once (K4MszipDecode.h). Memory
+// stays flat in its size: data blocks are read in a window of bounded size and
+// never kept.
 Result Check(ReadAt& source, const Options& options = {});
+// The same, the decoding taken up where `decoding` (of the same source) left off:
+// blocks it has decoded are not decoded again. Its fault, if any, is reported only
+// when the structure and the names are sound, as the check would find it.
+Result Check(ReadAt& source, const Options& options, Decoding& decoding);
 
 // The format's checksum of `size` bytes, continuing from `seed`: 32-bit
 // little-endian words XORed, the 1-3 trailing bytes taken most significant first.

@@ -19,6 +19,8 @@ inline std::uint32_t Le32(const unsigned char* p) {
 // Messages are joined from pieces; only a fault builds one. Out of line: every fault
 // site would otherwise carry its own copy, in a program every archive ships.
 std::string Cat(std::initializer_list<std::string_view> parts);
+// The number in decimal digits, appended to `out`.
+void AppendNumber(std::string& out, std::uint64_t n);
 
 // One piece of a fault's text: words, a number, or a member's name as the user
 // reads it, in quotes. The checker joins a fault's pieces in place, so that a fault
@@ -56,7 +58,9 @@ inline constexpr std::uint16_t FolderContinuedFromPrev = 0xFFFD;
 // than the window) come from a few large reads, and nothing more is ever held.
 class Window {
 public:
-    explicit Window(ReadAt& source) : source_(source), buffer_(WindowSize) {}
+    static constexpr std::size_t WindowSize = 1 << 20;
+    // `size`: the most read at once; no single piece asked for may be larger.
+    explicit Window(ReadAt& source, std::size_t size = WindowSize) : source_(source), buffer_(size) {}
     void SetEnd(std::uint64_t end) {
         end_ = end;
         have_ = 0;
@@ -68,7 +72,6 @@ public:
     bool Failed() const { return failed_; }
 
 private:
-    static constexpr std::size_t WindowSize = 1 << 20;
     ReadAt& source_;
     std::vector<unsigned char> buffer_;
     std::uint64_t end_ = 0, start_ = 0;
@@ -85,8 +88,16 @@ struct Folder {
 
 class Checker {
 public:
-    Checker(ReadAt& source, const Options& options) : source_(source), options_(options), window_(source) {}
+    Checker(ReadAt& source, const Options& options, std::size_t windowSize = Window::WindowSize)
+        : source_(source), options_(options), window_(source, windowSize) {}
     Result Run();
+    // The header and the folder table alone: where each folder's blocks are, for the
+    // decoding of the compressed ones. A fault is in Outcome().
+    bool Layout() { return Header() && Folders(); }
+    const std::vector<Folder>& FolderTable() const { return folders_; }
+    std::uint8_t BlockReserve() const { return blockReserve_; }
+    std::uint64_t End() const { return window_.End(); }
+    const Result& Outcome() const { return result_; }
 
 private:
     bool Header();

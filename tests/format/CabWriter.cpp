@@ -2,6 +2,8 @@
 // the data blocks with their checksums, with any field overridden.
 #include "CabWriter.h"
 #include <algorithm>
+#include <stdexcept>
+#include <zlib.h>
 #include "LeBytes.h"
 
 namespace cabw {
@@ -54,6 +56,28 @@ std::size_t HeadersSize(const Cabinet& cabinet) {
     return size;
 }
 
+// One MSZIP block of `data` from `at`: "CK" and a raw deflate stream of the chunk,
+// whose back references may reach the 32 KB of the folder's data before it.
+std::string Compressed(const std::string& data, std::size_t at, std::size_t size) {
+    z_stream stream = {};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflate");
+    const std::size_t history = std::min<std::size_t>(at, 32768);
+    if (history > 0)
+        deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(data.data() + at - history), static_cast<uInt>(history));
+    std::string out(deflateBound(&stream, static_cast<uLong>(size)) + 2, '\0');
+    out[0] = 'C';
+    out[1] = 'K';
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data() + at));
+    stream.avail_in = static_cast<uInt>(size);
+    stream.next_out = reinterpret_cast<Bytef*>(out.data() + 2);
+    stream.avail_out = static_cast<uInt>(out.size() - 2);
+    const int status = deflate(&stream, Z_FINISH);
+    out.resize(2 + stream.total_out);
+    deflateEnd(&stream);
+    if (status != Z_STREAM_END) throw std::runtime_error("deflate");
+    return out;
+}
+
 // The blocks of one folder; `index` counts blocks over all folders.
 std::string Blocks(const Cabinet& cabinet, std::uint16_t folder, std::size_t& index) {
     const std::string data = FolderData(cabinet, folder);
@@ -61,12 +85,15 @@ std::string Blocks(const Cabinet& cabinet, std::uint16_t folder, std::size_t& in
     const std::string reserve(cabinet.blockReserve, 'r');
     std::string out;
     for (std::size_t at = 0; at < data.size(); ++index, at += blockSize) {
-        const std::string chunk = data.substr(at, blockSize);
+        const std::size_t size = std::min(blockSize, data.size() - at);
+        std::string chunk = cabinet.mszip ? Compressed(data, at, size) : data.substr(at, size);
+        const bool last = folder + 1 == cabinet.folders && at + blockSize >= data.size();
+        // cbUncomp: its true size, or 0 for a block that the next cabinet completes.
+        auto uncompressed = static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : size);
+        if (cabinet.editBlock) cabinet.editBlock(index, chunk, uncompressed);
         std::string lengths;
         Put(lengths, static_cast<std::uint16_t>(chunk.size()), 2);  // cbData
-        const bool last = folder + 1 == cabinet.folders && at + blockSize >= data.size();
-        // cbUncomp: stored as is, or 0 for a block that the next cabinet completes.
-        Put(lengths, static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : chunk.size()), 2);
+        Put(lengths, uncompressed, 2);
         const std::string summed = cabinet.checksumCoversReserve ? lengths + reserve : lengths;
         std::uint32_t sum = cabinet.noChecksums ? 0 : BlockChecksum(summed, chunk);
         for (std::size_t bad : cabinet.badChecksumBlocks)
@@ -98,18 +125,31 @@ std::uint32_t BlockChecksum(const std::string& blockHeaderLengths, const std::st
 
 std::size_t DataStart(const Cabinet& cabinet) { return HeadersSize(cabinet); }
 
-std::size_t BlockDataStart(const Cabinet& cabinet, std::size_t block) {
+namespace {
+// Where data block `block` starts in Build(cabinet)'s bytes (its header), and its data size.
+std::pair<std::size_t, std::size_t> BlockPlace(const Cabinet& cabinet, std::size_t block) {
     const std::size_t perBlock = BlockHeaderSize + cabinet.blockReserve;
     std::size_t at = HeadersSize(cabinet), index = 0;
     for (std::uint16_t f = 0; f < cabinet.folders; ++f) {
-        const std::string data = FolderData(cabinet, f);
-        for (std::size_t done = 0; done < data.size(); done += BlockSize(cabinet), ++index) {
-            if (index == block) return at + perBlock;
-            at += perBlock + std::min(BlockSize(cabinet), data.size() - done);
+        const std::string blocks = Blocks(cabinet, f, index);
+        index -= BlockCount(cabinet, f);
+        for (std::size_t in = 0; in < blocks.size(); ++index) {
+            const std::size_t size = static_cast<unsigned char>(blocks[in + 4]) |
+                                     static_cast<std::size_t>(static_cast<unsigned char>(blocks[in + 5])) << 8;
+            if (index == block) return {at + in, size};
+            in += perBlock + size;
         }
+        at += blocks.size();
     }
-    return at;
+    return {at, 0};
 }
+}  // namespace
+
+std::size_t BlockDataStart(const Cabinet& cabinet, std::size_t block) {
+    return BlockPlace(cabinet, block).first + BlockHeaderSize + cabinet.blockReserve;
+}
+
+std::size_t BlockDataSize(const Cabinet& cabinet, std::size_t block) { return BlockPlace(cabinet, block).second; }
 
 std::string Build(const Cabinet& cabinet) {
     const std::size_t headers = HeadersSize(cabinet);
@@ -152,7 +192,7 @@ std::string Build(const Cabinet& cabinet) {
         Put(out, first && cabinet.declaredDataStart ? *cabinet.declaredDataStart : static_cast<std::uint32_t>(dataAt), 4);
         const auto blockCount = static_cast<std::uint16_t>(BlockCount(cabinet, f));
         Put(out, first && cabinet.declaredBlocks ? *cabinet.declaredBlocks : blockCount, 2);
-        Put(out, cabinet.declaredCompression.value_or(0), 2);   // stored
+        Put(out, cabinet.declaredCompression.value_or(cabinet.mszip ? 1 : 0), 2);   // stored or MSZIP
         dataAt += blocks[f].size();
     }
 

@@ -1,9 +1,10 @@
-// A byte-by-byte writer of Microsoft cabinets for tests: uncompressed folders,
-// every header field and checksum either correct or deliberately wrong, so that a
-// test can hand the extractor exactly the hostile cabinet it means to.
+// A byte-by-byte writer of Microsoft cabinets for tests: uncompressed or MSZIP
+// folders, every header field and checksum either correct or deliberately wrong, so
+// that a test can hand the extractor exactly the hostile cabinet it means to.
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -67,14 +68,22 @@ struct Cabinet {
     bool lastBlockContinues = false;
     // Largest block; smaller values give more blocks for the same data.
     std::size_t blockSize = MaxBlockData;
+    // Folders compressed with MSZIP: each block "CK" and a raw deflate stream whose
+    // history is the folder's last 32 KB before it (zlib), instead of stored.
+    bool mszip = false;
+    // Changes a block's data as written ("CK" and the stream when compressed) and its
+    // stated uncompressed size before its checksum is taken; `block` is 0-based over
+    // all folders.
+    std::function<void(std::size_t block, std::string& data, std::uint16_t& uncompressed)> editBlock;
 };
 
 // The cabinet's bytes.
 std::string Build(const Cabinet& cabinet);
 // Where the first data block starts in Build(cabinet)'s bytes.
 std::size_t DataStart(const Cabinet& cabinet);
-// Where the data of data block `block` (0-based over all folders) starts.
+// Where the data of data block `block` (0-based over all folders) starts, and its size.
 std::size_t BlockDataStart(const Cabinet& cabinet, std::size_t block);
+std::size_t BlockDataSize(const Cabinet& cabinet, std::size_t block);
 
 // The format's data-block checksum of `size` bytes, continuing from `seed`.
 std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed);

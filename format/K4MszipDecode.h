@@ -1,0 +1,40 @@
+// Every MSZIP block of a cabinet decoded once with zlib before the cabinet library
+// decodes anything: the library decodes a broken stream without a word (or crashes
+// on it), and the format's 32-bit XOR sums miss many kinds of damage. Resumable in
+// steps of bounded size, so a window can decode in its idle time.
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include "K4CabFormat.h"
+
+namespace cabfmt {
+
+class Decoding {
+public:
+    // Steps in blocks, each at most 32 KB of output; this many: to the end.
+    static constexpr std::uint32_t AllBlocks = 0xFFFFFFFF;
+
+    // Reads through `source`, which must outlive the decoding and keep the same bytes.
+    explicit Decoding(ReadAt& source);
+    ~Decoding();
+    Decoding(const Decoding&) = delete;
+    Decoding& operator=(const Decoding&) = delete;
+
+    // Goes on for at most `blocks` compressed blocks (the first step reads the header
+    // and the folder table before them); true once the decoding has finished,
+    // soundly or at a fault.
+    bool Step(std::uint32_t blocks);
+    bool Finished() const;
+    // The fault that ended it (Fault::None while sound), and its text.
+    Fault FaultFound() const;
+    const std::string& Text() const;
+    // How many compressed blocks were decoded: each is decoded once.
+    std::uint64_t DecodedBlocks() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+}  // namespace cabfmt
