@@ -134,9 +134,12 @@ TEST(CarriedE2E, AnyChangedByteOfTheCabinetIsRefusedAtStart) {
         }
     }
 
-    std::string withoutRecord = summed.bytes;
-    withoutRecord.erase(summed.recordAt, cabsum::RecordSize);
-    PutLe(withoutRecord, withoutRecord.size() - 4, GetLe(withoutRecord, withoutRecord.size() - 4) - cabsum::RecordSize);
+    const std::string withoutRecord = [&] {
+        std::string bytes = summed.bytes;
+        bytes.erase(summed.recordAt, cabsum::RecordSize);
+        PutLe(bytes, bytes.size() - 4, GetLe(bytes, bytes.size() - 4) - cabsum::RecordSize);
+        return bytes;
+    }();
     for (const std::string* sound : {&zeroed.bytes, &withoutRecord}) {
         SCOPED_TRACE(sound == &zeroed.bytes ? "block checksums zeroed" : "no sum record");
         hostile::Arena arena;
