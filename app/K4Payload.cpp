@@ -4,7 +4,6 @@
 // that ends in a sum record has its cabinet checked against it while it is copied.
 #include "K4Payload.h"
 #include <windows.h>
-#include <zlib.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -161,7 +160,7 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
     if (!out) return LastErrorCode();
     auto block = std::make_unique<char[]>(CopyBlockSize);
     std::int64_t count = available;
-    uLong crc = crc32(0, nullptr, 0);
+    std::uint32_t crc = 0;
     std::int32_t err = 0;
     for (bool first = true; count > 0 && !err; first = false) {
         auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
@@ -177,7 +176,7 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
             if (n > count) n = static_cast<std::uint32_t>(count);
         }
         // The copy reads every byte anyway: summing them here costs no second pass.
-        if (sum) crc = crc32(crc, reinterpret_cast<const Bytef*>(block.get()), n);
+        if (sum) crc = cabsum::Crc32Update(crc, reinterpret_cast<const unsigned char*>(block.get()), n);
         DWORD written = 0;
         if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
         else if (written != n) err = ERROR_WRITE_FAULT;
