@@ -51,6 +51,20 @@ FormSpec DesignSpec() {
             .focus = {}};  // focus: the first tab stop
 }
 
+// Idle decoding: a slice is at most this many blocks (2 MB of output: a few
+// milliseconds, about 20 on a slow machine), one slice a timer message. The
+// system's timer messages come only when no other message waits.
+constexpr std::uint32_t IdleSliceBlocks = 64;
+constexpr unsigned IdleTimerMilliseconds = 10;
+constexpr UINT_PTR IdleTimer = 1;
+
+// The idle decoding's timer: its message comes only when no other message waits, so
+// a slice never holds up input or painting. Called from the message loop itself,
+// through which no exception may pass.
+void CALLBACK DecodeOnTimer(HWND, UINT, UINT_PTR, DWORD) {
+    if (K4ExtractForm) K4ExtractForm->DecodeInIdleTime();
+}
+
 // A quoted path in a message, the whole text cut at 255 characters.
 ShortString Quoted(std::string_view prefix, const std::string& path) {
     ShortString text(prefix);
@@ -115,11 +129,17 @@ void TK4ExtractForm::RunCabinetPass() {
     // The pass's engine object goes when the pass ends, also when the engine raises
     // a failure: its destructor releases the library context and open streams, and
     // the engine's reference to it.
+    // The decoding done ahead goes with it: the cabinet is held until the pass ends.
     struct ReleaseOnExit {
         std::unique_ptr<TDecompr>& owner;
-        ~ReleaseOnExit() { owner.reset(); }
-    } release{FDecompr};
+        std::unique_ptr<CabinetDecoding>& decoding;
+        ~ReleaseOnExit() {
+            owner.reset();
+            decoding.reset();
+        }
+    } release{FDecompr, FDecoding};
     FDecompr = std::make_unique<TDecompr>();
+    FDecompr->TakeUpDecoding(FDecoding.get());
     FDecompr->Open(ShortString(CabFilePath), ShortString(ExtractPath));
     ProgressBar1.SetMax(100);
     FDecompr->Run();
@@ -170,6 +190,7 @@ void TK4ExtractForm::RefreshWindow() {
 }
 
 void TK4ExtractForm::StartBtnClick() {
+    KillTimer(Handle(), IdleTimer);   // the pass finishes the decoding
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     ListingPass = false;
@@ -206,4 +227,27 @@ void TK4ExtractForm::FormPaint() {
     if (FirstPaintDone) return;
     RefreshWindow();
     FirstPaintDone = true;
+    BeginIdleDecoding();
+}
+
+void TK4ExtractForm::BeginIdleDecoding() {
+    if (RunMode != 2 || FDecoding) return;
+    FDecoding = std::make_unique<CabinetDecoding>(CabFilePath.c_str());
+    if (!FDecoding->Opened()) {
+        FDecoding.reset();   // Start opens it again, and reports what stands in its way
+        return;
+    }
+    SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeOnTimer);
+}
+
+// Whatever the decoding finds is kept for Start: until then the window shows what
+// it always shows. A failure of the decoding itself (memory) leaves it to Start too.
+void TK4ExtractForm::DecodeInIdleTime() {
+    bool finished = true;
+    try {
+        finished = !FDecoding || FDecoding->Step(IdleSliceBlocks);
+    } catch (...) {
+        FDecoding.reset();
+    }
+    if (finished) KillTimer(Handle(), IdleTimer);
 }

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include "K4CabCheck.h"
 #include "K4CabWork.h"
 #include "K4Form.h"
 
@@ -23,6 +24,9 @@ public:
     std::int32_t FListedBytes = 0;
     std::int32_t FCabinetBytes = 0;
     std::unique_ptr<TDecompr> FDecompr;  // the engine object of the running pass
+    // The cabinet's compressed blocks decoded in the window's idle time, from its first
+    // paint on; it holds the cabinet until the next pass ends, which finishes it.
+    std::unique_ptr<CabinetDecoding> FDecoding;
 
     // Published handlers.
     void StartBtnClick();
@@ -30,6 +34,7 @@ public:
     void LabeledEdit1Change();
     void AbBtnClick();  // opens the about window
     void FormPaint();
+    void DecodeInIdleTime();  // one slice, on the window's timer
 
     void RunCabinetPass();
     void RefreshWindow();
@@ -42,6 +47,7 @@ private:
         ui::Control& list;
     };
     ShortString StatusLine() const;
+    void BeginIdleDecoding();
 
     ListBoxLines lines_;
 };

@@ -1,6 +1,7 @@
 // The extraction pass's check of the whole cabinet before its first file is
-// created, and its account of which members were written: the system library
-// decodes damaged blocks without a word, and may skip a member it cannot place.
+// created, its compressed blocks decoded ahead of it, and its account of which
+// members were written: the system library decodes damaged blocks without a word
+// (or crashes on them), and may skip a member it cannot place.
 #include "K4CabCheck.h"
 #include <algorithm>
 #include "K4CabNames.h"
@@ -59,6 +60,14 @@ bool CabinetFile::Read(std::uint64_t offset, void* buffer, std::size_t count) {
     return ReadFile(file_, buffer, static_cast<DWORD>(count), &read, &at) && read == count;
 }
 
+// Held without write sharing until the pass ends: the bytes checked are the bytes
+// the library decodes.
+CabinetDecoding::CabinetDecoding(const char* path)
+    : file_(CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                        nullptr)),
+      source_(file_.Get()),
+      decoding_(source_) {}
+
 namespace {
 
 std::string ShowStoredName(std::string_view stored, bool utf) {
@@ -83,12 +92,15 @@ bool TDecompr::CheckCabinet() {
     expected_.clear();
     written_.clear();
     nextMember_ = writtenCount_ = 0;
-    // Held without write sharing until the pass ends: the bytes checked are the
-    // bytes the library decodes.
-    checkedCabinet_.Reset(CreateFileA(CabinetPath.CStr(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!checkedCabinet_) throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
-    CabinetFile source(checkedCabinet_.Get());
+    // Decoded ahead in the window's idle time, or here from the start.
+    if (!decoding_) {
+        ownDecoding_ = std::make_unique<CabinetDecoding>(CabinetPath.CStr().text);
+        if (!ownDecoding_->Opened()) {
+            ownDecoding_.reset();
+            throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
+        }
+        decoding_ = ownDecoding_.get();
+    }
     cabfmt::Options options;
     // What a target path may hold beyond the target folder, in the units each
     // kind of name is created in.
@@ -96,15 +108,20 @@ bool TDecompr::CheckCabinet() {
     options.maxUtfNameLength = Room(wideTargetDir_.size());
     options.showName = ShowStoredName;
     options.foldName = FoldStoredName;
-    cabfmt::Result result = cabfmt::Check(source, options);
+    cabfmt::Result result = decoding_->Check(options);
     if (!result.Sound()) {
-        checkedCabinet_.Reset();
+        ReleaseDecoding();
         RecordCabFailure(-1, ShortString(result.text));
         return false;
     }
     expected_ = std::move(result.members);
     written_ = std::vector<unsigned char>(expected_.size());  // all 0: none written yet
     return true;
+}
+
+void TDecompr::ReleaseDecoding() {
+    ownDecoding_.reset();
+    decoding_ = nullptr;
 }
 
 std::size_t TDecompr::MemberIndex(const char* stored) {

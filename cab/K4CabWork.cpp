@@ -4,6 +4,7 @@
 #include <string>
 #include <memory>
 #include "K4CabCallbacks.h"
+#include "K4CabCheck.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "K4Utils.h"
@@ -79,8 +80,9 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
     CabInfo = {};
     // The probe: the library reads the cabinet through CabRead/CabSeek with this
     // stream's handle, which finds it in the table. Not shared: the file must not
-    // change while it is being judged.
-    auto probe = std::make_unique<TNamedStream>(CabinetPath, ModeReadNotShared);
+    // change while it is being judged; a decoding taken up already keeps writers
+    // out, and holds the file open for reading.
+    auto probe = std::make_unique<TNamedStream>(CabinetPath, decoding_ ? ModeReadShared : ModeReadNotShared);
     const INT_PTR probeId = probe->Id();
     AddStream(std::move(probe));
     const BOOL isCabinet = fdi.FDIIsCabinet(FdiHandle, probeId, &CabInfo);
@@ -118,7 +120,7 @@ void TDecompr::Run() {
         return;
     }
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
-    checkedCabinet_.Reset();
+    ReleaseDecoding();
     cabinetFullPath_.clear();
     if (!copied) DiscardTarget();   // the member the library gave up on, if any
     // What the library left open after a failure is closed here, not leaked.

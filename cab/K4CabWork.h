@@ -19,6 +19,7 @@ protected:
 };
 
 using TProgressHandler = void (*)(std::int32_t percent);
+class CabinetDecoding;
 
 // Engine state; one engine per process, used from the GUI thread only.
 extern bool ListingPass;
@@ -94,10 +95,14 @@ public:
     bool MayOpen(const char* path) const;
 
     // Before an extraction pass creates anything: the whole cabinet checked against
-    // its format (structure, every block's checksum, the members' names). A fault
-    // is recorded in LastErrorText and the result is false; a cabinet that cannot be
-    // opened raises K4FileError.
+    // its format (structure, every block's checksum, every compressed block decoded,
+    // the members' names). A fault is recorded in LastErrorText and the result is
+    // false; a cabinet that cannot be opened raises K4FileError.
     bool CheckCabinet();
+    // The decoding of this pass's cabinet begun ahead (in the window's idle time),
+    // which holds the cabinet open; set before Open. It stays the caller's; the
+    // check finishes it. Without one the check decodes everything itself.
+    void TakeUpDecoding(CabinetDecoding* decoding) { decoding_ = decoding; }
 
     HFDI FdiHandle = nullptr;
     FDICABINETINFO CabInfo = {};
@@ -157,11 +162,16 @@ private:
     // the target itself), so that members of one folder check it once per run.
     std::wstring madeFolder_;
 
-    // The extraction's account: the cabinet as checked (held open, so it cannot
-    // change before the library reads it), its members in table order, and which of
-    // them were written whole (one flag a member, as bytes: std::vector<bool>'s bit
-    // handling adds about 1 KB to the program).
-    UniqueFile checkedCabinet_;
+    // Lets go of the cabinet as checked: the pass is over, or the check failed.
+    void ReleaseDecoding();
+
+    // The extraction's account: the cabinet as checked (held open by its decoding, so
+    // it cannot change before the library reads it; the decoding is this object's own
+    // when none was taken up), its members in table order, and which of them were
+    // written whole (one flag a member, as bytes: std::vector<bool>'s bit handling
+    // adds about 1 KB to the program).
+    CabinetDecoding* decoding_ = nullptr;
+    std::unique_ptr<CabinetDecoding> ownDecoding_;
     std::vector<cabfmt::Member> expected_;
     std::vector<unsigned char> written_;
     std::size_t nextMember_ = 0, writtenCount_ = 0;

@@ -279,8 +279,9 @@ bool Checker::Ranges() {
     return true;
 }
 
-Result Checker::Run() {
-    const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges();
+Result Checker::Run(Decoding& decoding) {
+    const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges() &&
+                       Decoded(decoding);
     if (!sound) result_.members.clear();
     return std::move(result_);
 }

@@ -90,14 +90,14 @@ class Checker {
 public:
     Checker(ReadAt& source, const Options& options, std::size_t windowSize = Window::WindowSize)
         : source_(source), options_(options), window_(source, windowSize) {}
-    Result Run();
+    // The whole check, the decoding (of the same source) finished last.
+    Result Run(Decoding& decoding);
     // The header and the folder table alone: where each folder's blocks are, for the
     // decoding of the compressed ones. A fault is in Outcome().
     bool Layout() { return Header() && Folders(); }
-    const std::vector<Folder>& FolderTable() const { return folders_; }
+    std::vector<Folder> TakeFolders() { return std::move(folders_); }
     std::uint8_t BlockReserve() const { return blockReserve_; }
     std::uint64_t End() const { return window_.End(); }
-    const Result& Outcome() const { return result_; }
 
 private:
     bool Header();
@@ -109,6 +109,7 @@ private:
     bool AllBlocks();
     bool Blocks(std::uint32_t index, Folder& folder);
     bool Ranges();
+    bool Decoded(Decoding& decoding);   // K4MszipDecode.cpp
 
     static bool KnownCompression(std::uint16_t compression);
     bool NameIsSafe(const Member& m) const;

@@ -3,6 +3,8 @@
 // raw deflate stream that ends with the block, whose back references may reach
 // into the last 32 KB of the folder's earlier output.
 #include "K4MszipDecode.h"
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <vector>
 #include <zlib.h>
@@ -11,57 +13,73 @@
 namespace cabfmt {
 
 namespace {
-constexpr int RawDeflate = -15;   // windowBits: no zlib header, a 32 KB window
+constexpr int WindowBits = 15;    // the format's 32 KB of history
+constexpr std::uint32_t WindowSize = 1u << WindowBits;
+constexpr std::uint32_t StoredHeader = 5;   // a stored deflate block's header, byte-aligned
 constexpr std::uint16_t CompressionMszip = 1;
 constexpr std::size_t LayoutWindow = 4096;
+std::uint64_t decodedInProcess = 0;
+constexpr std::size_t NoFolder = static_cast<std::size_t>(-1);   // before the first
+// The largest block a cabinet can hold: its header with the largest reserve, or
+// its data.
+constexpr std::size_t ReadRoom = 65535;
 }  // namespace
 
 struct Decoding::State {
     explicit State(ReadAt& source) : source(source) {}
     ~State() {
-        if (streamReady) inflateEnd(&stream);
+        if (streamReady) inflateBackEnd(&stream);
     }
     bool Layout();
+    bool Advance();
     bool NextBlock();
     // The `count` bytes at `offset` within the cabinet, valid until the next call;
     // null (and the fault recorded) when they are not there.
     const unsigned char* Bytes(std::uint64_t offset, std::size_t count);
     bool Decode(const unsigned char* data, std::size_t size, std::uint32_t uncompressed);
-    bool Fail(Fault found, std::string words);
-    bool BlockFault(const char* what);
+    bool BlockFault(bool outside);
+    bool Compressed() const { return (folders[folder].compression & 0x000F) == CompressionMszip; }
 
-    // One compressed folder: where its blocks start, how many, its number.
-    struct Place {
-        std::uint64_t start;
-        std::uint32_t blocks, number;
-    };
+    // The decoder's input after the history: the block's stream, then nothing.
+    static unsigned In(void* self, z_const unsigned char** buffer);
+    // Its output: the history given back first (skipped), then the block's.
+    static int Out(void* self, unsigned char* bytes, unsigned count);
 
     ReadAt& source;
-    std::vector<Place> places;
+    std::vector<detail::Folder> folders;
     std::uint64_t end = 0;
     std::size_t headerSize = detail::BlockHeaderSize;
     bool laidOut = false, finished = false;
     Fault fault = Fault::None;
-    std::string text;
-    // Where the decoding stands: the folder (in places), its block and their bytes.
-    std::size_t place = 0;
+    Where where;
+    // Where the decoding stands: the folder, its block and their bytes.
+    std::size_t folder = 0;
     std::uint32_t block = 0;
     std::uint64_t position = 0;
     std::uint64_t decoded = 0;
-    // The decoder, its output of a block, and the folder's last 32 KB of output.
+    // The decoder and, in one allocation: its 32 KB window; a stored deflate block
+    // that holds the folder's last 32 KB of output, the history; the block's own
+    // output; and room for a block where the source cannot show it in place.
     z_stream stream = {};
     bool streamReady = false;
-    std::vector<unsigned char> out, history, readBuffer;
-    uInt historySize = 0;
+    std::unique_ptr<unsigned char[]> memory;
+    unsigned char *window = nullptr, *history = nullptr, *out = nullptr, *readBuffer = nullptr;
+    std::uint32_t historySize = 0;
+    // The block being decoded: its stream still to hand over, the history still to
+    // skip, and the output expected.
+    const unsigned char* pending = nullptr;
+    std::size_t pendingSize = 0;
+    std::uint32_t skip = 0, produced = 0, expected = 0;
 };
 
-Decoding::Decoding(ReadAt& source) : state_(std::make_unique<State>(source)) {}
+Decoding::Decoding(ReadAt& source) : state_(new State(source)) {}
 Decoding::~Decoding() = default;
 
 bool Decoding::Finished() const { return state_->finished; }
 Fault Decoding::FaultFound() const { return state_->fault; }
-const std::string& Decoding::Text() const { return state_->text; }
+const Decoding::Where& Decoding::FaultAt() const { return state_->where; }
 std::uint64_t Decoding::DecodedBlocks() const { return state_->decoded; }
+std::uint64_t Decoding::DecodedInProcess() { return decodedInProcess; }
 
 bool Decoding::Step(std::uint32_t blocks) {
     State& s = *state_;
@@ -72,22 +90,13 @@ bool Decoding::Step(std::uint32_t blocks) {
     }
     for (; blocks > 0; --blocks)
         if (!s.NextBlock()) return s.finished = true;
-    return false;
+    return s.finished = !s.Advance();
 }
 
-bool Decoding::State::Fail(Fault found, std::string words) {
-    fault = found;
-    text = std::move(words);
+bool Decoding::State::BlockFault(bool outside) {
+    where = {static_cast<std::uint32_t>(folder), block, outside};
+    fault = Fault::Damaged;
     return false;
-}
-
-bool Decoding::State::BlockFault(const char* what) {
-    std::string words = "Damaged cabinet: data block ";
-    detail::AppendNumber(words, block + 1);
-    words += " of folder ";
-    detail::AppendNumber(words, places[place].number + 1);
-    words += what;
-    return Fail(Fault::Damaged, std::move(words));
 }
 
 bool Decoding::State::Layout() {
@@ -95,70 +104,122 @@ bool Decoding::State::Layout() {
     // blocks are read one at a time after them.
     static const Options plain;
     detail::Checker checker(source, plain, LayoutWindow);
-    if (!checker.Layout()) return Fail(checker.Outcome().fault, checker.Outcome().text);
+    // The check found these tables sound before the decoding goes on to its end:
+    // tables that do not read so now are bytes that cannot be read as they were.
+    if (!checker.Layout()) {
+        fault = Fault::Unreadable;
+        return false;
+    }
     end = checker.End();
     headerSize = detail::BlockHeaderSize + checker.BlockReserve();
-    const std::vector<detail::Folder>& folders = checker.FolderTable();
-    for (std::uint32_t i = 0; i < folders.size(); ++i)
-        if ((folders[i].compression & 0x000F) == CompressionMszip && folders[i].blocks > 0)
-            places.push_back({folders[i].dataStart, folders[i].blocks, i});
-    if (places.empty()) return false;   // nothing compressed: sound, and done
-    position = places[0].start;
-    if (inflateInit2(&stream, RawDeflate) != Z_OK) throw std::bad_alloc();
+    folders = checker.TakeFolders();
+    folder = NoFolder;
+    memory.reset(new unsigned char[WindowSize + StoredHeader + WindowSize + MaxBlockUncompressed + ReadRoom]);
+    window = memory.get();
+    history = window + WindowSize;
+    out = history + StoredHeader + WindowSize;
+    readBuffer = out + MaxBlockUncompressed;
+    if (inflateBackInit(&stream, WindowBits, window) != Z_OK) throw std::bad_alloc();
     streamReady = true;
-    out.resize(MaxBlockUncompressed);
-    history.resize(MaxBlockUncompressed);
     return true;
 }
 
 const unsigned char* Decoding::State::Bytes(std::uint64_t offset, std::size_t count) {
     if (offset > end || count > end - offset) {
-        BlockFault(" lies outside the cabinet");
+        BlockFault(true);
         return nullptr;
     }
     if (const unsigned char* inPlace = source.View(offset, count)) return inPlace;
-    readBuffer.resize(count);
-    if (source.Read(offset, readBuffer.data(), count)) return readBuffer.data();
-    Fail(Fault::Unreadable, "Cannot read the cabinet");
+    if (source.Read(offset, readBuffer, count)) return readBuffer;
+    fault = Fault::Unreadable;
     return nullptr;
+}
+
+// To the next compressed block, if there is one.
+bool Decoding::State::Advance() {
+    while (folder == NoFolder || block == folders[folder].blocks || !Compressed()) {
+        if (folder + 1 >= folders.size()) return false;   // NoFolder + 1 is 0
+        ++folder;
+        block = 0;
+        historySize = 0;   // a folder's stream starts without history
+        position = folders[folder].dataStart;
+    }
+    return true;
 }
 
 // False when the decoding has ended: at a fault, or after the last block.
 bool Decoding::State::NextBlock() {
+    if (!Advance()) return false;
     const unsigned char* h = Bytes(position, headerSize);
     if (!h) return false;
     const std::uint16_t compressed = detail::Le16(h + 4), uncompressed = detail::Le16(h + 6);
     const unsigned char* data = Bytes(position + headerSize, compressed);
     if (!data) return false;
-    if (!Decode(data, compressed, uncompressed)) return BlockFault(" cannot be decoded");
+    if (!Decode(data, compressed, uncompressed)) return BlockFault(false);
     ++decoded;
+    ++decodedInProcess;
+    ++block;
     position += headerSize + compressed;
-    if (++block < places[place].blocks) return true;
-    block = 0;
-    historySize = 0;   // a folder's stream starts without history
-    if (++place == places.size()) return false;
-    position = places[place].start;
     return true;
 }
 
+// zlib's call-back decoder, which leaves out the zlib and gzip formats' checksums
+// (and their code) that inflate() brings along. It takes no dictionary: the history
+// goes in ahead of the stream as a stored deflate block, whose bytes pass through
+// the window like any output, within reach of the stream's back references.
 bool Decoding::State::Decode(const unsigned char* data, std::size_t size, std::uint32_t uncompressed) {
     if (size < 2 || data[0] != 'C' || data[1] != 'K' || uncompressed == 0 || uncompressed > MaxBlockUncompressed)
         return false;
-    if (inflateReset(&stream) != Z_OK) return false;
-    if (historySize > 0 && inflateSetDictionary(&stream, history.data(), historySize) != Z_OK) return false;
-    stream.next_in = const_cast<unsigned char*>(data + 2);
-    stream.avail_in = static_cast<uInt>(size - 2);
-    stream.next_out = out.data();
-    stream.avail_out = uncompressed;
-    // Without Z_FINISH: a stream finished by one call would not pass through the
-    // decoder's window, which keeps the history for the next block.
-    const int status = inflate(&stream, Z_NO_FLUSH);
-    if (status == Z_MEM_ERROR) throw std::bad_alloc();
-    // The stream must end exactly where the block does, with exactly the stated
-    // size out: anything else is not what the writer wrote.
-    if (status != Z_STREAM_END || stream.avail_in != 0 || stream.avail_out != 0) return false;
-    historySize = static_cast<uInt>(history.size());
-    return inflateGetDictionary(&stream, history.data(), &historySize) == Z_OK;
+    pending = data + 2;
+    pendingSize = size - 2;
+    skip = historySize;
+    produced = 0;
+    expected = uncompressed;
+    if (historySize > 0) {
+        // Not the last block (BFINAL 0), stored (BTYPE 00), then its length and
+        // the length's complement.
+        history[0] = 0;
+        history[1] = static_cast<unsigned char>(historySize);
+        history[2] = static_cast<unsigned char>(historySize >> 8);
+        history[3] = static_cast<unsigned char>(~historySize);
+        history[4] = static_cast<unsigned char>(~historySize >> 8);
+        stream.next_in = history;
+        stream.avail_in = StoredHeader + historySize;
+    } else {
+        stream.next_in = nullptr;   // the stream at once, from In
+        stream.avail_in = 0;
+    }
+    const int status = inflateBack(&stream, In, this, Out, this);
+    // The stream must end exactly where the block does (nothing of it left over,
+    // nothing of it not yet handed over), with exactly the stated size out.
+    if (status != Z_STREAM_END || pending || stream.avail_in != 0 || produced != expected) return false;
+    // The folder's last 32 KB of output: the history's tail, then the block's output.
+    unsigned char* kept = history + StoredHeader;
+    const std::uint32_t keep = std::min(historySize, WindowSize - uncompressed);
+    std::memmove(kept, kept + historySize - keep, keep);
+    std::memcpy(kept + keep, out, uncompressed);
+    historySize = keep + uncompressed;
+    return true;
+}
+
+unsigned Decoding::State::In(void* self, z_const unsigned char** buffer) {
+    State& s = *static_cast<State*>(self);
+    *buffer = const_cast<unsigned char*>(s.pending);
+    const auto size = static_cast<unsigned>(s.pendingSize);
+    s.pending = nullptr;
+    s.pendingSize = 0;
+    return size;
+}
+
+int Decoding::State::Out(void* self, unsigned char* bytes, unsigned count) {
+    State& s = *static_cast<State*>(self);
+    const unsigned skipped = count < s.skip ? count : s.skip;
+    s.skip -= skipped;
+    count -= skipped;
+    if (count > s.expected - s.produced) return 1;   // more than stated: stop
+    std::memcpy(s.out + s.produced, bytes + skipped, count);
+    s.produced += count;
+    return 0;
 }
 
 Result Check(ReadAt& source, const Options& options) {
@@ -167,15 +228,19 @@ Result Check(ReadAt& source, const Options& options) {
 }
 
 Result Check(ReadAt& source, const Options& options, Decoding& decoding) {
-    Result result = detail::Checker(source, options).Run();
-    if (!result.Sound()) return result;
+    return detail::Checker(source, options).Run(decoding);
+}
+
+bool detail::Checker::Decoded(Decoding& decoding) {
     while (!decoding.Step(Decoding::AllBlocks)) {
     }
-    if (decoding.FaultFound() == Fault::None) return result;
-    result.fault = decoding.FaultFound();
-    result.text = decoding.Text();
-    result.members.clear();
-    return result;
+    const Decoding::Where& at = decoding.FaultAt();
+    switch (decoding.FaultFound()) {
+    case Fault::None: return true;
+    case Fault::Damaged:
+        return at.outside ? BlockMissing(at.folder, at.block) : BlockDamaged(at.folder, at.block, {" cannot be decoded"});
+    default: return Fail(Fault::Unreadable, "Cannot read the cabinet", {});
+    }
 }
 
 }  // namespace cabfmt

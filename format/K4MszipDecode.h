@@ -5,7 +5,6 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include <string>
 #include "K4CabFormat.h"
 
 namespace cabfmt {
@@ -26,11 +25,18 @@ public:
     // soundly or at a fault.
     bool Step(std::uint32_t blocks);
     bool Finished() const;
-    // The fault that ended it (Fault::None while sound), and its text.
+    // The fault that ended it (Fault::None while sound): Damaged (at FaultAt) or
+    // Unreadable. The whole check (cabfmt::Check) gives it its text.
     Fault FaultFound() const;
-    const std::string& Text() const;
-    // How many compressed blocks were decoded: each is decoded once.
+    struct Where {
+        std::uint32_t folder = 0, block = 0;   // counted from 0
+        bool outside = false;                  // the block lies outside the cabinet; else it cannot be decoded
+    };
+    const Where& FaultAt() const;
+    // How many compressed blocks were decoded: each is decoded once. By this
+    // decoding, and by every decoding of the process.
     std::uint64_t DecodedBlocks() const;
+    static std::uint64_t DecodedInProcess();
 
 private:
     struct State;

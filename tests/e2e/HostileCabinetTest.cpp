@@ -9,6 +9,7 @@
 #include "CabDamage.h"
 #include "CabWriter.h"
 #include "HostileRun.h"
+#include "ReportedPaths.h"
 
 using namespace hostile;
 
@@ -99,6 +100,59 @@ TEST_F(HostileCabinet, DamagedCompressedDataFromGcabWritesNothing) {
     EXPECT_EQ(outcome.boxes[0].rfind("Damaged cabinet: data block ", 0), 0u) << outcome.boxes[0];
     EXPECT_NE(outcome.boxes[0].find(" of folder 1 fails its checksum"), std::string::npos) << outcome.boxes[0];
     EXPECT_TRUE(arena_.TargetFiles().empty());
+}
+
+namespace {
+
+// The data blocks of a one-folder cabinet from gcab: where each one's data starts
+// and its size.
+std::vector<std::pair<std::size_t, std::size_t>> GcabBlocks(const std::string& bytes) {
+    auto le = [&](std::size_t at, int width) {
+        std::size_t value = 0;
+        for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
+        return value;
+    };
+    std::vector<std::pair<std::size_t, std::size_t>> blocks;
+    std::size_t at = le(36, 4);
+    for (std::size_t n = le(40, 2); n > 0; --n) {
+        blocks.emplace_back(at + 8, le(at + 4, 2));
+        at += 8 + le(at + 4, 2);
+    }
+    return blocks;
+}
+
+std::string XoredRun(std::string bytes, std::size_t at) {
+    for (std::size_t i = at; i < at + 64; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
+    return bytes;
+}
+
+}  // namespace
+
+// As reported: 64 bytes XORed with 0x5A from the middle of the second block's data
+// leave the block's XOR sum as it was. The library crashed on the block and left
+// the first 32768 bytes of big.txt behind.
+TEST_F(HostileCabinet, ReportedRunXoredInTheSecondBlockIsRefusedByDecoding) {
+    std::string bytes;
+    ASSERT_TRUE(k4test::ReadBytes(e2e::reported::TwoFiles, bytes));
+    const auto blocks = GcabBlocks(bytes);
+    ASSERT_GT(blocks.size(), 2u);
+    const Outcome outcome = RunCabinet(XoredRun(bytes, blocks[1].first + blocks[1].second / 2));
+    EXPECT_EQ(outcome.lines.size(), 2u) << "listed as ever";
+    ExpectDamage(outcome, "Damaged cabinet: data block 2 of folder 1 cannot be decoded");
+}
+
+// As reported: the same damage from the middle of a cabinet of big.txt alone. The
+// library decoded it to garbage of the right length and the program said "Ok".
+TEST_F(HostileCabinet, ReportedRunXoredAtTheMiddleOfTheFileIsRefusedByDecoding) {
+    std::string bytes;
+    ASSERT_TRUE(k4test::ReadBytes(e2e::reported::BigAlone, bytes));
+    const std::size_t middle = bytes.size() / 2;
+    std::size_t block = 0;
+    for (const auto& [data, size] : GcabBlocks(bytes))
+        if (data - 8 <= middle) ++block;
+    ASSERT_GT(block, 1u);
+    ExpectDamage(RunCabinet(XoredRun(bytes, middle)),
+                 "Damaged cabinet: data block " + std::to_string(block) + " of folder 1 cannot be decoded");
 }
 
 // Damage in the second folder keeps the first folder's members from being written.
