@@ -160,6 +160,7 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
     if (!out) return LastErrorCode();
     auto block = std::make_unique<char[]>(CopyBlockSize);
     std::int64_t count = available;
+    const std::unique_ptr<cabsum::Crc32> summer = sum ? std::make_unique<cabsum::Crc32>() : nullptr;
     std::uint32_t crc = 0;
     std::int32_t err = 0;
     for (bool first = true; count > 0 && !err; first = false) {
@@ -176,7 +177,7 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
             if (n > count) n = static_cast<std::uint32_t>(count);
         }
         // The copy reads every byte anyway: summing them here costs no second pass.
-        if (sum) crc = cabsum::Crc32Update(crc, reinterpret_cast<const unsigned char*>(block.get()), n);
+        if (summer) crc = summer->Update(crc, reinterpret_cast<const unsigned char*>(block.get()), n);
         DWORD written = 0;
         if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
         else if (written != n) err = ERROR_WRITE_FAULT;
