@@ -57,13 +57,10 @@ FormSpec DesignSpec() {
 constexpr std::uint32_t IdleSliceBlocks = 64;
 constexpr unsigned IdleTimerMilliseconds = 10;
 constexpr UINT_PTR IdleTimer = 1;
-
-// The idle decoding's timer: its message comes only when no other message waits, so
-// a slice never holds up input or painting. Called from the message loop itself,
-// through which no exception may pass.
-void CALLBACK DecodeOnTimer(HWND, UINT, UINT_PTR, DWORD) {
-    if (K4ExtractForm) K4ExtractForm->DecodeInIdleTime();
-}
+// Replacing the timer with one due in 24 days parks it: one import fewer than
+// killing it, in a program every archive carries. Should it ever come, it finds
+// nothing to do and parks itself again.
+constexpr unsigned ParkedMilliseconds = USER_TIMER_MAXIMUM;
 
 // A quoted path in a message, the whole text cut at 255 characters.
 ShortString Quoted(std::string_view prefix, const std::string& path) {
@@ -190,7 +187,7 @@ void TK4ExtractForm::RefreshWindow() {
 }
 
 void TK4ExtractForm::StartBtnClick() {
-    KillTimer(Handle(), IdleTimer);   // the pass finishes the decoding
+    SetTimer(Handle(), IdleTimer, ParkedMilliseconds, DecodeInIdleTime);   // the pass finishes the decoding
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     ListingPass = false;
@@ -237,17 +234,21 @@ void TK4ExtractForm::BeginIdleDecoding() {
         FDecoding.reset();   // Start opens it again, and reports what stands in its way
         return;
     }
-    SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeOnTimer);
+    SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeInIdleTime);
 }
 
-// Whatever the decoding finds is kept for Start: until then the window shows what
-// it always shows. A failure of the decoding itself (memory) leaves it to Start too.
-void TK4ExtractForm::DecodeInIdleTime() {
+// One slice of the idle decoding, on the window's timer, whose message comes only when
+// no other message waits: a slice never holds up input or painting. Called from the
+// message loop itself, through which no exception may pass. Whatever the decoding
+// finds is kept for Start: until then the window shows what it always shows. A
+// failure of the decoding itself (memory) leaves it to Start too.
+void CALLBACK TK4ExtractForm::DecodeInIdleTime(HWND window, UINT, UINT_PTR, DWORD) {
+    TK4ExtractForm* form = K4ExtractForm;
     bool finished = true;
     try {
-        finished = !FDecoding || FDecoding->Step(IdleSliceBlocks);
+        finished = !form || !form->FDecoding || form->FDecoding->Step(IdleSliceBlocks);
     } catch (...) {
-        FDecoding.reset();
+        form->FDecoding.reset();
     }
-    if (finished) KillTimer(Handle(), IdleTimer);
+    if (finished) SetTimer(window, IdleTimer, ParkedMilliseconds, DecodeInIdleTime);
 }

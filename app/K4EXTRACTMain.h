@@ -34,7 +34,8 @@ public:
     void LabeledEdit1Change();
     void AbBtnClick();  // opens the about window
     void FormPaint();
-    void DecodeInIdleTime();  // one slice, on the window's timer
+    // One slice of the idle decoding: the window's timer procedure.
+    static void CALLBACK DecodeInIdleTime(HWND window, UINT, UINT_PTR, DWORD);
 
     void RunCabinetPass();
     void RefreshWindow();

@@ -34,10 +34,12 @@ endif()
 
 # The largest each stub may be, in bytes; a stub that grows past it fails the size
 # test (tests/size). Raise a limit only deliberately, with the reason in the commit.
-# Both are held at their present sizes. The 64-bit stub is below its target of
-# 136 KiB; the 32-bit one stays above its 120 KiB: it carries its own DWARF unwinder
-# and unwind tables, about 51 KiB (bench/README.md, "Stub size").
-set(K4_STUB_LIMIT_I686 161280)    # 157.5 KiB
+# Both are held at their present sizes. zlib's call-back inflate, which decodes every
+# compressed block before extraction, and the idle decoding around it cost 19,968
+# bytes on each (bench/README.md, "Stub size"); the 64-bit stub is now at its cap of
+# 148 KiB, the 32-bit one 1 KiB above its cap of 176 KiB. The 32-bit one carries its own
+# DWARF unwinder and unwind tables, about 51 KiB.
+set(K4_STUB_LIMIT_I686 181248)    # 177 KiB
 set(K4_STUB_LIMIT_X86_64 151552)  # 148 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the

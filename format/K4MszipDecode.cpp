@@ -1,9 +1,8 @@
 // The decoding of every MSZIP block with zlib, and the whole check that ends with it.
-// Each folder's blocks are one deflate stream cut in pieces: a block is "CK" and a
-// raw deflate stream that ends with the block, whose back references may reach
-// into the last 32 KB of the folder's earlier output.
+// A block is "CK" and a raw deflate stream that ends with the block; its back
+// references may reach into the previous block's output of the same folder, its
+// history (a 32 KB window).
 #include "K4MszipDecode.h"
-#include <algorithm>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -58,8 +57,8 @@ struct Decoding::State {
     std::uint64_t position = 0;
     std::uint64_t decoded = 0;
     // The decoder and, in one allocation: its 32 KB window; a stored deflate block
-    // that holds the folder's last 32 KB of output, the history; the block's own
-    // output; and room for a block where the source cannot show it in place.
+    // that holds the history; the block's own output; and room for a block where
+    // the source cannot show it in place.
     z_stream stream = {};
     bool streamReady = false;
     std::unique_ptr<unsigned char[]> memory;
@@ -193,12 +192,13 @@ bool Decoding::State::Decode(const unsigned char* data, std::size_t size, std::u
     // The stream must end exactly where the block does (nothing of it left over,
     // nothing of it not yet handed over), with exactly the stated size out.
     if (status != Z_STREAM_END || pending || stream.avail_in != 0 || produced != expected) return false;
-    // The folder's last 32 KB of output: the history's tail, then the block's output.
-    unsigned char* kept = history + StoredHeader;
-    const std::uint32_t keep = std::min(historySize, WindowSize - uncompressed);
-    std::memmove(kept, kept + historySize - keep, keep);
-    std::memcpy(kept + keep, out, uncompressed);
-    historySize = keep + uncompressed;
+    // The next block's history: this block's output when it fills the window, as
+    // every block but a folder's last does. The system's decoder starts each block
+    // at the start of its window, so after a shorter block what lies behind the
+    // next one is not this block's output: a stream that reaches back there is one
+    // it would decode to other bytes, and is refused here.
+    historySize = uncompressed == WindowSize ? WindowSize : 0;
+    if (historySize) std::memcpy(history + StoredHeader, out, WindowSize);
     return true;
 }
 

@@ -73,3 +73,14 @@ void __throw_length_error(const char* text) { single_thread::ThrowRuntimeFault(t
 // The text is the runtime's format, its numbers unfilled.
 void __throw_out_of_range_fmt(const char* format, ...) { single_thread::ThrowRuntimeFault(format); }
 }  // namespace std
+
+// zlib's allocation glue, which its decoder calls unless it is given allocators of its
+// own. zlib defines the two in one member (zutil.o) with its error texts, which the
+// program never shows: defined here, that member stays out. The same as zlib's own:
+// the C heap, never a count that wraps.
+extern "C" {
+void* zcalloc(void*, unsigned items, unsigned size) {
+    return std::malloc(static_cast<std::size_t>(items) * static_cast<std::size_t>(size));
+}
+void zcfree(void*, void* block) { std::free(block); }
+}

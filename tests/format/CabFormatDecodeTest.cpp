@@ -75,6 +75,14 @@ std::string Spoiled(std::string bytes, std::size_t at, std::size_t count) {
     return bytes;
 }
 
+// A whole block that repeats the whole block before it: one reference 32 KB back.
+std::string ReferringBack() {
+    const std::string half = Text(32768, 9);
+    cabw::Cabinet twice = cabw::OneFile("twice.txt", half + half);
+    twice.mszip = true;
+    return cabw::Build(twice).substr(cabw::BlockDataStart(twice, 1), cabw::BlockDataSize(twice, 1));
+}
+
 std::string Undecodable(std::size_t block, std::size_t folder) {
     return "Damaged cabinet: data block " + std::to_string(block) + " of folder " + std::to_string(folder) +
            " cannot be decoded";
@@ -188,15 +196,17 @@ TEST(CabFormatDecode, EachBrokenStreamIsNamedWithItsBlockAndFolder) {
         {"its last deflate block not marked last", 6, [](std::string& d, std::uint16_t&) { d[2] &= ~1; },
          "Damaged cabinet: data block 3 of folder 2 cannot be decoded"},
         {"a block that refers back past its folder's start", 4,
-         [](std::string& d, std::uint16_t&) {
-             // The second half repeats the first: its block is one reference back.
-             const std::string half = Text(1000, 9);
-             cabw::Cabinet other = cabw::OneFile("twice.txt", half + half);
-             other.blockSize = 1000;
-             other.mszip = true;
-             d = cabw::Build(other).substr(cabw::BlockDataStart(other, 1), cabw::BlockDataSize(other, 1));
+         [](std::string& d, std::uint16_t& u) {
+             d = ReferringBack();
+             u = 32768;
          },
          "Damaged cabinet: data block 1 of folder 2 cannot be decoded"},
+        {"a block that refers back past a block shorter than 32 KB", 1,
+         [](std::string& d, std::uint16_t& u) {
+             d = ReferringBack();
+             u = 32768;
+         },
+         "Damaged cabinet: data block 2 of folder 1 cannot be decoded"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

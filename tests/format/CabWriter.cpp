@@ -57,11 +57,12 @@ std::size_t HeadersSize(const Cabinet& cabinet) {
 }
 
 // One MSZIP block of `data` from `at`: "CK" and a raw deflate stream of the chunk,
-// whose back references may reach the 32 KB of the folder's data before it.
-std::string Compressed(const std::string& data, std::size_t at, std::size_t size) {
+// whose back references may reach the previous block when that one is whole (32 KB):
+// the system's decoder starts every block at the start of its 32 KB window.
+std::string Compressed(const std::string& data, std::size_t at, std::size_t size, std::size_t blockSize) {
     z_stream stream = {};
     if (deflateInit2(&stream, 9, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflate");
-    const std::size_t history = std::min<std::size_t>(at, 32768);
+    const std::size_t history = blockSize == MaxBlockData ? std::min<std::size_t>(at, MaxBlockData) : 0;
     if (history > 0)
         deflateSetDictionary(&stream, reinterpret_cast<const Bytef*>(data.data() + at - history), static_cast<uInt>(history));
     std::string out(deflateBound(&stream, static_cast<uLong>(size)) + 2, '\0');
@@ -86,7 +87,7 @@ std::string Blocks(const Cabinet& cabinet, std::uint16_t folder, std::size_t& in
     std::string out;
     for (std::size_t at = 0; at < data.size(); ++index, at += blockSize) {
         const std::size_t size = std::min(blockSize, data.size() - at);
-        std::string chunk = cabinet.mszip ? Compressed(data, at, size) : data.substr(at, size);
+        std::string chunk = cabinet.mszip ? Compressed(data, at, size, blockSize) : data.substr(at, size);
         const bool last = folder + 1 == cabinet.folders && at + blockSize >= data.size();
         // cbUncomp: its true size, or 0 for a block that the next cabinet completes.
         auto uncompressed = static_cast<std::uint16_t>(last && cabinet.lastBlockContinues ? 0 : size);

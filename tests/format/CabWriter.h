@@ -69,7 +69,7 @@ struct Cabinet {
     // Largest block; smaller values give more blocks for the same data.
     std::size_t blockSize = MaxBlockData;
     // Folders compressed with MSZIP: each block "CK" and a raw deflate stream whose
-    // history is the folder's last 32 KB before it (zlib), instead of stored.
+    // history is the previous block when blocks are whole (zlib), instead of stored.
     bool mszip = false;
     // Changes a block's data as written ("CK" and the stream when compressed) and its
     // stated uncompressed size before its checksum is taken; `block` is 0-based over
