@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
@@ -76,20 +77,14 @@ std::int32_t SeekToBlock(BlockFile& file, std::int64_t end, std::int64_t& blockL
 constexpr char CabinetSignature[4] = {'M', 'S', 'C', 'F'};
 constexpr std::uint32_t CabinetSizeField = 8;
 
-// The size a cabinet header starting with `first` states; -1 without a signature
-// and a size field.
-std::int64_t StatedCabinetSize(const char* first, std::uint32_t firstCount) {
-    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return -1;
-    return static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
-}
-
 // How much of `available` bytes, starting with `first`, is the cabinet: the size
 // its header states, as far as the block goes. Whatever follows it (the packer's
 // padding) is not the cabinet's, and a library reading it as cabinet data finds
 // entries there. A header without a usable size leaves the rest to the check that
 // runs before extraction.
 std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int64_t available) {
-    const std::int64_t stated = StatedCabinetSize(first, firstCount);
+    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return available;
+    const std::int64_t stated = static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
     if (stated < cabfmt::HeaderSize) return available;
     return stated < available ? stated : available;
 }
@@ -149,8 +144,9 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     bool summed = false;
     cabsum::Record sum;
     if ((err = ReadSumRecord(file, end - 4, cabinetCount, summed, sum)) != 0) return err;
-    if (!summed) return CopyCabinet(file, cabinetCount, DataFileName.CStr());
-    return CopyCabinet(file, cabinetCount - static_cast<std::int64_t>(cabsum::RecordSize), DataFileName.CStr(), &sum);
+    // With a record, the cabinet ends in front of it.
+    if (summed) cabinetCount -= static_cast<std::int64_t>(cabsum::RecordSize);
+    return CopyCabinet(file, cabinetCount, DataFileName.CStr(), summed ? &sum : nullptr);
 }
 
 }  // namespace
@@ -158,9 +154,10 @@ std::int32_t ExtractPayload(const std::string& exePath) {
 std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum) {
     UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return LastErrorCode();
-    auto block = std::make_unique<char[]>(CopyBlockSize);
+    // One allocation: the copy block, and behind it the sum's tables when there is a sum.
+    auto block = std::make_unique<char[]>(CopyBlockSize + (sum ? sizeof(cabsum::Crc32) : 0));
+    const cabsum::Crc32* summer = sum ? new (block.get() + CopyBlockSize) cabsum::Crc32 : nullptr;
     std::int64_t count = available;
-    const std::unique_ptr<cabsum::Crc32> summer = sum ? std::make_unique<cabsum::Crc32>() : nullptr;
     std::uint32_t crc = 0;
     std::int32_t err = 0;
     for (bool first = true; count > 0 && !err; first = false) {
@@ -170,7 +167,7 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
             count = CabinetLength(block.get(), n, available);
             // The record sums the cabinet the packer wrote, whose header stated its size,
             // within the bytes in front of the record.
-            if (sum && (StatedCabinetSize(block.get(), n) != sum->cabinetSize || sum->cabinetSize > available)) {
+            if (sum && count != sum->cabinetSize) {
                 err = DamagedArchiveError;
                 break;
             }

@@ -34,9 +34,9 @@ extern std::string payloadFile;
 }  // namespace payload_seams
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
-// that fails part way leaves no file. With `sum`, the cabinet's header must state the
-// length it sums, within `available`, and the bytes copied must have its CRC-32; others
-// are DamagedArchiveError, and leave no file either.
+// that fails part way leaves no file. With `sum`, the cabinet (as long as its header
+// states, within `available`) must be as long as the sum says and have its CRC-32;
+// others are DamagedArchiveError, and leave no file either.
 std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum = nullptr);
 // A cabinet that does not match its sum record (ERROR_CRC, the system's "data error").
 inline constexpr std::int32_t DamagedArchiveError = 23;
