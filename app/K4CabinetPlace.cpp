@@ -23,8 +23,8 @@ struct RemoveAtEnd {
 // One place: the file must be creatable there, the volume must hold the cabinet, and
 // the copy must not run out of room. 0 when placed; `reason` is set when the place
 // does not take the cabinet, and otherwise a non-zero result is the payload's error.
-std::int32_t TryPlace(BlockFile& in, std::int64_t start, std::int64_t available, const ShortString& folder,
-                      const ShortString& path, std::int32_t& reason) {
+std::int32_t TryPlace(BlockFile& in, std::int64_t start, std::int64_t available, const cabsum::Record* sum,
+                      const ShortString& folder, const ShortString& path, std::int32_t& reason) {
     const ShortString::CString name = path.CStr();
     UniqueFile probe(CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe) return reason = LastErrorCode();
@@ -39,7 +39,7 @@ std::int32_t TryPlace(BlockFile& in, std::int64_t start, std::int64_t available,
         return reason = ERROR_DISK_FULL;
     }
     if (const std::int32_t err = in.Seek(start)) return err;
-    const std::int32_t err = CopyCabinet(in, available, name);
+    const std::int32_t err = CopyCabinet(in, available, name, sum);
     // Only writes give these; the payload's reads never do.
     if (err == ERROR_DISK_FULL || err == ERROR_HANDLE_DISK_FULL) reason = err;
     return err;
@@ -66,11 +66,11 @@ ShortString TempRoot() {
 
 }  // namespace
 
-std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available) {
+std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available, const cabsum::Record* sum) {
     std::int64_t start = 0;
     if (std::int32_t err = in.Position(start)) return err;
     std::int32_t hereReason = 0, thereReason = ERROR_PATH_NOT_FOUND;
-    std::int32_t err = TryPlace(in, start, available, ShortString(), DataFileName, hereReason);
+    std::int32_t err = TryPlace(in, start, available, sum, ShortString(), DataFileName, hereReason);
     if (err == 0 || hereReason == 0) return err;
 
     const ShortString root = TempRoot();
@@ -86,7 +86,7 @@ std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available) {
                 thereReason = ERROR_FILENAME_EXCED_RANGE;
             } else {
                 thereReason = 0;
-                err = TryPlace(in, start, available, folder, temporaryFile, thereReason);
+                err = TryPlace(in, start, available, sum, folder, temporaryFile, thereReason);
                 if (err == 0) {
                     DataFileName = temporaryFile;
                     return 0;

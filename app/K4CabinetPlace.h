@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include "K4BlockFile.h"
+#include "K4CabinetSum.h"
 #include "ShortString.h"
 
 // The error code PlaceCabinet returns when neither folder takes the cabinet; the
@@ -15,8 +16,9 @@ inline constexpr std::int32_t NoPlaceForCabinet = 0x20000001;
 // to DataFileName in the current directory, or, where that cannot be created or
 // written whole (no room), to a fresh folder under the temporary folder, and then
 // sets DataFileName to its full path. 0, the error of a payload that cannot be
-// read (whatever the place), or NoPlaceForCabinet.
-std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available);
+// read (whatever the place), or NoPlaceForCabinet. `sum`, where the payload carries
+// one, is checked as the cabinet is copied (CopyCabinet).
+std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available, const cabsum::Record* sum = nullptr);
 
 // Both folders and the system's reason for each, after NoPlaceForCabinet.
 const ShortString& PlacementFailureText();

@@ -1,16 +1,19 @@
 // Finds the running program's own file and copies the payload behind its last byte
 // into the settings and the temporary cabinet file. A signed program carries its
-// certificate table behind the payload; the payload then ends in front of it.
+// certificate table behind the payload; the payload then ends in front of it. A payload
+// that ends in a sum record has its cabinet checked against it while it is copied.
 #include "K4Payload.h"
 #include <windows.h>
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
 #include "K4CabinetPlace.h"
 #include "K4CabFormat.h"
+#include "K4CabinetSum.h"
 #include "K4Files.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
@@ -27,6 +30,12 @@ constexpr std::uint32_t CopyBlockSize = 64 * 1024;
 
 // The error code of a trailer that cannot describe a block inside this file.
 constexpr std::int32_t BadTrailerError = ERROR_INVALID_DATA;
+
+static_assert(DamagedArchiveError == ERROR_CRC);
+
+// Said instead of the missing-payload message when the cabinet is there but its bytes
+// are not the ones the packer summed.
+constexpr char DamagedArchiveText[] = "The archive is damaged: its cabinet does not match its checksum";
 
 // The payload search reads the program's own file through this: a false answer for a
 // read outside the file or a failed one.
@@ -81,6 +90,24 @@ std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int
     return stated < available ? stated : available;
 }
 
+// Whether the `count` bytes in front of `blockEnd` (the cabinet and what follows it,
+// the file positioned at their start) end in a sum record; `found` and `sum` say. The
+// record is found from the trailer, never from the cabinet's header, which may be the
+// damaged part. The file is left at the cabinet's start. 0 or the error.
+std::int32_t ReadSumRecord(BlockFile& file, std::int64_t blockEnd, std::int64_t count, bool& found, cabsum::Record& sum) {
+    found = false;
+    // Room for a cabinet's signature and the record, or there is none.
+    if (count < 4 + static_cast<std::int64_t>(cabsum::RecordSize)) return 0;
+    unsigned char raw[cabsum::RecordSize];
+    if (std::int32_t err = file.Seek(blockEnd - static_cast<std::int64_t>(cabsum::RecordSize))) return err;
+    if (std::int32_t err = file.Read(raw, cabsum::RecordSize)) return err;
+    if (const std::optional<cabsum::Record> decoded = cabsum::Decode(raw)) {
+        found = true;
+        sum = *decoded;
+    }
+    return file.Seek(blockEnd - count);
+}
+
 // The payload into the settings and the cabinet after the third text into
 // DataFileName; 0 when the payload is in place. Neither padding nor the trailer
 // nor a certificate table behind it is ever copied.
@@ -89,8 +116,12 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     std::int32_t err = file.Open(exePath.c_str());
     std::int64_t size = 0;
     std::int64_t blockLength = 0;
+    std::int64_t end = 0;
     if (!err) err = file.Size(size);
-    if (!err) err = SeekToBlock(file, PayloadEnd(file, size), blockLength);
+    if (!err) {
+        end = PayloadEnd(file, size);
+        err = SeekToBlock(file, end, blockLength);
+    }
 
     // Each text adds its length field and its length; once err is set the texts
     // that follow are empty and read nothing.
@@ -111,29 +142,46 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     std::int64_t cabinetCount = blockLength - consumed;
     if (err) return err;
     if (cabinetCount <= 0) return BadTrailerError;
-    return PlaceCabinet(file, cabinetCount);
+    bool summed = false;
+    cabsum::Record sum;
+    if ((err = ReadSumRecord(file, end - 4, cabinetCount, summed, sum)) != 0) return err;
+    // With a record, the cabinet ends in front of it.
+    if (summed) cabinetCount -= static_cast<std::int64_t>(cabsum::RecordSize);
+    return PlaceCabinet(file, cabinetCount, summed ? &sum : nullptr);
 }
 
 }  // namespace
 
-std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath) {
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum) {
     UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!out) return LastErrorCode();
-    auto block = std::make_unique<char[]>(CopyBlockSize);
+    // One allocation: the copy block, and behind it the sum's tables when there is a sum.
+    auto block = std::make_unique<char[]>(CopyBlockSize + (sum ? sizeof(cabsum::Crc32) : 0));
+    const cabsum::Crc32* summer = sum ? new (block.get() + CopyBlockSize) cabsum::Crc32 : nullptr;
     std::int64_t count = available;
+    std::uint32_t crc = 0;
     std::int32_t err = 0;
     for (bool first = true; count > 0 && !err; first = false) {
         auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
         if ((err = in.Read(block.get(), n)) != 0) break;
         if (first) {
             count = CabinetLength(block.get(), n, available);
+            // The record sums the cabinet the packer wrote, whose header stated its size,
+            // within the bytes in front of the record.
+            if (sum && count != sum->cabinetSize) {
+                err = DamagedArchiveError;
+                break;
+            }
             if (n > count) n = static_cast<std::uint32_t>(count);
         }
+        // The copy reads every byte anyway: summing them here costs no second pass.
+        if (summer) crc = summer->Update(crc, reinterpret_cast<const unsigned char*>(block.get()), n);
         DWORD written = 0;
         if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
         else if (written != n) err = ERROR_WRITE_FAULT;
         count -= n;
     }
+    if (!err && sum && crc != sum->crc) err = DamagedArchiveError;
     if (err) {
         out.Reset();
         DeleteFileA(outPath);
@@ -159,11 +207,13 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName) {
 }
 
 bool ReadPayloadFrom(const std::string& exePath) {
-    const std::int32_t err = exePath.empty() ? ERROR_FILE_NOT_FOUND : ExtractPayload(exePath);
+    const std::int32_t err = exePath.empty() ? BadTrailerError : ExtractPayload(exePath);
     if (err != 0) {
-        // "Sorry" is for a payload that is missing or damaged, not for a folder that
-        // cannot be written.
-        app::ShowPlainMessage(err == NoPlaceForCabinet ? PlacementFailureText().View() : "Sorry Cannot Find Data");
+        // "Sorry" is for a payload that is missing, not for a cabinet that does not match
+        // its sum, nor for a folder that cannot be written.
+        app::ShowPlainMessage(err == DamagedArchiveError ? std::string_view(DamagedArchiveText)
+                              : err == NoPlaceForCabinet ? PlacementFailureText().View()
+                                                         : std::string_view("Sorry Cannot Find Data"));
         RemoveTemporaryCabinet();
         app::EndProgram(1);
     }

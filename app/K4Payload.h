@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include "K4BlockFile.h"
+#include "K4CabinetSum.h"
 #include "ShortString.h"
 
 // Works out directory and file name of the running program from its command line.
@@ -14,8 +15,9 @@ void LocateOwnExecutable(ShortString& directory, ShortString& fileName);
 // (as long as its header says, never the padding or the trailer behind it) to
 // DataFileName in the current directory, or where that folder cannot take it, in a
 // folder of its own under the temporary folder (K4CabinetPlace.h). A payload that is
-// missing or damaged shows "Sorry Cannot Find Data", a cabinet that no folder takes
-// a message naming both folders; either ends the program. Returns true.
+// missing shows "Sorry Cannot Find Data", a cabinet that does not match the sum record
+// behind it is said to be damaged, a cabinet that no folder takes gets a message naming
+// both folders; each ends the program. Returns true.
 bool ReadPayload();
 
 // The parts of the two routines above, for a given command line and a given file.
@@ -34,5 +36,9 @@ extern std::string payloadFile;
 }  // namespace payload_seams
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
-// that fails part way leaves no file.
-std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath);
+// that fails part way leaves no file. With `sum`, the cabinet (as long as its header
+// states, within `available`) must be as long as the sum says and have its CRC-32;
+// others are DamagedArchiveError, and leave no file either.
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum = nullptr);
+// A cabinet that does not match its sum record (ERROR_CRC, the system's "data error").
+inline constexpr std::int32_t DamagedArchiveError = 23;

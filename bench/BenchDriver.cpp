@@ -3,12 +3,17 @@
 // works the window as a user would: waits for the list, sets the target, presses
 // Start, waits for the success box and presses OK.
 //   k4bench_drive exec   WORKDIR COMMANDLINE           any program, start to exit
-//   k4bench_drive ours   EXE WORKDIR TARGET CAPTION     the extractor, start to exit
+//   k4bench_drive ours   EXE WORKDIR TARGET CAPTION [IDLE_MS]
+//                                                       the extractor, start to exit; with
+//                                                       IDLE_MS, Start pressed that long after
+//                                                       the window showed (the idle decoding
+//                                                       done), not at once
 //   k4bench_drive window EXE WORKDIR CAPTION            the extractor, start to window
 // Each prints one line of key=value pairs; times in milliseconds, memory in KiB.
 #include <windows.h>
 #include <psapi.h>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -136,10 +141,11 @@ int StartAndWaitForWindow(StartedExtractor& run, const std::string& exe, const c
     return run.window ? 0 : Fail("no-window", boxText);
 }
 
-int RunOurs(const std::string& exe, const char* workDir, const char* target, const char* caption) {
+int RunOurs(const std::string& exe, const char* workDir, const char* target, const char* caption, DWORD idleMs) {
     StartedExtractor run;
     if (const int failed = StartAndWaitForWindow(run, exe, workDir, caption)) return failed;
     const HWND window = run.window;
+    if (idleMs) Sleep(idleMs);
     const LRESULT listed = SendMessageA(GetDlgItem(window, extract_ids::ListBox1), LB_GETCOUNT, 0, 0);
     DWORD_PTR result = 0;
     SendMessageTimeoutA(GetDlgItem(window, extract_ids::LabeledEdit1), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(target),
@@ -175,11 +181,12 @@ int RunWindow(const std::string& exe, const char* workDir, const char* caption) 
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "exec") == 0) return RunExec(argv[2], argv[3]);
-    if (argc == 6 && std::strcmp(argv[1], "ours") == 0) return RunOurs(argv[2], argv[3], argv[4], argv[5]);
+    if ((argc == 6 || argc == 7) && std::strcmp(argv[1], "ours") == 0)
+        return RunOurs(argv[2], argv[3], argv[4], argv[5], argc == 7 ? static_cast<DWORD>(std::atol(argv[6])) : 0);
     if (argc == 5 && std::strcmp(argv[1], "window") == 0) return RunWindow(argv[2], argv[3], argv[4]);
     std::fprintf(stderr,
                  "usage: k4bench_drive exec WORKDIR COMMANDLINE\n"
-                 "       k4bench_drive ours EXE WORKDIR TARGET CAPTION\n"
+                 "       k4bench_drive ours EXE WORKDIR TARGET CAPTION [IDLE_MS]\n"
                  "       k4bench_drive window EXE WORKDIR CAPTION\n");
     return 2;
 }

@@ -64,6 +64,24 @@ check_reproducible() {
     summary+=("reproducible i686 program: the two builds differ")
   fi
 }
+# The fuzz target of the cabinet check, built natively with clang in a project of its
+# own (tests/fuzz), its kept findings replayed, then fuzzed for K4_FUZZ_SECONDS (60).
+# Counts as one test; a failing input stays in tests/fuzz/regressions.
+check_fuzz() {
+  local dir=$root/fuzz seconds=${K4_FUZZ_SECONDS:-60}
+  echo "== fuzzing the cabinet check for $seconds s (build in $dir)"
+  if ! cmake -S "$here/tests/fuzz" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_CXX_COMPILER=clang++ >/dev/null ||
+     ! cmake --build "$dir" -j "${K4_JOBS:-$(nproc)}" >/dev/null; then
+    echo "fuzz: the build failed"; failed=$((failed + 1))
+    summary+=("fuzz target: the build failed"); return
+  fi
+  if bash "$here/tests/fuzz/run_fuzz.sh" "$dir" "$seconds" 2>&1 | tail -n 40; [ "${PIPESTATUS[0]}" -eq 0 ]; then
+    passed=$((passed + 1)); summary+=("fuzz target: $seconds s, nothing found")
+  else
+    failed=$((failed + 1)); summary+=("fuzz target: a failing input, kept in tests/fuzz/regressions")
+  fi
+}
 echo "== host tests"; run_ctest host "$root/host"
 echo "== Win32 tests (x86_64 under wine64)"; run_ctest x86_64 "$root/x86_64"
 if reason=$("$here/scripts/wine32-run.sh" --check); then
@@ -73,6 +91,7 @@ else
   summary+=("i686: not run: $reason")
 fi
 check_reproducible
+check_fuzz
 echo
 printf '%s\n' "${summary[@]}"
 echo "${passed} passed, ${failed} failed"

@@ -10,6 +10,7 @@
 #include "K4Payload.h"
 #include "K4Settings.h"
 #include "PayloadBytes.h"
+#include "SumRecordBytes.h"
 #include "TestFiles.h"
 
 namespace payloadtest {
@@ -71,13 +72,18 @@ protected:
     }
 
     // The reader rejected the payload: one plain box with the text, then the end.
-    void ExpectRejected(const std::string& exePath, const char* what) {
+    void ExpectRejected(const std::string& exePath, const char* what, const char* text = "Sorry Cannot Find Data") {
         boxes_.clear();
         EXPECT_TRUE(Read(exePath)) << what;
         ASSERT_EQ(boxes_.size(), 1u) << what;
         EXPECT_EQ(boxes_[0].kind, app::BoxKind::Plain) << what;
-        EXPECT_EQ(boxes_[0].text, "Sorry Cannot Find Data") << what;
+        EXPECT_EQ(boxes_[0].text, text) << what;
         EXPECT_NE(endCode_, 0u) << what;
+    }
+
+    // The cabinet is there but not the one its sum record sums.
+    void ExpectDamaged(const std::string& exePath, const std::string& what) {
+        ExpectRejected(exePath, what.c_str(), "The archive is damaged: its cabinet does not match its checksum");
     }
 
     bool DataFileExists() const { return k4test::Exists("DATAFILE.K4A"); }

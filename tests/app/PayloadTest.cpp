@@ -2,9 +2,12 @@
 // the temporary cabinet, and every malformed payload ending in the one message.
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <algorithm>
 #include <climits>
 #include <string>
 #include "K4CabinetPlace.h"
+#include <utility>
+#include <vector>
 #include "K4Files.h"
 #include "K4Placement.h"
 #include "K4Payload.h"
@@ -286,4 +289,58 @@ TEST_F(ReadPayloadTest, ACopyThatFailsPartWayLeavesNoFile) {
     ASSERT_EQ(in.Seek(0), 0);
     EXPECT_EQ(CopyCabinet(in, 4 * 64 * 1024 + 100, "DATAFILE.K4A"), 0);
     EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A").size(), 4u * 64 * 1024 + 100);
+}
+
+// A payload ending in a sum record: the cabinet alone is copied, neither the padding
+// nor the record, as the packer writes it (any padding in front of the record).
+TEST_F(ReadPayloadTest, ACabinetMatchingItsSumRecordIsCopiedWithoutIt) {
+    for (std::size_t size : {std::size_t{500}, std::size_t{3 * 64 * 1024 + 17}}) {
+        for (std::size_t padding : {std::size_t{0}, std::size_t{5}}) {
+            SCOPED_TRACE(std::to_string(size) + " bytes, padding " + std::to_string(padding));
+            const std::string cabinet = Cabinet(size, 8);
+            EXPECT_FALSE(Read(WriteExe(Stub() + Payload("C:\\T", "Caption", "t", k4test::Summed(cabinet, padding)))));
+            EXPECT_TRUE(boxes_.empty());
+            EXPECT_EQ(WindowCaption, "Caption");
+            EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet);
+        }
+    }
+}
+
+// Any byte of a summed cabinet changed (in its header, its length field, at a copy
+// block's edge, its last one), or a record that does not describe it: the archive is
+// damaged, said as such before any window, and no temporary cabinet stays behind, not
+// even an older one. Where the record cannot be found (its marker changed), the payload
+// is read as one without, as older archives are.
+TEST_F(ReadPayloadTest, ACabinetThatDoesNotMatchItsSumRecordIsADamagedArchive) {
+    const std::string cabinet = Cabinet(3 * 64 * 1024 + 17, 9);
+    const auto size = static_cast<std::uint32_t>(cabinet.size());
+    const std::string good = k4test::Summed(cabinet, 3);
+    ASSERT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", good))));
+    std::vector<std::pair<std::string, std::string>> cases;
+    for (std::size_t at : {std::size_t{4}, std::size_t{8}, std::size_t{11}, std::size_t{64 * 1024 - 1},
+                           std::size_t{64 * 1024}, cabinet.size() / 2, cabinet.size() - 1}) {
+        std::string changed = good;
+        changed[at] = static_cast<char>(changed[at] ^ 0x5A);
+        cases.emplace_back("byte " + std::to_string(at) + " changed", changed);
+    }
+    std::string swapped = good;  // two aligned words exchanged: the cabinet's XOR sums cannot tell
+    std::swap_ranges(swapped.begin() + 4000, swapped.begin() + 4004, swapped.begin() + 4008);
+    cases.emplace_back("two words swapped", swapped);
+    const std::string padded = cabinet + std::string(3, '\0');
+    cases.emplace_back("record's CRC-32 changed", padded + k4test::SumRecord(size, k4test::Crc32(cabinet) ^ 1));
+    cases.emplace_back("record longer than the bytes in front of it", padded + k4test::SumRecord(size + 4, k4test::Crc32(cabinet)));
+    cases.emplace_back("record summing less than the header states",
+                       padded + k4test::SumRecord(size - 1, k4test::Crc32(cabinet.substr(0, size - 1))));
+    const std::string shorter = cabinet.substr(0, 8) + Le32(size - 1) + cabinet.substr(12);
+    cases.emplace_back("header stating less than the record sums", k4test::Summed(shorter, 3));
+    for (const auto& [what, block] : cases) {
+        scratch_.Write("DATAFILE.K4A", "an older cabinet");
+        ExpectDamaged(WriteExe(Stub() + Payload("a", "b", "c", block)), what);
+        EXPECT_FALSE(DataFileExists()) << what;
+    }
+
+    std::string noMarker = good;
+    noMarker[noMarker.size() - 16] = 'k';
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", noMarker))));
+    EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet) << "read as a payload without a record";
 }

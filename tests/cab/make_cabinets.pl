@@ -58,6 +58,17 @@ pack_set('folders', 1, 'top.txt' => content('t', 300), 'sub/inner.txt' => conten
     'sub/deeper/leaf.txt' => content('l', 500), 'other/x.bin' => content('x', 600));
 pack_set('large', 1, 'big.txt' => content('big', 400000), 'after.txt' => content('after', 50));
 pack_set('one', 1, 'only.txt' => content('only', 777));
+# Bytes that compress little beside text: the compressor stores parts of them as they are.
+sub noise {
+    my ($n, $length) = @_;
+    my $bytes = '';
+    while (length($bytes) < $length) {
+        $n = ($n * 1103515245 + 12345) % 2147483648;
+        $bytes .= chr(($n >> 16) & 255);
+    }
+    return $bytes;
+}
+pack_set('noisy', 1, 'noise.bin' => noise(19, 70000), 'words.txt' => content('w', 50000));
 pack_set('hundred', 1, map { (sprintf('h%03d.txt', $_) => content("h$_", 37 * $_)) } 0 .. 99);
 pack_set('many', 1, map { (sprintf('m%05d.txt', $_) => content("m$_", $_ % 97)) } 0 .. 19999);
 open(my $stamp, '>', "$out/cabinets.stamp") or die;

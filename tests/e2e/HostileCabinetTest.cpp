@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "CabDamage.h"
 #include "CabWriter.h"
 #include "HostileRun.h"
 #include "ReportedPaths.h"
@@ -401,4 +402,44 @@ TEST_F(HostileCabinet, ACabinetContinuedFromAnEarlierOneIsRefused) {
     cabinet.flags = 0;   // the member alone says so
     ExpectDamage(RunCabinet(cabw::Build(cabinet)),
                  "Damaged cabinet: \"tail.bin\" is continued from or into another cabinet");
+}
+
+// A dozen damaged variants of the end-to-end cabinet (gcab, MSZIP, block checksums set),
+// made as the engine's sweep makes its variants (tests/cab/CabDamageSweepTest.cpp), through
+// the real program and its window: a named failure and nothing written, or success with
+// exactly the files packed (a variant still decoding to other bytes would be listed here).
+TEST(HostileDamageSweep, ADozenVariantsThroughTheWindow) {
+    std::string sound;
+    ASSERT_TRUE(k4test::ReadBytes(e2e::TestCabinet(), sound));
+    const std::vector<std::pair<std::string, std::string>> packed = {
+        {"empty.txt", ""},
+        {"readme.txt", "The files of the end-to-end cabinet.\r\n"},
+        {"sub\\data.bin", [] {
+             std::string filler;
+             for (int i = 0; i < 5000; ++i) filler += "0123456789abcdef";
+             return filler;
+         }()}};
+    for (std::uint32_t index = 1000; index < 1012; ++index) {
+        const auto kind = static_cast<k4test::damage::Kind>(index % k4test::damage::KindCount);
+        std::string what;
+        const std::string variant = k4test::damage::Maker(sound, k4test::damage::SeedOf(index)).Make(kind, what);
+        SCOPED_TRACE("variant " + std::to_string(index) + " (" + k4test::damage::KindName(kind) + "): " + what);
+        Arena arena;
+        Options options;
+        options.target = arena.Target();
+        const Outcome outcome = RunProgram(arena, PayloadFor(variant, options), options);
+        ExpectContained(outcome);
+        ASSERT_EQ(outcome.boxes.size(), 1u);
+        if (outcome.boxes[0] == SuccessText(options.target)) {
+            EXPECT_EQ(arena.TargetFiles().size(), packed.size());
+            for (const auto& [name, bytes] : packed) {
+                std::string extracted;
+                EXPECT_TRUE(k4test::ReadBytes(options.target + name, extracted)) << name;
+                EXPECT_TRUE(extracted == bytes) << name << ": success with other bytes";
+            }
+        } else {
+            EXPECT_TRUE(IsCabinetFailure(outcome.boxes[0])) << outcome.boxes[0];
+            EXPECT_TRUE(arena.TargetFiles().empty());
+        }
+    }
 }

@@ -80,7 +80,9 @@ TEST_F(PackTest, InspectJsonHoldsLayoutAndEveryMember) {
              << "\ntexts.target_directory=C:\\Out\ntexts.window_caption=Caption\ntexts.title_line=Title line"
              << "\nstub.kind=i686\nstub.size=4096\ncabinet.offset=" << layout.cabinetOffset
              << "\ncabinet.size=" << layout.cabinetSize << "\npadding=" << layout.paddingSize
-             << "\nsignature.present=false\nsignature.offset=0\nsignature.size=0\nmembers=[3]\n";
+             << "\nsignature.present=false\nsignature.offset=0\nsignature.size=0"
+             << "\nsum.present=true\nsum.offset=" << layout.sumOffset << "\nsum.covered=" << layout.cabinetSize
+             << "\nsum.crc32=" << layout.sum.crc << "\nmembers=[3]\n";
     int i = 0;
     for (auto [name, size] : {std::pair{"readme.txt", 21}, {"sub\\deep\\data.bin", 70000}, {"sub\\notes.txt", 12}}) {
         const std::string at = "members[" + std::to_string(i++) + "].";
@@ -103,6 +105,7 @@ TEST_F(PackTest, InspectJsonShowsSignatureStoredCabinetsAndByteNames) {
     ASSERT_EQ(run.status, 0) << run.out;
     for (const std::string& line : {std::string("stub.kind=unknown"), std::string("signature.present=true"),
                                     "signature.offset=" + std::to_string(packed.size()), std::string("signature.size=792"),
+                                    std::string("sum.present=true"), "sum.offset=" + std::to_string(packed.size() - 20),
                                     std::string("members[0].name=b'caf\\xe9\\\\na\\xefve.txt'"),
                                     std::string("members[0].compression=none")})
         EXPECT_NE(run.out.find(line + "\n"), std::string::npos) << line << "\n" << run.out;

@@ -1,5 +1,7 @@
 // Packing folders and cabinets into self-extractors and reading them back: layout, names,
 // times and contents in the cabinet, and inspect.
+#include <zlib.h>
+
 #include <iomanip>
 
 #include "PackFixture.h"
@@ -83,16 +85,23 @@ TEST_F(PackTest, GivenCabinetIsCarriedByteForByte) {
     const Bytes fields = k4pack::EncodeTextFields({"C:\\Out", "Caption", "Title line"});
     expected.insert(expected.end(), fields.begin(), fields.end());
     expected.insert(expected.end(), cabinet.begin(), cabinet.end());
-    const std::size_t padding = (8 - (expected.size() + 4) % 8) % 8;
+    // Padding, then the sum record: its marker, the cabinet's length and CRC-32.
+    const std::size_t padding = (8 - (expected.size() + 16 + 4) % 8) % 8;
     expected.resize(expected.size() + padding, 0);
+    for (char c : std::string("K4CRC32\x1A", 8)) expected.push_back(static_cast<std::uint8_t>(c));
+    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(cabinet.size()));
+    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(crc32(0, cabinet.data(), cabinet.size())));
     k4pack::AppendLe32(expected,
-                       static_cast<std::uint32_t>(fields.size() + cabinet.size() + padding));
+                       static_cast<std::uint32_t>(fields.size() + cabinet.size() + padding + 16));
     EXPECT_EQ(ReadFile(out), expected);
 }
 
 TEST_F(PackTest, InspectShowsTextsCabinetAndFileList) {
     ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
     const k4pack::PayloadLayout layout = ReadBack().layout;
+    const Bytes packed = ReadFile(out);
+    ASSERT_EQ(layout.sumOffset, packed.size() - 20);
+    ASSERT_EQ(layout.sum.crc, crc32(0, &packed[layout.cabinetOffset], layout.cabinetSize));
     const RunResult run = RunK4pack({"inspect", out});
     ASSERT_EQ(run.status, 0) << run.err;
 
@@ -105,6 +114,9 @@ TEST_F(PackTest, InspectShowsTextsCabinetAndFileList) {
              << layout.cabinetOffset << "\n"
              << "padding:          " << layout.paddingSize << " bytes\n"
              << "signature:        none\n"
+             << "sum record:       CRC-32 0x" << std::hex << std::uppercase << std::setw(8)
+             << std::setfill('0') << layout.sum.crc << std::dec << std::setfill(' ') << " of "
+             << layout.cabinetSize << " bytes, at offset " << layout.sumOffset << "\n"
              << "files:            3, 70033 bytes\n";
     for (auto [size, name] : {std::pair{21, "readme.txt"}, std::pair{70000, "sub\\deep\\data.bin"},
                               std::pair{12, "sub\\notes.txt"}})

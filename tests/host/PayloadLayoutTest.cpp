@@ -1,6 +1,9 @@
 // The appended block byte by byte, its limits, and the reader's refusals; the cabinet header
 // and PE checks that guard what goes in.
 #include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
 
 #include "Cabinet.h"
 #include "PackFixture.h"
@@ -25,17 +28,24 @@ Bytes SmallCabinet(std::uint32_t size = 40) {
 }
 
 // image + block + trailer in memory, as the packer writes them to a file.
-Bytes BuildFile(const Bytes& image, const PayloadTexts& texts, const Bytes& cabinet) {
+Bytes BuildFile(const Bytes& image, const PayloadTexts& texts, const Bytes& cabinet,
+                SumRecord sum = SumRecord::None) {
     MemorySink sink;
     sink.Write(image);
     const MemorySource source(cabinet);
-    WritePayload(sink, PlanPayload(image.size(), texts, cabinet.size()), texts, source);
+    WritePayload(sink, PlanPayload(image.size(), texts, cabinet.size(), sum), texts, source);
     return sink.Bytes();
 }
 
 Bytes WithTrailer(Bytes bytes, std::uint32_t value) {
     AppendLe32(bytes, value);
     return bytes;
+}
+
+std::string Hex32(std::uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
 }
 
 PayloadContents Read(const Bytes& file) {
@@ -286,4 +296,100 @@ TEST(DosStamp, KeepsLocalTimeToTwoSecondsAndClampsToTheFormatsRange) {
     const DosStamp late = ToDosStamp(std::time_t{7258118400});  // 2200
     EXPECT_EQ(late.year, 2107);
     EXPECT_EQ(late.second, 58);
+}
+
+// The sum record: 16 bytes right in front of the trailer, the padding in front of it, every
+// file still a multiple of 8; the CRC-32 zlib computes over the cabinet's bytes alone.
+TEST(SumRecord, WrittenInFrontOfTheTrailerAndReadBack) {
+    const PayloadTexts texts{"d", "cc", ""};
+    const Bytes cabinet = SmallCabinet(41);
+    const auto crc = static_cast<std::uint32_t>(crc32(0, cabinet.data(), cabinet.size()));
+    for (std::size_t imageSize = 0x100; imageSize < 0x108; ++imageSize) {
+        SCOPED_TRACE(imageSize);
+        Bytes image = k4test::FakeStub(0x100);
+        image.resize(imageSize, 0x11);
+        const Bytes file = BuildFile(image, texts, cabinet, SumRecord::Crc32);
+        const PayloadLayout planned = PlanPayload(image.size(), texts, cabinet.size(), SumRecord::Crc32);
+        ASSERT_EQ(file.size(), planned.fileSize);
+        EXPECT_EQ(file.size() % kFileAlignment, 0u);
+        EXPECT_EQ(file.size(), image.size() + 15 + cabinet.size() + planned.paddingSize + 16 + 4);
+        EXPECT_EQ(planned.sumOffset, file.size() - 20);
+
+        Bytes record = k4test::ToBytes(std::string("K4CRC32\x1A", 8));
+        AppendLe32(record, 41);
+        AppendLe32(record, crc);
+        EXPECT_EQ(Bytes(file.end() - 20, file.end() - 4), record);
+        EXPECT_EQ(LoadLe32(&file[file.size() - 4]), planned.blockLength);
+        const PayloadContents read = Read(file);
+        EXPECT_EQ(read.layout.sumOffset, planned.sumOffset);
+        EXPECT_EQ(read.layout.sum, (cabsum::Record{41, crc}));
+        EXPECT_EQ(read.layout.cabinetSize, cabinet.size());
+        EXPECT_EQ(read.layout.paddingSize, planned.paddingSize);
+        const auto padding = file.begin() + static_cast<std::ptrdiff_t>(read.layout.cabinetOffset +
+                                                                        cabinet.size());
+        EXPECT_TRUE(std::all_of(padding, file.end() - 20, [](std::uint8_t b) { return b == 0; }));
+        EXPECT_EQ(CabinetSumFault(MemorySource(file), read.layout), "");
+    }
+    // Without a record the layout is the one older archives have, and none is read.
+    const Bytes plain = BuildFile(k4test::FakeStub(0x100), texts, cabinet);
+    EXPECT_EQ(Read(plain).layout.sumOffset, 0u);
+    EXPECT_EQ(CabinetSumFault(MemorySource(plain), Read(plain).layout), "");
+}
+
+// Each way a cabinet and its record can disagree, named as verify lists it; a record whose
+// marker is damaged is no record, and the block is read as one without.
+TEST(SumRecord, EveryDisagreementIsNamed) {
+    const Bytes cabinet = SmallCabinet(60);
+    const Bytes good = BuildFile(k4test::FakeStub(0x100), {"d", "", ""}, cabinet, SumRecord::Crc32);
+    const PayloadLayout layout = Read(good).layout;
+    const std::size_t at = layout.cabinetOffset;
+    for (std::size_t offset : {std::size_t{4}, std::size_t{9}, std::size_t{30}, std::size_t{59}}) {
+        Bytes changed = good;
+        changed[at + offset] ^= 0x40;
+        SCOPED_TRACE(offset);
+        const auto crc = static_cast<std::uint32_t>(crc32(0, &changed[at], 60));
+        // A changed length field (offset 9) moves the header's size, never the record.
+        EXPECT_EQ(CabinetSumFault(MemorySource(changed), Read(changed).layout),
+                  "the cabinet does not match its sum record: CRC-32 " + Hex32(crc) +
+                      " of its first 60 bytes, the record states " + Hex32(layout.sum.crc));
+    }
+    auto withRecord = [&](std::uint32_t size, std::uint32_t crc) {
+        Bytes file = good;
+        unsigned char record[cabsum::RecordSize];
+        cabsum::Encode({size, crc}, record);
+        std::copy(std::begin(record), std::end(record), file.begin() + static_cast<std::ptrdiff_t>(layout.sumOffset));
+        return file;
+    };
+    const std::uint64_t room = layout.sumOffset - layout.cabinetOffset;
+    const Bytes tooLong = withRecord(static_cast<std::uint32_t>(room + 1), layout.sum.crc);
+    EXPECT_EQ(CabinetSumFault(MemorySource(tooLong), Read(tooLong).layout),
+              "the sum record covers " + std::to_string(room + 1) + " bytes, more than the " +
+                  std::to_string(room) + " in front of it");
+    const Bytes shorter = withRecord(59, static_cast<std::uint32_t>(crc32(0, cabinet.data(), 59)));
+    EXPECT_EQ(CabinetSumFault(MemorySource(shorter), Read(shorter).layout),
+              "the sum record covers 59 bytes, the cabinet's header states 60");
+
+    Bytes noMarker = good;
+    noMarker[layout.sumOffset + 7] ^= 1;
+    const PayloadLayout plain = Read(noMarker).layout;
+    EXPECT_EQ(plain.sumOffset, 0u);
+    EXPECT_EQ(plain.cabinetSize, 60u);
+    EXPECT_EQ(plain.paddingSize, layout.paddingSize + 16);
+    EXPECT_EQ(CabinetSumFault(MemorySource(noMarker), plain), "");
+}
+
+// The extractor's own CRC-32 (format/K4CabinetSum.h) is zlib's: every length around its
+// eight-byte steps, any alignment, continued from any value.
+TEST(SumRecord, TheExtractorsCrcIsZlibs) {
+    const Bytes bytes = k4test::PatternBytes(70000, 3);
+    const cabsum::Crc32 crc;
+    for (std::size_t start : {0, 1, 3, 7}) {
+        for (std::size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 64, 1000, 65536, 69990}) {
+            for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 0x12345678u}) {
+                EXPECT_EQ(crc.Update(seed, bytes.data() + start, length),
+                          crc32(seed, bytes.data() + start, static_cast<uInt>(length)))
+                    << start << " " << length << " " << seed;
+            }
+        }
+    }
 }

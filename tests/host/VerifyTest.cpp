@@ -28,6 +28,13 @@ protected:
                     (lines.size() == 1 ? " fault\n" : " faults\n");
         EXPECT_EQ(run.err, expected);
     }
+    // The fault verify lists first for a cabinet whose bytes were changed behind the
+    // packer's back (the texts of the sum record are tested with the layout).
+    std::string SumFault() const {
+        const Bytes file = ReadFile(out);
+        const k4pack::MemorySource source(file);
+        return k4pack::CabinetSumFault(source, k4pack::ReadPayload(source).layout);
+    }
 };
 
 }  // namespace
@@ -54,7 +61,8 @@ TEST_F(VerifyTest, FlippedDataByteFailsItsBlockAndNamesTheMember) {
     file[layout.cabinetOffset + layout.cabinetSize / 2] ^= 0x10;
     WriteFile(out, file);
     const RunResult run = Verify({out});
-    ExpectFaults(run, {"cabinet: Damaged cabinet: data block 2 of folder 1 fails its checksum",
+    ASSERT_NE(SumFault(), "");
+    ExpectFaults(run, {SumFault(), "cabinet: Damaged cabinet: data block 2 of folder 1 fails its checksum",
                        "\"sub\\deep\\data.bin\": cannot be decompressed: incorrect checksum detected"});
 }
 
@@ -73,7 +81,7 @@ TEST_F(VerifyTest, TruncatedFilesHaveNoPayloadOrACabinetCutShort) {
     const RunResult shortRun = Verify({out});
     EXPECT_EQ(shortRun.status, 1);
     const std::string cutShort = "cabinet: Damaged cabinet: cut short: " +
-                                 std::to_string(layout.cabinetSize + layout.paddingSize - 100) +
+                                 std::to_string(layout.cabinetSize + layout.paddingSize + 16 - 100) +
                                  " of its " + std::to_string(layout.cabinetSize) + " bytes are present";
     EXPECT_NE(shortRun.err.find("k4pack: verify: " + cutShort + "\n"), std::string::npos) << shortRun.err;
 }
@@ -135,15 +143,51 @@ TEST_F(VerifyTest, HeaderDamageSeenByBothChecksAndAnEmptyCabinet) {
     Bytes noFolders = good;
     noFolders[at + 26] = 0;  // CFHEADER.cFolders
     WriteFile(out, noFolders);
-    ExpectFaults(Verify({out}), {"cabinet: Damaged cabinet: \"readme.txt\" names folder 1, which the cabinet does not have",
+    ExpectFaults(Verify({out}), {SumFault(), "cabinet: Damaged cabinet: \"readme.txt\" names folder 1, which the cabinet does not have",
                                  "the cabinet cannot be read by libgcab: Invalid folder index"});
     Bytes noFiles = good;
     noFiles[at + 28] = 0;  // CFHEADER.cFiles: a sound cabinet of nothing
     WriteFile(out, noFiles);
-    ExpectFaults(Verify({out}), {"the cabinet holds no files"});
-    ExpectFaults(Verify({out, src}), {"the cabinet holds no files", "\"readme.txt\": on disk, not in the archive",
+    ExpectFaults(Verify({out}), {SumFault(), "the cabinet holds no files"});
+    ExpectFaults(Verify({out, src}), {SumFault(), "the cabinet holds no files", "\"readme.txt\": on disk, not in the archive",
                                       "\"sub\\deep\\data.bin\": on disk, not in the archive",
                                       "\"sub\\notes.txt\": on disk, not in the archive"});
+}
+
+// The sum record sees what the cabinet's own checks cannot: two aligned words of stored
+// data swapped leave every block checksum as it was, and a zeroed block checksum is not
+// checked at all. A record changed by itself is the only fault; one byte changed in the
+// header, the file table or the data is named by it whatever else notices.
+TEST_F(VerifyTest, TheSumRecordCatchesWhatTheBlockChecksumsMiss) {
+    ASSERT_EQ(RunK4pack(PackArgs({"-0", src})).status, 0);
+    const Bytes good = ReadFile(out);
+    const k4pack::PayloadLayout layout = ReadBack().layout;
+    const std::uint64_t at = layout.cabinetOffset;
+    const std::uint64_t middle = at + layout.cabinetSize / 2 / 4 * 4;
+    Bytes swapped = good;
+    std::swap_ranges(swapped.begin() + static_cast<std::ptrdiff_t>(middle),
+                     swapped.begin() + static_cast<std::ptrdiff_t>(middle + 4),
+                     swapped.begin() + static_cast<std::ptrdiff_t>(middle + 8));
+    ASSERT_NE(swapped, good) << "the stored words differ";
+    WriteFile(out, swapped);
+    const RunResult run = Verify({out, src});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("k4pack: verify: " + SumFault() + "\n")) << run.err;
+    EXPECT_NE(run.err.find("\"sub\\deep\\data.bin\": bytes differ from the file on disk"), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find("Damaged cabinet"), std::string::npos) << "the block checksums hold: " << run.err;
+
+    Bytes record = good;
+    record[layout.sumOffset + 12] ^= 1;
+    WriteFile(out, record);
+    ExpectFaults(Verify({out}), {SumFault()});
+    for (std::uint64_t offset : {at + 20, at + 40, at + layout.cabinetSize - 1}) {
+        Bytes changed = good;
+        changed[offset] ^= 0x04;
+        WriteFile(out, changed);
+        const RunResult run = Verify({out});
+        EXPECT_EQ(run.status, 1) << offset;
+        EXPECT_TRUE(run.err.starts_with("k4pack: verify: " + SumFault() + "\n")) << offset << run.err;
+    }
 }
 
 TEST_F(VerifyTest, ExtractionHandsOverEachFinishedMemberAndPassesOnWhatTheVisitThrows) {

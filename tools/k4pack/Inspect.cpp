@@ -47,6 +47,12 @@ void Inspect(const std::string& path, std::ostream& out) {
     else
         out << "signature:        certificate table of " << layout.certificateTableSize
             << " bytes at offset " << layout.certificateTableOffset << "\n";
+    if (layout.sumOffset == 0)
+        out << "sum record:       none\n";
+    else
+        out << "sum record:       CRC-32 0x" << std::hex << std::uppercase << std::setw(8)
+            << std::setfill('0') << layout.sum.crc << std::dec << std::nouppercase << std::setfill(' ') << " of "
+            << layout.sum.cabinetSize << " bytes, at offset " << layout.sumOffset << "\n";
     PrintProgramPart(file, layout, out);
     out << "files:            " << entries.size() << ", " << total << " bytes\n";
     for (const CabinetEntry& entry : entries)

@@ -38,6 +38,12 @@ void WriteLayout(JsonWriter& json, const ReadableFile& file, const PayloadLayout
     json.NumberField("offset", layout.certificateTableOffset);
     json.NumberField("size", layout.certificateTableSize);
     json.EndObject();
+    json.BeginObject("sum");
+    json.BoolField("present", layout.sumOffset != 0);
+    json.NumberField("offset", layout.sumOffset);
+    json.NumberField("covered", layout.sum.cabinetSize);
+    json.NumberField("crc32", layout.sum.crc);
+    json.EndObject();
 }
 
 void WriteMember(JsonWriter& json, const CabinetEntry& entry) {

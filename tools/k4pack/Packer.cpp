@@ -188,7 +188,7 @@ PackSummary Pack(const PackRequest& request) {
         builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;
-    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size());
+    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size(), SumRecord::Crc32);
     if (!branded.empty()) StoreChecksum(branded, layout, request.texts, cabinet);
 
     const std::string written = scratch.PathOf("output.exe");

@@ -1,7 +1,10 @@
 // Writer and reader of the appended block; the only place that knows its byte layout.
 #include "PayloadLayout.h"
 
+#include <zlib.h>
+
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <optional>
 
@@ -71,13 +74,22 @@ PayloadContents ReadPayloadEndingAt(const ByteSource& file, std::uint64_t end) {
     result.texts.windowCaption = ReadText(file, offset, blockEnd, 2);
     result.texts.titleLine = ReadText(file, offset, blockEnd, 3);
     layout.cabinetOffset = offset;
-    const std::uint64_t available = blockEnd - offset;  // the cabinet and any padding
+    std::uint64_t available = blockEnd - offset;  // the cabinet, any padding and sum record
 
     std::array<std::uint8_t, 4> field{};
     if (available < field.size()) throw InvalidPayload("no room for a cabinet after the texts");
     file.ReadAt(offset, field);
     if (field != kCabinetSignature)
         throw InvalidPayload("the data after the texts is not a cabinet (no \"MSCF\")");
+    if (available >= field.size() + cabsum::RecordSize) {
+        std::array<std::uint8_t, cabsum::RecordSize> record{};
+        file.ReadAt(blockEnd - record.size(), record);
+        if (const std::optional<cabsum::Record> sum = cabsum::Decode(record.data())) {
+            layout.sumOffset = blockEnd - record.size();
+            layout.sum = *sum;
+            available -= record.size();
+        }
+    }
     // A length the header cannot mean (or one beyond the block, a truncated cabinet) leaves
     // the whole rest as the cabinet, for the header check to judge.
     layout.cabinetSize = available;
@@ -90,7 +102,64 @@ PayloadContents ReadPayloadEndingAt(const ByteSource& file, std::uint64_t end) {
     return result;
 }
 
+// Passes every byte on and keeps the CRC-32 of what passed: the cabinet is read once.
+class SummingSink final : public ByteSink {
+public:
+    explicit SummingSink(ByteSink& to) : to_(to) {}
+    void Write(std::span<const std::uint8_t> bytes) override {
+        crc_ = Crc32Update(crc_, bytes);
+        to_.Write(bytes);
+    }
+    std::uint32_t Crc() const { return crc_; }
+
+private:
+    ByteSink& to_;
+    std::uint32_t crc_ = 0;
+};
+
+std::string Hex32(std::uint32_t value) {
+    char text[11];
+    std::snprintf(text, sizeof text, "0x%08X", value);
+    return text;
+}
+
 }  // namespace
+
+std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> bytes) {
+    // crc32 takes its length as uInt: a span of more than 4 GiB goes in parts.
+    constexpr std::size_t kPart = 1u << 30;
+    for (std::size_t at = 0; at < bytes.size(); at += kPart) {
+        const std::size_t n = std::min(kPart, bytes.size() - at);
+        crc = static_cast<std::uint32_t>(crc32(crc, bytes.data() + at, static_cast<uInt>(n)));
+    }
+    return crc;
+}
+
+std::uint32_t Crc32Of(const ByteSource& file, std::uint64_t offset, std::uint64_t length) {
+    class Discard final : public ByteSink {
+        void Write(std::span<const std::uint8_t>) override {}
+    } discard;
+    SummingSink summed(discard);
+    CopyBytes(file, offset, length, summed);
+    return summed.Crc();
+}
+
+std::string CabinetSumFault(const ByteSource& file, const PayloadLayout& layout) {
+    if (layout.sumOffset == 0) return {};
+    const std::uint64_t room = layout.sumOffset - layout.cabinetOffset;
+    const std::string covered = std::to_string(layout.sum.cabinetSize) + " bytes";
+    if (layout.sum.cabinetSize > room)
+        return "the sum record covers " + covered + ", more than the " + std::to_string(room) +
+               " in front of it";
+    const std::uint32_t crc = Crc32Of(file, layout.cabinetOffset, layout.sum.cabinetSize);
+    if (crc != layout.sum.crc)
+        return "the cabinet does not match its sum record: CRC-32 " + Hex32(crc) + " of its first " +
+               covered + ", the record states " + Hex32(layout.sum.crc);
+    if (layout.sum.cabinetSize != layout.cabinetSize)
+        return "the sum record covers " + covered + ", the cabinet's header states " +
+               std::to_string(layout.cabinetSize);
+    return {};
+}
 
 void CheckPayloadTexts(const PayloadTexts& texts) {
     CheckText("the target directory", texts.targetDirectory);
@@ -99,13 +168,15 @@ void CheckPayloadTexts(const PayloadTexts& texts) {
 }
 
 PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
-                          std::uint64_t cabinetSize) {
+                          std::uint64_t cabinetSize, SumRecord sum) {
     CheckPayloadTexts(texts);
     const std::uint64_t textFields = kTextFieldCount * kLengthFieldSize +
                                      texts.targetDirectory.size() + texts.windowCaption.size() +
                                      texts.titleLine.size();
+    const std::uint64_t record = sum == SumRecord::Crc32 ? cabsum::RecordSize : 0;
     // Each term is below 2^63 here (sizes of real files), so the sum cannot wrap.
-    const std::uint64_t unpadded = imageSize + textFields + cabinetSize + kTrailerSize;
+    const std::uint64_t unpadded =
+        imageSize + textFields + cabinetSize + record + kTrailerSize;
     const std::uint64_t padding = (kFileAlignment - unpadded % kFileAlignment) % kFileAlignment;
     const std::uint64_t fileSize = unpadded + padding;
     if (fileSize > kMaxFileSize)
@@ -117,7 +188,11 @@ PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
     layout.cabinetOffset = imageSize + textFields;
     layout.cabinetSize = cabinetSize;
     layout.paddingSize = padding;
-    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize + padding);
+    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize + padding + record);
+    if (record != 0) {
+        layout.sumOffset = fileSize - kTrailerSize - record;
+        layout.sum.cabinetSize = static_cast<std::uint32_t>(cabinetSize);
+    }
     layout.payloadEnd = fileSize;
     layout.fileSize = fileSize;
     return layout;
@@ -137,12 +212,20 @@ std::vector<std::uint8_t> EncodeTextFields(const PayloadTexts& texts) {
 void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts& texts,
                   const ByteSource& cabinet) {
     const std::vector<std::uint8_t> fields = EncodeTextFields(texts);
+    const std::uint64_t record = layout.sumOffset != 0 ? cabsum::RecordSize : 0;
     if (layout.cabinetSize != cabinet.Size() || layout.paddingSize >= kFileAlignment ||
-        layout.blockLength != fields.size() + cabinet.Size() + layout.paddingSize)
+        layout.blockLength != fields.size() + cabinet.Size() + layout.paddingSize + record ||
+        (record != 0 && layout.sum.cabinetSize != cabinet.Size()))
         throw PackError("payload layout does not match its texts and cabinet");
     out.Write(fields);
-    CopyBytes(cabinet, 0, cabinet.Size(), out);
+    SummingSink summed(out);
+    CopyBytes(cabinet, 0, cabinet.Size(), summed);
     out.Write(std::vector<std::uint8_t>(layout.paddingSize, 0));
+    if (record != 0) {
+        unsigned char bytes[cabsum::RecordSize];
+        cabsum::Encode({layout.sum.cabinetSize, summed.Crc()}, bytes);
+        out.Write(bytes);
+    }
     std::vector<std::uint8_t> trailer;
     AppendLe32(trailer, layout.blockLength);
     out.Write(trailer);

@@ -1,13 +1,17 @@
 // The block appended behind the extractor program, exactly as the extractor reads it:
-// len1 text1 len2 text2 len3 text3 cabinet padding, then a trailer holding the block's length
-// L (12 + len1 + len2 + len3 + cabinet length + padding). All integers 32-bit little-endian.
-// The zero padding makes the file a multiple of 8 bytes, so that signing, which appends its
-// certificate table on an 8-byte boundary, inserts nothing between the trailer and the table.
+// len1 text1 len2 text2 len3 text3 cabinet padding [sum record], then a trailer holding the
+// block's length L (12 + len1 + len2 + len3 + cabinet length + padding + 16 with the record).
+// All integers 32-bit little-endian. The zero padding makes the file a multiple of 8 bytes,
+// so that signing, which appends its certificate table on an 8-byte boundary, inserts
+// nothing between the trailer and the table. The sum record (format/K4CabinetSum.h) holds
+// the CRC-32 of the cabinet's bytes, which the extractor checks while it copies them.
 #pragma once
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "Bytes.h"
+#include "K4CabinetSum.h"
 #include "K4PeImage.h"
 
 namespace k4pack {
@@ -39,22 +43,29 @@ struct PayloadLayout {
     std::uint64_t fileSize = 0;       // the whole file: payloadEnd, plus a signature if any
     std::uint64_t certificateTableOffset = 0;  // 0 when unsigned
     std::uint64_t certificateTableSize = 0;
+    std::uint64_t sumOffset = 0;      // where the sum record starts; 0 when there is none
+    cabsum::Record sum;               // as read (the packer's crc is filled in as it writes)
 };
+
+// Whether a planned block ends in the sum record. Every archive the packer writes does; the
+// plain layout is the one archives of other packers and older ones have.
+enum class SumRecord { None, Crc32 };
 
 // Throws PackError naming the text when one is longer than the extractor accepts.
 void CheckPayloadTexts(const PayloadTexts& texts);
 
-// The layout of an image followed by these texts, a cabinet of this size and the zero padding
-// that makes the file a multiple of kFileAlignment; throws PackError when a text is too long
-// or the result would exceed what the extractor addresses.
+// The layout of an image followed by these texts, a cabinet of this size, the zero padding
+// that makes the file a multiple of kFileAlignment and, asked for, the sum record; throws
+// PackError when a text is too long or the result would exceed what the extractor addresses.
 PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
-                          std::uint64_t cabinetSize);
+                          std::uint64_t cabinetSize, SumRecord sum = SumRecord::None);
 
 // The 12 + len1 + len2 + len3 bytes in front of the cabinet.
 std::vector<std::uint8_t> EncodeTextFields(const PayloadTexts& texts);
 
 // Writes the block and the trailer for `layout` (made by PlanPayload with the same texts and
-// cabinet.Size()): text fields, every byte of `cabinet`, padding, trailer. The image is the
+// cabinet.Size()): text fields, every byte of `cabinet`, padding, the sum record when the
+// layout has one (the CRC-32 taken as the cabinet's bytes pass), trailer. The image is the
 // caller's.
 void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts& texts,
                   const ByteSource& cabinet);
@@ -69,7 +80,19 @@ struct PayloadContents {
 // trailer, L below 12 or beyond the file, a text length outside 0..255 or beyond the block,
 // or a cabinet that does not begin with "MSCF". A signed file's trailer is found as the
 // extractor finds it: right in front of the certificate table, or up to 7 zero bytes before
-// it, wherever it leads to a cabinet; failing that, the file is read as unsigned.
+// it, wherever it leads to a cabinet; failing that, the file is read as unsigned. A sum
+// record is found by its marker in front of the trailer; the cabinet and padding end there.
 PayloadContents ReadPayload(const ByteSource& file);
+
+// The CRC-32 (zlib's crc32) `crc` continued over `bytes`; 0 starts a sum.
+std::uint32_t Crc32Update(std::uint32_t crc, std::span<const std::uint8_t> bytes);
+
+// The CRC-32 (zlib's crc32) of `length` bytes of `file` from `offset`.
+std::uint32_t Crc32Of(const ByteSource& file, std::uint64_t offset, std::uint64_t length);
+
+// What is wrong between the cabinet and its sum record, as the extractor would refuse it:
+// a record covering more than lies in front of it, a CRC-32 that differs, or a length other
+// than the cabinet header's. Empty when all holds or the payload carries no record.
+std::string CabinetSumFault(const ByteSource& file, const PayloadLayout& layout);
 
 }  // namespace k4pack

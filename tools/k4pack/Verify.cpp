@@ -68,6 +68,9 @@ void CheckMembers(const std::string& cabinet, const std::string& folder,
 void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, VerifyReport& report) {
     const PayloadContents payload = ReadPayload(file);
     CheckProgramPart(file, payload.layout, report.faults);
+    // The extractor refuses such a payload before it opens its window.
+    if (const std::string fault = CabinetSumFault(file, payload.layout); !fault.empty())
+        report.faults.push_back(fault);
     const TemporaryFolder scratch((std::filesystem::temp_directory_path() / "verify").string());
     const std::string cabinetPath = scratch.PathOf("DATAFILE.K4A");
     CopyCabinet(file, payload.layout, cabinetPath);

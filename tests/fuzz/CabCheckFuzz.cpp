@@ -1,0 +1,13 @@
+// The libFuzzer target of the whole-cabinet check (format/), decoding included: any input
+// must return, under AddressSanitizer and UndefinedBehaviorSanitizer, with one verdict.
+#include <cstdio>
+#include "CabCheckFuzz.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string disagreement = k4fuzz::CheckAllWays(data, size);
+    if (!disagreement.empty()) {
+        std::fprintf(stderr, "the check's verdicts differ:\n%s\n", disagreement.c_str());
+        __builtin_trap();
+    }
+    return 0;
+}
