@@ -177,6 +177,7 @@ void TK4ExtractForm::StartBtnClick() {
         app::EndProgram(1);
     }
     if (RunMode == 2) RunCabinetPass();
+    FDecoding.reset();   // a pass has released it; without one, the idle decoding still holds the cabinet
     RefreshWindow();
     const StepOutcome done = FinishExtraction();
     if (!done.Done()) {

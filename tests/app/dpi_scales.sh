@@ -40,8 +40,15 @@ trap stop_server EXIT
 
 status=0
 for dpi in 96 120 144 168 192; do
-  if ! "$emulator" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
-       </dev/null >/dev/null 2>&1; then
+  # A server still ending after the last run can refuse the next client for a moment
+  # (seen on a busy machine): a few tries before giving up.
+  set_ok=0
+  for _ in 1 2 3 4 5; do
+    if "$emulator" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$dpi" /f \
+         </dev/null >/dev/null 2>&1; then set_ok=1; break; fi
+    sleep 1
+  done
+  if [ "$set_ok" -ne 1 ]; then
     echo "cannot set the resolution $dpi in $prefix" >&2
     exit 2
   fi

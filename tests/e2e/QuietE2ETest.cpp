@@ -168,8 +168,11 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
     std::string cut = packed_;
     cut.resize(cut.size() - 4);
     cut += Le32(static_cast<std::uint32_t>(cut.size()));  // a trailer naming more than the file
-    std::string damaged = parts_.cabinet;
-    damaged[GetLe(damaged, 8) - 20] ^= 0x55;  // inside the last data block
+    // k4pack's sum record follows the cabinet: spoiled with it, the archive is refused at
+    // start; without it, the cabinet's own check finds the damage at Start.
+    std::string summed = parts_.cabinet;
+    summed[GetLe(summed, 8) - 20] ^= 0x55;  // inside the last data block
+    const std::string damaged = summed.substr(0, GetLe(summed, 8));
     const std::string file = folder_.Write("a file", "not a folder");
     const std::string locked = folder_ / "locked";
     ASSERT_TRUE(CreateDirectoryA(locked.c_str(), nullptr));
@@ -195,6 +198,8 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
         {"payload cut short", cut, "/Q", 2, "Sorry Cannot Find Data"},
         {"damaged cabinet", parts_.image + Payload(parts_.target, parts_.caption, parts_.title, damaged), "/Q", 2,
          "Damaged cabinet: data block "},
+        {"damaged archive", parts_.image + Payload(parts_.target, parts_.caption, parts_.title, summed), "/Q", 2,
+         "The archive is damaged: its cabinet does not match its checksum"},
         {"missing parent", packed_, "/Q /T:" + missingParent, 3, "Error creating path \"" + missingParent + "\""},
         {"a file in the target's place", packed_, "/Q /T:\"" + file + "\"", 3, "Error creating path \"" + file + "\""},
         {"missing drive", packed_, "/Q /T:" + drive + "\\Out", 3, "Error creating path \"" + drive + "\\Out\""},
