@@ -29,13 +29,16 @@ CONTINUED = re.compile(r"^\s+0x([0-9a-f]+)\s+0x([0-9a-f]+)\s+(\S.*)$")
 SKIPPED_OUTPUT = ("/DISCARD/", ".debug", ".stab", ".zdebug", ".bss")
 
 GROUPS = [
-    ("ours", re.compile(r"(^|/)(lib)?k4\w+\.a\(|\.cpp\.obj$|\.rc\.res$|\.res$")),
+    # The stub's own code is optimised at link time as one object (a temporary "*.lto.o"
+    # or "*.ltrans.o"), with the libraries' code the optimiser took into it.
+    ("ours", re.compile(r"(^|/)(lib)?k4\w+\.a\(|\.cpp\.obj$|\.rc\.res$|\.res$|\.lto\.o$|\.ltrans\.o$")),
     ("libstdc++: floating-point to_chars", re.compile(r"libstdc\+\+\.a\((floating_to_chars|ryu|to_chars)")),
     ("libstdc++: demangler", re.compile(r"libstdc\+\+\.a\(cp-demangle")),
     ("libstdc++: strings", re.compile(r"libstdc\+\+\.a\(.*string")),
     ("libstdc++: exceptions", re.compile(r"libstdc\+\+\.a\(.*(except|stdexcept|functexcept|system_error|eh_)")),
     ("libstdc++: other", re.compile(r"libstdc\+\+\.a\(")),
     ("libsupc++", re.compile(r"libsupc\+\+\.a\(")),
+    ("zlib (inflate)", re.compile(r"libz\.a\(")),
     ("unwinder (libgcc_eh)", re.compile(r"libgcc_eh\.a\(")),
     ("libgcc", re.compile(r"libgcc\.a\(")),
     ("POSIX threads (winpthread)", re.compile(r"libpthread\.a\(|libwinpthread\.a\(")),
@@ -86,6 +89,8 @@ def group_of(source):
 
 def member_of(source):
     # "/long/path/libstdc++.a(string-inst.o)" -> "libstdc++.a(string-inst.o)"
+    if re.search(r"\.(lto|ltrans)\.o$", source):
+        return "(the program, optimised at link time)"
     return source.rsplit("/", 1)[-1] if "(" not in source else source[source.rfind("/", 0, source.find("(")) + 1:]
 
 
