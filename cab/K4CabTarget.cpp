@@ -23,6 +23,27 @@ bool IsExistingFile(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Whether files may stand in the folder part of `path` (up to its last separator):
+// a relative path's own folder (the current one) may always hold some.
+class FolderLook {
+public:
+    bool MayHoldFiles(const std::wstring& path) {
+        const std::size_t cut = path.find_last_of(L"\\/");
+        const std::wstring_view folder(path.data(), cut == std::wstring::npos ? 0 : cut);
+        if (!looked_ || folder != folder_) {
+            folder_.assign(folder);
+            const DWORD attributes = folder_.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(folder_.c_str());
+            exists_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+            looked_ = true;
+        }
+        return exists_;
+    }
+
+private:
+    std::wstring folder_;
+    bool exists_ = false, looked_ = false;
+};
+
 // The member's wide name, as CreateTarget forms it.
 std::wstring WideMemberName(const cabfmt::Member& m) { return WideFromCodePage(m.name, m.Utf() ? CP_UTF8 : CP_ACP); }
 
@@ -40,11 +61,15 @@ bool TDecompr::CheckTarget() {
     // The members in the order the library writes them: the file table's.
     std::vector<PlannedFile> files(expected_.size());
     replaces_ = std::vector<unsigned char>(expected_.size());
+    // Members come folder by folder, and a folder that is not there yet holds nothing to
+    // replace: one look per folder spares a look per file when extracting somewhere new
+    // (each costs the system a round of file-name lookups).
+    FolderLook folders;
     for (std::size_t i = 0; i < files.size(); ++i) {
         files[i].size = expected_[i].size;
         std::wstring path = wideTargetDir_;   // appended: a '+' would bring another string routine
         path += WideMemberName(expected_[i]);
-        replaces_[i] = ExistingFileSize(path, files[i].replaces);
+        replaces_[i] = folders.MayHoldFiles(path) && ExistingFileSize(path, files[i].replaces);
     }
     const ShortString refusal = ::CheckTarget(TargetDir, files);
     if (refusal.Empty()) return true;
