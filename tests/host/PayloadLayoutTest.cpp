@@ -378,17 +378,21 @@ TEST(SumRecord, EveryDisagreementIsNamed) {
     EXPECT_EQ(CabinetSumFault(MemorySource(noMarker), plain), "");
 }
 
-// The extractor's own CRC-32 (format/K4CabinetSum.h) is zlib's: every length around its
-// eight-byte steps, any alignment, continued from any value.
+// The extractor's own CRC-32 (format/K4CabinetSum.h) is zlib's, by tables and by
+// carry-less multiplication alike: every length around their 8-, 16- and 64-byte
+// steps, any alignment, continued from any value.
 TEST(SumRecord, TheExtractorsCrcIsZlibs) {
     const Bytes bytes = k4test::PatternBytes(70000, 3);
-    const cabsum::Crc32 crc;
-    for (std::size_t start : {0, 1, 3, 7}) {
-        for (std::size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 64, 1000, 65536, 69990}) {
-            for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 0x12345678u}) {
-                EXPECT_EQ(crc.Update(seed, bytes.data() + start, length),
-                          crc32(seed, bytes.data() + start, static_cast<uInt>(length)))
-                    << start << " " << length << " " << seed;
+    for (bool carryless : {false, true}) {
+        const cabsum::Crc32 crc(carryless);
+        for (std::size_t start : {0, 1, 3, 7}) {
+            for (std::size_t length : {0, 1, 7, 8, 9, 15, 16, 17, 63, 64, 65, 79, 80, 127, 128, 129, 143, 191, 192,
+                                       1000, 65536, 69990}) {
+                for (std::uint32_t seed : {0u, 1u, 0xFFFFFFFFu, 0x12345678u}) {
+                    EXPECT_EQ(crc.Update(seed, bytes.data() + start, length),
+                              crc32(seed, bytes.data() + start, static_cast<uInt>(length)))
+                        << carryless << " " << start << " " << length << " " << seed;
+                }
             }
         }
     }
