@@ -6,6 +6,7 @@
 #include <cstring>
 #include "K4CabFormatDetail.h"
 #include "K4LongDivision.h"
+#include "K4MszipDecode.h"
 #include "K4MemberNames.h"
 
 namespace cabfmt {
@@ -254,7 +255,8 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
             return BlockDamaged(index, b, {" holds ", uncompressed, " bytes, more than 32768"});
         if ((folder.compression & 0x000F) == 0 && compressed != uncompressed)
             return BlockDamaged(index, b, {" is stored with ", compressed, " bytes for ", uncompressed});
-        if (stored != 0 && !ChecksumMatches(stored, header, data, compressed))
+        const bool testedAhead = ahead_ && b < ahead_->SummedBlocks(index);
+        if (stored != 0 && !testedAhead && !BlockSumMatches(stored, header, data, compressed, blockReserve_))
             return BlockDamaged(index, b, {" fails its checksum"});
         folder.uncompressed += uncompressed;
         position += headerSize + compressed;
@@ -262,13 +264,16 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
     return true;
 }
 
-bool Checker::ChecksumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data,
-                              std::size_t size) const {
+namespace {
+std::uint64_t blockSums = 0;
+}  // namespace
+
+bool BlockSumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data, std::size_t size,
+                     std::uint8_t reserve) {
+    ++blockSums;
     const std::uint32_t overData = Checksum(data, size, 0);
-    // The sum goes on over the two length fields; writers differ on whether the
-    // block's reserved bytes, which follow them, count too: either is sound.
     if (Checksum(header + 4, 4, overData) == stored) return true;
-    return blockReserve_ > 0 && Checksum(header + 4, 4 + blockReserve_, overData) == stored;
+    return reserve > 0 && Checksum(header + 4, 4 + reserve, overData) == stored;
 }
 
 bool Checker::Ranges() {
@@ -280,6 +285,7 @@ bool Checker::Ranges() {
 }
 
 Result Checker::Run(Decoding& decoding) {
+    ahead_ = &decoding;
     const bool sound = Header() && Folders() && Files() && UniqueNames() && AllBlocks() && Ranges() &&
                        Decoded(decoding);
     if (!sound) result_.members.clear();
@@ -293,5 +299,7 @@ bool Checker::AllBlocks() {
 }
 
 }  // namespace detail
+
+std::uint64_t BlockSumsInProcess() { return detail::blockSums; }
 
 }  // namespace cabfmt

@@ -86,6 +86,12 @@ struct Folder {
     std::uint64_t uncompressed = 0;
 };
 
+// Whether a data block's stored checksum holds over its data and its two length
+// fields; writers differ on whether the block's reserved bytes, which follow them,
+// count too: either is sound. Counted in BlockSumsInProcess.
+bool BlockSumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data, std::size_t size,
+                     std::uint8_t reserve);
+
 class Checker {
 public:
     Checker(ReadAt& source, const Options& options, std::size_t windowSize = Window::WindowSize)
@@ -113,8 +119,6 @@ private:
 
     static bool KnownCompression(std::uint16_t compression);
     bool NameIsSafe(const Member& m) const;
-    bool ChecksumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data,
-                         std::size_t size) const;
     // Reads a NUL-terminated text at position_ and moves past it.
     bool Text(std::string& out);
     std::string FoldedPath(const Member& m) const;
@@ -142,6 +146,7 @@ private:
     std::uint8_t folderReserve_ = 0, blockReserve_ = 0;
     std::vector<Folder> folders_;
     std::vector<std::uint64_t> ends_;   // each member's end in its folder's data
+    const Decoding* ahead_ = nullptr;   // the decoding whose tested checksums count
 };
 
 }  // namespace cabfmt::detail

@@ -46,9 +46,12 @@ struct Decoding::State {
 
     ReadAt& source;
     std::vector<detail::Folder> folders;
+    std::vector<std::uint32_t> summed;   // per folder: its first blocks true to their checksums
     std::uint64_t end = 0;
     std::size_t headerSize = detail::BlockHeaderSize;
+    std::uint8_t blockReserve = 0;
     bool laidOut = false, finished = false;
+    bool summing = true;   // until the check has tested the remaining sums itself
     Fault fault = Fault::None;
     Where where;
     // Where the decoding stands: the folder, its block and their bytes.
@@ -80,6 +83,10 @@ const Decoding::Where& Decoding::FaultAt() const { return state_->where; }
 std::uint64_t Decoding::DecodedBlocks() const { return state_->decoded; }
 std::uint64_t Decoding::DecodedInProcess() { return decodedInProcess; }
 
+std::uint32_t Decoding::SummedBlocks(std::uint32_t folder) const {
+    return folder < state_->summed.size() ? state_->summed[folder] : 0;
+}
+
 bool Decoding::Step(std::uint32_t blocks) {
     State& s = *state_;
     if (s.finished) return true;
@@ -110,8 +117,10 @@ bool Decoding::State::Layout() {
         return false;
     }
     end = checker.End();
-    headerSize = detail::BlockHeaderSize + checker.BlockReserve();
+    blockReserve = checker.BlockReserve();
+    headerSize = detail::BlockHeaderSize + blockReserve;
     folders = checker.TakeFolders();
+    summed.assign(folders.size(), 0);
     folder = NoFolder;
     memory.reset(new unsigned char[WindowSize + StoredHeader + WindowSize + MaxBlockUncompressed + ReadRoom]);
     window = memory.get();
@@ -151,9 +160,15 @@ bool Decoding::State::NextBlock() {
     if (!Advance()) return false;
     const unsigned char* h = Bytes(position, headerSize);
     if (!h) return false;
-    const std::uint16_t compressed = detail::Le16(h + 4), uncompressed = detail::Le16(h + 6);
+    unsigned char header[detail::BlockHeaderSize + 255];   // the data's read may take the place h points to
+    std::memcpy(header, h, headerSize);
+    const std::uint32_t stored = detail::Le32(header);
+    const std::uint16_t compressed = detail::Le16(header + 4), uncompressed = detail::Le16(header + 6);
     const unsigned char* data = Bytes(position + headerSize, compressed);
     if (!data) return false;
+    // A block whose sum fails is left to the check, which names that fault first.
+    if (summing && summed[folder] == block && (stored == 0 || detail::BlockSumMatches(stored, header, data, compressed, blockReserve)))
+        ++summed[folder];
     if (!Decode(data, compressed, uncompressed)) return BlockFault(false);
     ++decoded;
     ++decodedInProcess;
@@ -232,6 +247,7 @@ Result Check(ReadAt& source, const Options& options, Decoding& decoding) {
 }
 
 bool detail::Checker::Decoded(Decoding& decoding) {
+    decoding.state_->summing = false;   // every block's sum has been tested by now
     while (!decoding.Step(Decoding::AllBlocks)) {
     }
     const Decoding::Where& at = decoding.FaultAt();

@@ -8,6 +8,9 @@
 #include "K4CabFormat.h"
 
 namespace cabfmt {
+namespace detail {
+class Checker;
+}
 
 class Decoding {
 public:
@@ -37,8 +40,13 @@ public:
     // decoding, and by every decoding of the process.
     std::uint64_t DecodedBlocks() const;
     static std::uint64_t DecodedInProcess();
+    // How many of folder `folder`'s first blocks it found true to their checksums (or
+    // stored without one): the bytes are at hand when they are decoded, so the check
+    // need not read them again for their sums.
+    std::uint32_t SummedBlocks(std::uint32_t folder) const;
 
 private:
+    friend class detail::Checker;   // which, once it has tested every sum itself, stops the decoding's
     struct State;
     std::unique_ptr<State> state_;
 };

@@ -256,6 +256,34 @@ TEST(CabFormatDecode, StepsGoBlockByBlockAndTheCheckTakesUpWhereTheyStopped) {
     }
 }
 
+// The sums a decoding ahead has tested are not tested again by the check, and a sum
+// that fails is still the check's fault, named before any stream's, wherever the
+// decoding stood.
+TEST(CabFormatDecode, EachBlocksSumIsTestedOnceWhereverTheDecodingStood) {
+    cabw::Cabinet damaged = TwoMszipFolders();
+    damaged.badChecksumBlocks = {6};
+    damaged.editBlock = [](std::size_t block, std::string& data, std::uint16_t&) {
+        if (block == 1) data[1] = 'X';
+    };
+    const std::string sound = cabw::Build(TwoMszipFolders()), bad = cabw::Build(damaged);
+    for (int before : {0, 3, 8}) {
+        SCOPED_TRACE(before);
+        MemoryCabinet source(sound);
+        cabfmt::Decoding decoding(source);
+        const std::uint64_t sumsBefore = cabfmt::BlockSumsInProcess();
+        for (int step = 0; step < before; ++step) decoding.Step(1);
+        EXPECT_EQ(decoding.SummedBlocks(0) + decoding.SummedBlocks(1), static_cast<std::uint32_t>(before));
+        EXPECT_TRUE(cabfmt::Check(source, {}, decoding).Sound());
+        EXPECT_EQ(cabfmt::BlockSumsInProcess() - sumsBefore, 8u) << "each block's sum once";
+
+        MemoryCabinet badSource(bad);
+        cabfmt::Decoding badDecoding(badSource);
+        for (int step = 0; step < before; ++step) badDecoding.Step(1);
+        EXPECT_EQ(cabfmt::Check(badSource, {}, badDecoding).text,
+                  "Damaged cabinet: data block 3 of folder 2 fails its checksum");
+    }
+}
+
 TEST(CabFormatDecode, AFaultFoundInStepsIsTheChecksFault) {
     cabw::Cabinet cabinet = TwoMszipFolders();
     cabinet.editBlock = [](std::size_t block, std::string& data, std::uint16_t&) {
