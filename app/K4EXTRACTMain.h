@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
-#include "K4CabCheck.h"
+#include "K4CabinetFile.h"
 #include "K4CabWork.h"
 #include "K4Form.h"
 

@@ -6,7 +6,7 @@
 #include <windows.h>
 #include <cstdio>
 #include <cstdlib>
-#include "K4CabCheck.h"
+#include "K4CabinetFile.h"
 #include "UniqueHandle.h"
 
 namespace {

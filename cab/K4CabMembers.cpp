@@ -40,34 +40,9 @@ INT_PTR RefuseNextCabinet(const FDINOTIFICATION& note) {
     return -1;
 }
 
-bool TDecompr::FileIdentity::operator==(const FileIdentity& o) const {
-    return known && o.known && volume == o.volume && indexHigh == o.indexHigh && indexLow == o.indexLow;
-}
-
-TDecompr::FileIdentity TDecompr::IdentityOf(const wchar_t* path) {
-    FileIdentity id;
-    UniqueFile file(CreateFileW(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    BY_HANDLE_FILE_INFORMATION info;
-    if (!file || !GetFileInformationByHandle(file.Get(), &info)) return id;
-    id.volume = info.dwVolumeSerialNumber;
-    id.indexHigh = info.nFileIndexHigh;
-    id.indexLow = info.nFileIndexLow;
-    id.known = true;
-    return id;
-}
-
 bool TDecompr::MayOpen(const char* path) const {
-    if (cabinetFullPath_.empty()) return true;   // no run under way
-    return path && SamePathText(FullPathOf(WideFromCodePage(path, CP_ACP)), cabinetFullPath_);
-}
-
-bool TDecompr::NamesTheCabinet(const std::wstring& targetPath) const {
-    return !cabinetFullPath_.empty() && SamePathText(FullPathOf(targetPath), cabinetFullPath_);
-}
-
-bool TDecompr::IsTheCabinet(const std::wstring& targetPath) const {
-    return cabinetIdentity_.known && IdentityOf(targetPath.c_str()) == cabinetIdentity_;
+    if (!cabinet_.Guarding()) return true;   // no run under way
+    return path && cabinet_.Names(WideFromCodePage(path, CP_ACP));
 }
 
 INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
@@ -83,7 +58,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const ShortString shownPath = TargetDir + shownName;
     const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
     if (length > MaxTargetPath) FailCreate(shownPath.View());
-    if (NamesTheCabinet(widePath)) return RefuseUnsafe(shownName);
+    if (cabinet_.Names(widePath)) return RefuseUnsafe(shownName);
     // Members of one folder come one after another: the folders of the previous
     // member are known to stand, and looking them up again costs a few file-system
     // calls per file, which adds up over tens of thousands of files.
@@ -96,7 +71,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     }
     if (!HasRoomForStream()) return -1;
 
-    const std::size_t member = MemberIndex(raw);
+    const std::size_t member = account_.Index(raw);
     std::unique_ptr<TNamedStream> stream;
     std::wstring createPath;
     try {
@@ -109,7 +84,7 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
         // The library holds the cabinet open for the whole copy, so creating over it
         // under another name (a hard link, a short name) fails on sharing; only then
         // is the identity worth a look.
-        if (IsTheCabinet(widePath)) return RefuseUnsafe(shownName);
+        if (cabinet_.Is(widePath)) return RefuseUnsafe(shownName);
         throw;
     }
     const INT_PTR id = stream->Id();
@@ -157,7 +132,7 @@ INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
     ReleaseStream(slot);
     if (slot == targetSlot_) {
         if (!PlaceTarget()) return 0;
-        MemberWritten(targetMember_);
+        account_.Written(targetMember_);
         targetSlot_ = 0;
         targetPath_.clear();
     }
@@ -182,7 +157,7 @@ void TDecompr::RecordRunFailure(bool copied) {
     if (!discardedShown_.Empty()) {
         const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("FDIERROR_CORRUPT_CABINET");
         RecordCabFailure(code, reason + " while extracting \"" + discardedShown_ + "\"");
-    } else if (!copied || !AllMembersWritten()) {
+    } else if (!copied || !account_.AllWritten()) {
         // A failed copy, or a member the library passed over, must never look like
         // success to the caller, whatever the library's code says.
         const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("Extraction failed");

@@ -59,16 +59,17 @@ ShortString ReasonText(const char* what, const ShortString& shown, DWORD code) {
 
 bool TDecompr::CheckTarget() {
     // The members in the order the library writes them: the file table's.
-    std::vector<PlannedFile> files(expected_.size());
-    replaces_ = std::vector<unsigned char>(expected_.size());
+    const std::vector<cabfmt::Member>& members = account_.Members();
+    std::vector<PlannedFile> files(members.size());
+    replaces_ = std::vector<unsigned char>(members.size());
     // Members come folder by folder, and a folder that is not there yet holds nothing to
     // replace: one look per folder spares a look per file when extracting somewhere new
     // (each costs the system a round of file-name lookups).
     FolderLook folders;
     for (std::size_t i = 0; i < files.size(); ++i) {
-        files[i].size = expected_[i].size;
+        files[i].size = members[i].size;
         std::wstring path = wideTargetDir_;   // appended: a '+' would bring another string routine
-        path += WideMemberName(expected_[i]);
+        path += WideMemberName(members[i]);
         replaces_[i] = folders.MayHoldFiles(path) && ExistingFileSize(path, files[i].replaces);
     }
     const ShortString refusal = ::CheckTarget(TargetDir, files);

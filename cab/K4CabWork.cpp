@@ -4,7 +4,7 @@
 #include <string>
 #include <memory>
 #include "K4CabCallbacks.h"
-#include "K4CabCheck.h"
+#include "K4CabinetFile.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "K4Utils.h"
@@ -107,8 +107,7 @@ void TDecompr::Run() {
 
     ForgetCabException();
     const std::wstring cabinet = WideFromCodePage(CabinetPath.View(), CP_ACP);
-    cabinetFullPath_ = FullPathOf(cabinet);
-    cabinetIdentity_ = IdentityOf(cabinet.c_str());
+    cabinet_.Take(cabinet);
     wideTargetDir_ = WideFromCodePage(TargetDir.View(), CP_ACP);
     reportedPercent_ = -1;
     targetPath_.clear();
@@ -119,13 +118,13 @@ void TDecompr::Run() {
     // library decodes damaged data without complaint, and may crash on it. Nor in a
     // target that would be found unwritable or full only part way.
     if (!ListingPass && (probeFailed_ || !CheckCabinet() || !CheckTarget())) {
-        cabinetFullPath_.clear();
+        cabinet_.Forget();
         return;
     }
     CopyBegun = true;
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
     ReleaseDecoding();
-    cabinetFullPath_.clear();
+    cabinet_.Forget();
     if (!copied) DiscardTarget();   // the member the library gave up on, if any
     // What the library left open after a failure is closed here, not leaked.
     ReleaseAllStreams();

@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 #include "K4CabFormat.h"
+#include "K4CabinetIdentity.h"
 #include "k4cabstructs.h"
+#include "K4MemberAccount.h"
 #include "K4NamedStream.h"
 #include "ShortString.h"
 
@@ -129,19 +131,8 @@ public:
     bool CopyBegun = false;
 
 private:
-    struct FileIdentity {
-        DWORD volume = 0, indexHigh = 0, indexLow = 0;
-        bool known = false;
-        bool operator==(const FileIdentity& o) const;
-    };
-    static FileIdentity IdentityOf(const wchar_t* path);
-
     void EmptyTable();
     void ReleaseAllStreams();
-    // Whether a target path is the cabinet being read: by its full name, and by
-    // file identity for other names of the same file.
-    bool NamesTheCabinet(const std::wstring& targetPath) const;
-    bool IsTheCabinet(const std::wstring& targetPath) const;
     // Closes and deletes the member being written (its data never arrived whole)
     // and remembers its name for the error text.
     void DiscardTarget();
@@ -158,11 +149,8 @@ private:
     void RecordRunFailure(bool copied);
     void ReportProgress();
 
-    // The checked members and which of them were written whole.
-    static constexpr std::size_t NoMember = static_cast<std::size_t>(-1);
-    std::size_t MemberIndex(const char* stored);
-    void MemberWritten(std::size_t index);
-    bool AllMembersWritten() const;
+    // The first checked member not written whole, as messages show names; empty
+    // when every one was.
     ShortString FirstUnwrittenMember() const;
 
     // OpenStreams: the count and the 100000 slots (slot n at index n - 1); each slot
@@ -174,12 +162,11 @@ private:
     std::int32_t openCount_ = 0;
     std::int32_t openSlots_[MaxStreams];
 
-    // Run state: the cabinet as the library opens it, the target folder as the wide
+    // Run state: the cabinet being read, guarded, the target folder as the wide
     // calls take it, the last percentage reported, and the member being written.
-    std::wstring cabinetFullPath_;
+    CabinetIdentity cabinet_;
     std::wstring wideTargetDir_;
     std::int32_t reportedPercent_ = -1;
-    FileIdentity cabinetIdentity_;
     std::int32_t targetSlot_ = 0;
     std::uint32_t targetSize_ = 0;
     std::wstring targetPath_;
@@ -193,17 +180,13 @@ private:
     // Lets go of the cabinet as checked: the pass is over, or the check failed.
     void ReleaseDecoding();
 
-    // The extraction's account: the cabinet as checked (held open by its decoding, so
-    // it cannot change before the library reads it; the decoding is this object's own
-    // when none was taken up), its members in table order, and which of them were
-    // written whole (one flag a member, as bytes: std::vector<bool>'s bit handling
-    // adds about 1 KB to the program).
+    // The cabinet as checked (held open by its decoding, so it cannot change before
+    // the library reads it; the decoding is this object's own when none was taken
+    // up), and the account of its members.
     CabinetDecoding* decoding_ = nullptr;
     std::unique_ptr<CabinetDecoding> ownDecoding_;
-    std::vector<cabfmt::Member> expected_;
-    std::vector<unsigned char> written_;
+    MemberAccount account_;
     std::vector<unsigned char> replaces_;   // a file of the member's name was there at the check
-    std::size_t nextMember_ = 0, writtenCount_ = 0;
-    std::size_t targetMember_ = NoMember;
+    std::size_t targetMember_ = MemberAccount::NoMember;
     bool probeFailed_ = false;   // Open found no cabinet: its text stands
 };

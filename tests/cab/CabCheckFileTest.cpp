@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include "CabTestSupport.h"
 #include "CabWriter.h"
-#include "K4CabCheck.h"
+#include "K4CabinetFile.h"
 #include "UniqueHandle.h"
 
 using namespace k4test;

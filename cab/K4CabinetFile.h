@@ -1,6 +1,6 @@
-// The cabinet check's reads from an open cabinet file, for the extraction pass and
-// for anything else that checks a cabinet on disk, and the decoding of its
-// compressed blocks ahead of the pass.
+// A cabinet on disk for the check: its bytes through bounded mapped views or reads,
+// for the extraction pass and for anything else that checks a cabinet on disk; and
+// the decoding of its compressed blocks ahead of the pass.
 #pragma once
 #include <windows.h>
 #include <cstdint>
