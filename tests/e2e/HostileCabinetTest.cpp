@@ -91,9 +91,7 @@ TEST_F(HostileCabinet, EveryCatalogueCaseShowsItsFaultAndWritesNothing) {
 TEST_F(HostileCabinet, DamagedCompressedDataFromGcabWritesNothing) {
     std::string bytes;
     ASSERT_TRUE(k4test::ReadBytes(e2e::TestCabinet(), bytes));
-    for (std::size_t i = bytes.size() / 2; i < bytes.size() / 2 + 64; ++i)
-        bytes[i] = static_cast<char>(bytes[i] ^ (1 + i * 37 % 255));
-    const Outcome outcome = RunCabinet(bytes);
+    const Outcome outcome = RunCabinet(hostilecab::Spoiled(bytes, bytes.size() / 2, 64));
     ASSERT_EQ(outcome.boxes.size(), 1u);
     EXPECT_EQ(outcome.boxes[0].rfind("Damaged cabinet: data block ", 0), 0u) << outcome.boxes[0];
     EXPECT_NE(outcome.boxes[0].find(" of folder 1 fails its checksum"), std::string::npos) << outcome.boxes[0];
@@ -101,23 +99,6 @@ TEST_F(HostileCabinet, DamagedCompressedDataFromGcabWritesNothing) {
 }
 
 namespace {
-
-// The data blocks of a one-folder cabinet from gcab: where each one's data starts
-// and its size.
-std::vector<std::pair<std::size_t, std::size_t>> GcabBlocks(const std::string& bytes) {
-    auto le = [&](std::size_t at, int width) {
-        std::size_t value = 0;
-        for (int i = width - 1; i >= 0; --i) value = value << 8 | static_cast<unsigned char>(bytes[at + i]);
-        return value;
-    };
-    std::vector<std::pair<std::size_t, std::size_t>> blocks;
-    std::size_t at = le(36, 4);
-    for (std::size_t n = le(40, 2); n > 0; --n) {
-        blocks.emplace_back(at + 8, le(at + 4, 2));
-        at += 8 + le(at + 4, 2);
-    }
-    return blocks;
-}
 
 std::string XoredRun(std::string bytes, std::size_t at) {
     for (std::size_t i = at; i < at + 64; ++i) bytes[i] = static_cast<char>(bytes[i] ^ 0x5A);
@@ -132,7 +113,7 @@ std::string XoredRun(std::string bytes, std::size_t at) {
 TEST_F(HostileCabinet, ReportedRunXoredInTheSecondBlockIsRefusedByDecoding) {
     std::string bytes;
     ASSERT_TRUE(k4test::ReadBytes(e2e::reported::TwoFiles, bytes));
-    const auto blocks = GcabBlocks(bytes);
+    const auto blocks = k4test::damage::DataBlocks(bytes);
     ASSERT_GT(blocks.size(), 2u);
     const Outcome outcome = RunCabinet(XoredRun(bytes, blocks[1].first + blocks[1].second / 2));
     EXPECT_EQ(outcome.lines.size(), 2u) << "listed as ever";
@@ -146,7 +127,7 @@ TEST_F(HostileCabinet, ReportedRunXoredAtTheMiddleOfTheFileIsRefusedByDecoding) 
     ASSERT_TRUE(k4test::ReadBytes(e2e::reported::BigAlone, bytes));
     const std::size_t middle = bytes.size() / 2;
     std::size_t block = 0;
-    for (const auto& [data, size] : GcabBlocks(bytes))
+    for (const auto& [data, size] : k4test::damage::DataBlocks(bytes))
         if (data - 8 <= middle) ++block;
     ASSERT_GT(block, 1u);
     ExpectDamage(RunCabinet(XoredRun(bytes, middle)),

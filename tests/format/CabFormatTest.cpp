@@ -10,19 +10,8 @@
 
 using namespace formattest;
 using cabfmt::Fault;
+using hostilecab::Spoiled;
 using hostilecab::TwoFolders;
-
-namespace {
-
-// Damage of varying bits: complementing whole words an even number of times would
-// leave a XOR checksum unchanged, as the format accepts.
-std::string Spoiled(std::string bytes, std::size_t at, std::size_t count) {
-    for (std::size_t i = at; i < at + count && i < bytes.size(); ++i)
-        bytes[i] = static_cast<char>(bytes[i] ^ (1 + i * 37 % 255));
-    return bytes;
-}
-
-}  // namespace
 
 TEST(CabFormatSound, WriterCabinetsPassWithTheirMembersInTableOrder) {
     cabw::Cabinet cabinet = TwoFolders();

@@ -24,6 +24,14 @@ inline cabw::Cabinet TwoFolders() {
     return cabinet;
 }
 
+// Damage of varying bits: complementing whole words an even number of times would
+// leave a XOR checksum unchanged, as the format accepts.
+inline std::string Spoiled(std::string bytes, std::size_t at, std::size_t count) {
+    for (std::size_t i = at; i < at + count && i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>(bytes[i] ^ (1 + i * 37 % 255));
+    return bytes;
+}
+
 struct Case {
     std::string what;
     std::string bytes;   // the cabinet as handed over
