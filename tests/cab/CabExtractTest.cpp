@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <array>
 #include "CabTestSupport.h"
+#include "CabWriter.h"
 #include "K4Paths.h"
 #include "K4TextEncoding.h"
 #include "K4CabNames.h"
@@ -109,25 +110,25 @@ TEST(Extraction, FoldersAreMadeForEveryPassAndEveryReturnToThem) {
     // member's: going deeper, coming back, and a second pass into a new target must
     // all still find their folders made.
     ScratchFolder dir;
-    const std::vector<CabMember> members = {{"a\\1.txt", "1"},      {"a\\2.txt", "2"}, {"a\\deep\\3.txt", "3"},
+    const std::vector<cabw::Member> members = {{"a\\1.txt", "1"},      {"a\\2.txt", "2"}, {"a\\deep\\3.txt", "3"},
                                             {"a\\4.txt", "4"},      {"top.txt", "t"},  {"b\\5.txt", "5"},
                                             {"a\\6.txt", "6"}};
-    WriteAll(dir / "f.cab", BuildCabinet(members));
+    WriteAll(dir / "f.cab", cabw::Build({.members = members}));
     for (const char* folder : {"first", "second"}) {
         const std::string target = dir / folder + "\\";
         ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
         ListThenExtract(dir / "f.cab", target);
         EXPECT_EQ(LastErrorText, "") << folder;
-        for (const CabMember& member : members)
+        for (const cabw::Member& member : members)
             EXPECT_EQ(ReadAll(target + member.name), member.data) << folder << " " << member.name;
     }
 }
 
 TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
     ScratchFolder target;
-    CabMember even{"even.txt", "e", (41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4};
-    CabMember odd{"odd.txt", "o", (44 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29};
-    WriteAll(target / "t.cab", BuildCabinet({even, odd}));
+    cabw::Member even{"even.txt", "e", (41 << 9) | (3 << 5) | 4, (5 << 11) | (6 << 5) | 4};
+    cabw::Member odd{"odd.txt", "o", (44 << 9) | (12 << 5) | 31, (23 << 11) | (59 << 5) | 29};
+    WriteAll(target / "t.cab", cabw::Build({.members = {even, odd}}));
     RunPass(false, target / "t.cab", target / "out");
     ASSERT_EQ(LastErrorText, "");   // TargetDir without separator: names join directly
     EXPECT_EQ(DateAndTime(LocalWriteTime(target / "outeven.txt")), (DateTime{2021, 3, 4, 5, 6, 8}));
@@ -141,13 +142,13 @@ TEST(Extraction, LastWriteTimeIsTheCabinetsLocalTime) {
 TEST(Extraction, AttributesAreNotAppliedAndOnlyTheWriteTimeIsSet) {
     ScratchFolder target;
     const std::uint16_t date = (41 << 9) | (3 << 5) | 4, time = (5 << 11) | (6 << 5) | 4;
-    const std::vector<CabMember> members = {
+    const std::vector<cabw::Member> members = {
         {"readonly.txt", "r", date, time, FILE_ATTRIBUTE_READONLY},
         {"hidden.txt", "h", date, time, FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM},
         {"all.txt", "a", date, time, FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                      FILE_ATTRIBUTE_ARCHIVE},
     };
-    WriteAll(target / "a.cab", BuildCabinet(members));
+    WriteAll(target / "a.cab", cabw::Build({.members = members}));
     FILETIME before;
     GetSystemTimeAsFileTime(&before);
     // A file system may keep times in steps of up to two seconds.
@@ -157,7 +158,7 @@ TEST(Extraction, AttributesAreNotAppliedAndOnlyTheWriteTimeIsSet) {
         ASSERT_EQ(LastErrorText, "") << "pass " << pass;
     }
     const bool keepsCreation = KeepsCreationTimeApart(target / "probe.txt");
-    for (const CabMember& member : members) {
+    for (const cabw::Member& member : members) {
         WIN32_FILE_ATTRIBUTE_DATA data;
         ASSERT_TRUE(GetFileAttributesExA((target / member.name).c_str(), GetFileExInfoStandard, &data)) << member.name;
         EXPECT_EQ(data.dwFileAttributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM), 0u)
@@ -173,10 +174,10 @@ TEST(Extraction, AttributesAreNotAppliedAndOnlyTheWriteTimeIsSet) {
 TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
     ScratchFolder target;
     const std::uint16_t fine = (5 << 11) | (6 << 5) | 4;
-    CabMember zero{"zero.txt", "z", 0, 0};
-    CabMember feb30{"feb30.txt", "f", (41 << 9) | (2 << 5) | 30, fine};
-    CabMember hour25{"hour25.txt", "h", (41 << 9) | (3 << 5) | 4, (25 << 11)};
-    WriteAll(target / "t.cab", BuildCabinet({zero, feb30, hour25}));
+    cabw::Member zero{"zero.txt", "z", 0, 0};
+    cabw::Member feb30{"feb30.txt", "f", (41 << 9) | (2 << 5) | 30, fine};
+    cabw::Member hour25{"hour25.txt", "h", (41 << 9) | (3 << 5) | 4, (25 << 11)};
+    WriteAll(target / "t.cab", cabw::Build({.members = {zero, feb30, hour25}}));
     SYSTEMTIME now;
     GetLocalTime(&now);
     RunPass(false, target / "t.cab", target.Dir());
@@ -190,9 +191,9 @@ TEST(Extraction, AnImpossibleDateKeepsTheTimeOfCreation) {
 
 TEST(Extraction, UnicodeFlaggedNamesAreCreatedUnderTheirRealName) {
     ScratchFolder target;
-    CabMember utf{"\xE6\x97\xA5\xE6\x9C\xAC\\caf\xC3\xA9.txt", "unicode", (41 << 9) | (3 << 5) | 4, 0, 0xA0};
-    CabMember plain{"plain.txt", "bytes"};
-    WriteAll(target / "u.cab", BuildCabinet({utf, plain}));
+    cabw::Member utf{"\xE6\x97\xA5\xE6\x9C\xAC\\caf\xC3\xA9.txt", "unicode", (41 << 9) | (3 << 5) | 4, 0, 0xA0};
+    cabw::Member plain{"plain.txt", "bytes"};
+    WriteAll(target / "u.cab", cabw::Build({.members = {utf, plain}}));
     ListThenExtract(target / "u.cab", target.Dir());
     EXPECT_EQ(LastErrorText, "");
     const std::wstring wide = WideFromCodePage(target.Dir(), CP_ACP) + L"\u65E5\u672C\\caf\u00E9.txt";

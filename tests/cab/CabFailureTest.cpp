@@ -7,6 +7,7 @@
 #include <memory>
 #include <stdexcept>
 #include "CabTestSupport.h"
+#include "CabWriter.h"
 #include "K4CabCallbacks.h"
 #include "K4Error.h"
 #include "LeBytes.h"
@@ -144,14 +145,14 @@ TEST(TargetFailures, APathBeyond255CharactersIsRefusedBeforeAnythingIsCreated) {
         ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
     }
     const std::string name(256 - target.size(), 'f');   // one character too many
-    WriteAll(dir / "long.cab", BuildCabinet({{"short.txt", "s"}, {name, "l"}}));
+    WriteAll(dir / "long.cab", cabw::Build({.members = {{"short.txt", "s"}, {name, "l"}}}));
     EXPECT_EQ(MessageOfPass(false, dir / "long.cab", target), "(nothing raised)") << "no file was attempted";
     EXPECT_EQ(LastErrorText, ShortString("Unsafe file name \"" + name + "\"")) << "message cut at 255";
     EXPECT_TRUE(FolderEntries(target).empty()) << "nothing under a cut name, and nothing before it";
 
     // One character less fits: both files are created.
     const std::string fits = name.substr(1);
-    WriteAll(dir / "fits.cab", BuildCabinet({{"short.txt", "s"}, {fits, "l"}}));
+    WriteAll(dir / "fits.cab", cabw::Build({.members = {{"short.txt", "s"}, {fits, "l"}}}));
     RunPass(false, dir / "fits.cab", target);
     EXPECT_EQ(LastErrorText, "");
     EXPECT_EQ(ReadAll(target + fits), "l");

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "CabTestSupport.h"
+#include "CabWriter.h"
 #include "LeBytes.h"
 #include "UniqueHandle.h"
 
@@ -29,10 +30,10 @@ TEST(Listing, LinesCutOrFillNamesTo44AndRightAlignSizes) {
 TEST(Listing, SizesComeFromTheEntriesWithoutDecompressing) {
     // Entries claim sizes their cabinet holds no data for: a listing never reads it.
     ScratchFolder dir;
-    CabMember big{"big.iso", "", 0, 0, 0x20, 123456789};
-    CabMember empty{"", "", 0, 0, 0x20, 0};
-    CabMember real{"real.txt", "abc"};
-    WriteAll(dir / "c.cab", BuildCabinet({big, empty, real}));
+    cabw::Member big{.name = "big.iso", .data = "", .date = 0, .time = 0, .declaredSize = 123456789};
+    cabw::Member empty{.name = "", .data = "", .date = 0, .time = 0, .declaredSize = 0};
+    cabw::Member real{"real.txt", "abc"};
+    WriteAll(dir / "c.cab", cabw::Build({.members = {big, empty, real}}));
     LineRecorder list;
     RunPass(true, dir / "c.cab", dir.Dir(), &list);
     ASSERT_EQ(list.lines.size(), 3u);
@@ -43,9 +44,9 @@ TEST(Listing, SizesComeFromTheEntriesWithoutDecompressing) {
 
 TEST(Listing, TotalWrapsAt32Bits) {
     ScratchFolder dir;
-    CabMember a{"a", "", 0, 0, 0x20, 0x7FFFFFFF};
-    CabMember b{"b", "xy"};
-    WriteAll(dir / "c.cab", BuildCabinet({a, b}));
+    cabw::Member a{.name = "a", .data = "", .date = 0, .time = 0, .declaredSize = 0x7FFFFFFF};
+    cabw::Member b{"b", "xy"};
+    WriteAll(dir / "c.cab", cabw::Build({.members = {a, b}}));
     RunPass(true, dir / "c.cab", dir.Dir());
     EXPECT_EQ(ListedByteTotal, INT32_MIN + 1);
 }
@@ -56,7 +57,7 @@ TEST(Listing, TotalWrapsAt32Bits) {
 TEST(Listing, CabinetOf2GiBOrMoreHasANegativeSize) {
     ScratchFolder dir;
     const std::uint32_t size = 0x80000000u + 512;
-    std::string cab = BuildCabinet({CabMember{"a.txt", "abc"}});
+    std::string cab = cabw::Build(cabw::OneFile("a.txt", "abc"));
     PutLe(cab, 8, size);  // the header's cabinet size
     const std::string path = dir / "big.cab";
     WriteAll(path, cab);
@@ -78,9 +79,9 @@ TEST(Listing, CabinetOf2GiBOrMoreHasANegativeSize) {
 TEST(Listing, UnicodeNamesAreShownInTheSystemCodePage) {
     if (GetACP() != 1252) GTEST_SKIP() << "expects the Western code page";
     ScratchFolder dir;
-    CabMember utf{"caf\xC3\xA9 \xE6\x97\xA5.txt", "1", 0, 0, 0xA0};
-    CabMember plain{"caf\xE9.txt", "2"};
-    WriteAll(dir / "c.cab", BuildCabinet({utf, plain}));
+    cabw::Member utf{"caf\xC3\xA9 \xE6\x97\xA5.txt", "1", 0, 0, 0xA0};
+    cabw::Member plain{"caf\xE9.txt", "2"};
+    WriteAll(dir / "c.cab", cabw::Build({.members = {utf, plain}}));
     LineRecorder list;
     RunPass(true, dir / "c.cab", dir.Dir(), &list);
     ASSERT_EQ(list.lines.size(), 2u);
@@ -91,9 +92,9 @@ TEST(Listing, UnicodeNamesAreShownInTheSystemCodePage) {
 TEST(Listing, SetIdentifierIsReadAsSigned16Bits) {
     ScratchFolder dir;
     std::string cab = ReadAll(DataPath("tiny.cab"));
-    PatchSetId(cab, 23);
+    cabw::PatchSetId(cab, 23);
     WriteAll(dir / "23.cab", cab);
-    PatchSetId(cab, 32768);
+    cabw::PatchSetId(cab, 32768);
     WriteAll(dir / "big.cab", cab);
     RunPass(true, dir / "23.cab", dir.Dir());
     EXPECT_EQ(CabSetId, 23);

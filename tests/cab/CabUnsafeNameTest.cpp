@@ -3,6 +3,7 @@
 // file and says so, while a listing still shows it.
 #include <gtest/gtest.h>
 #include "CabTestSupport.h"
+#include "CabWriter.h"
 
 using namespace k4test;
 
@@ -12,7 +13,7 @@ std::string ExtractBetween(const ScratchFolder& dir, const std::string& name) {
     const std::string target = dir / "in\\t\\";
     CreateDirectoryA((dir / "in").c_str(), nullptr);
     CreateDirectoryA(target.c_str(), nullptr);
-    WriteAll(dir / "h.cab", BuildCabinet({{"before.txt", "b"}, {name, "hostile"}, {"after.txt", "a"}}));
+    WriteAll(dir / "h.cab", cabw::Build({.members = {{"before.txt", "b"}, {name, "hostile"}, {"after.txt", "a"}}}));
     RunPass(true, dir / "h.cab", target);
     RunPass(false, dir / "h.cab", target);
     EXPECT_FALSE(FileExists(target + "before.txt")) << name << ": refused before the first file";
@@ -40,7 +41,7 @@ TEST(UnsafeNames, EveryKindStopsThePassAndNamesTheMember) {
 
 TEST(UnsafeNames, AListingStillShowsThem) {
     ScratchFolder dir;
-    WriteAll(dir / "h.cab", BuildCabinet({{"..\\evil.txt", "e"}, {"CON", "c"}}));
+    WriteAll(dir / "h.cab", cabw::Build({.members = {{"..\\evil.txt", "e"}, {"CON", "c"}}}));
     LineRecorder list;
     RunPass(true, dir / "h.cab", dir.Dir(), &list);
     EXPECT_EQ(LastErrorText, "");
@@ -53,7 +54,7 @@ TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
     ScratchFolder dir;
     CurrentDirectory inDir(dir.Path());
     for (const char* member : {"DATAFILE.K4A", "datafile.k4a"}) {
-        const std::string cab = BuildCabinet({{"first.txt", "1"}, {member, "overwrite"}});
+        const std::string cab = cabw::Build({.members = {{"first.txt", "1"}, {member, "overwrite"}}});
         WriteAll("DATAFILE.K4A", cab);
         RunPass(true, "DATAFILE.K4A", "");
         RunPass(false, "DATAFILE.K4A", "");
@@ -65,7 +66,7 @@ TEST(UnsafeNames, TheCabinetBeingReadIsNeverOverwritten) {
 
 TEST(UnsafeNames, AnotherNameForTheCabinetIsRecognisedByIdentity) {
     ScratchFolder dir;
-    const std::string cab = BuildCabinet({{"link.bin", "overwrite"}});
+    const std::string cab = cabw::Build({.members = {{"link.bin", "overwrite"}}});
     WriteAll(dir / "c.cab", cab);
     CreateDirectoryA((dir / "t").c_str(), nullptr);
     if (!CreateHardLinkA((dir / "t\\link.bin").c_str(), (dir / "c.cab").c_str(), nullptr))

@@ -222,4 +222,6 @@ Cabinet OneFile(const std::string& name, const std::string& data) {
     return cabinet;
 }
 
+void PatchSetId(std::string& cabinet, std::uint16_t setId) { k4test::PutLe(cabinet, 32, setId, 2); }
+
 }  // namespace cabw

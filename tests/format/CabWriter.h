@@ -32,9 +32,9 @@ struct Member {
     std::uint16_t attribs = 0x20;  // archive
     std::uint16_t folder = 0;      // the folder whose data holds this member
     // Stored instead of the true values when set.
-    std::optional<std::uint32_t> declaredSize;    // cbFile
-    std::optional<std::uint32_t> declaredOffset;  // uoffFolderStart
-    std::optional<std::uint16_t> folderIndex;     // iFolder
+    std::optional<std::uint32_t> declaredSize{};    // cbFile
+    std::optional<std::uint32_t> declaredOffset{};  // uoffFolderStart
+    std::optional<std::uint16_t> folderIndex{};     // iFolder
 };
 
 struct Cabinet {
@@ -48,19 +48,19 @@ struct Cabinet {
     std::uint8_t blockReserve = 0;
     bool checksumCoversReserve = true;
     // Written after the fixed header when the matching flag is set.
-    std::string prevCabinet, prevDisk, nextCabinet, nextDisk;
+    std::string prevCabinet{}, prevDisk{}, nextCabinet{}, nextDisk{};
 
     // Stored instead of the true values when set.
-    std::optional<std::uint16_t> declaredFiles;       // cFiles
-    std::optional<std::uint32_t> declaredLength;      // cbCabinet
-    std::optional<std::uint32_t> declaredFilesStart;  // coffFiles
-    std::optional<std::uint32_t> declaredDataStart;   // coffCabStart of the first folder
-    std::optional<std::uint16_t> declaredBlocks;      // cCFData of the first folder
-    std::optional<std::uint16_t> declaredCompression; // typeCompress of every folder
+    std::optional<std::uint16_t> declaredFiles{};       // cFiles
+    std::optional<std::uint32_t> declaredLength{};      // cbCabinet
+    std::optional<std::uint32_t> declaredFilesStart{};  // coffFiles
+    std::optional<std::uint32_t> declaredDataStart{};   // coffCabStart of the first folder
+    std::optional<std::uint16_t> declaredBlocks{};      // cCFData of the first folder
+    std::optional<std::uint16_t> declaredCompression{}; // typeCompress of every folder
 
     // Data blocks (0-based, counted over all folders in order) written with a
     // checksum one off the true one.
-    std::vector<std::size_t> badChecksumBlocks;
+    std::vector<std::size_t> badChecksumBlocks{};
     // Data blocks written with a checksum of 0 ("none").
     bool noChecksums = false;
     // The last block written as the first part of a block that goes on in the next
@@ -74,7 +74,7 @@ struct Cabinet {
     // Changes a block's data as written ("CK" and the stream when compressed) and its
     // stated uncompressed size before its checksum is taken; `block` is 0-based over
     // all folders.
-    std::function<void(std::size_t block, std::string& data, std::uint16_t& uncompressed)> editBlock;
+    std::function<void(std::size_t block, std::string& data, std::uint16_t& uncompressed)> editBlock{};
 };
 
 // The cabinet's bytes.
@@ -93,5 +93,7 @@ std::uint32_t BlockChecksum(const std::string& blockHeaderLengths, const std::st
 
 // One member with the given name and data, every other field true.
 Cabinet OneFile(const std::string& name, const std::string& data);
+// Writes a new set identifier into any cabinet's header (gcab's too).
+void PatchSetId(std::string& cabinet, std::uint16_t setId);
 
 }  // namespace cabw

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <random>
 #include <string>
+#include <utility>
+#include <vector>
 #include "LeBytes.h"
 
 namespace k4test::damage {
@@ -27,18 +29,25 @@ inline const char* KindName(Kind kind) {
     return "?";
 }
 
-// Every data block's checksum set to 0, "not computed", in every folder (no reserve areas:
+// Where each data block's data starts and its size, folder by folder (no reserve areas:
 // gcab writes none).
-inline void ZeroBlockChecksums(std::string& cab) {
+inline std::vector<std::pair<std::size_t, std::size_t>> DataBlocks(const std::string& cab) {
+    std::vector<std::pair<std::size_t, std::size_t>> found;
     const std::uint32_t folders = GetLe(cab, 26, 2);
     for (std::uint32_t folder = 0; folder < folders; ++folder) {
         std::size_t block = GetLe(cab, 36 + 8 * folder);
         const std::uint32_t blocks = GetLe(cab, 36 + 8 * folder + 4, 2);
         for (std::uint32_t i = 0; i < blocks && block + 8 <= cab.size(); ++i) {
-            PutLe(cab, block, 0);
-            block += 8 + GetLe(cab, block + 4, 2);
+            found.emplace_back(block + 8, GetLe(cab, block + 4, 2));
+            block += 8 + found.back().second;
         }
     }
+    return found;
+}
+
+// Every data block's checksum set to 0, "not computed", in every folder.
+inline void ZeroBlockChecksums(std::string& cab) {
+    for (const auto& [data, size] : DataBlocks(cab)) PutLe(cab, data - 8, 0);
 }
 
 // One variant: the damage made with `rng` on a copy of `sound`, described in `what`.
