@@ -24,6 +24,14 @@ class TAboutBox : public ui::Form {
 public:
     TAboutBox();
 
+    // The controls its handlers use, bound by id when the window is built.
+    ui::Control& OKButton;
+    ui::Control& ProductName;
+    ui::Control& Version;
+    ui::Control& Copyright;
+    ui::Control& weblabel;  // the web address, a link when the browser is installed
+    ui::Control& Label1;    // the ident line
+
     void FormCreate();
     void FormShow();
     void OKButtonClick();

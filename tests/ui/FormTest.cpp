@@ -319,9 +319,11 @@ TEST_F(FormTest, TableAndCreationFailuresAreReported) {
     ids.Create();
     EXPECT_EQ(GetDlgItem(ids.Handle(), 4711), ids.Item("A").Handle());
     EXPECT_EQ(GetDlgItem(ids.Handle(), 101), ids.Item("B").Handle());
+    EXPECT_EQ(&ids.Item(4711), &ids.Item("A")) << "found by id as by name";
 
     Form form(Spec(), kRows);
     EXPECT_THROW(form.Item("Missing"), K4DesignError);
+    EXPECT_THROW(form.Item(4711), K4DesignError);
     // An owner that is no window: the system refuses the window.
     EXPECT_THROW(form.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0))), K4WindowError);
     EXPECT_EQ(form.Handle(), nullptr);
