@@ -5,6 +5,7 @@
 #include <memory>
 #include "K4AboutIds.h"
 #include "K4AboutPicture.h"
+#include "K4AboutSeams.h"
 #include "K4ErrorLog.h"
 #include "K4ExternalProcess.h"
 #include "K4Files.h"
@@ -13,9 +14,7 @@ ShortString AboutCaption("About K4");
 ShortString AboutIdentText("Windows Cabinet Files");
 TAboutBox* AboutBox = nullptr;
 
-namespace about_seams {
-std::optional<std::string> browserPath;
-}  // namespace about_seams
+std::optional<std::string> about_seams::browserPath;
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "K4Application.h"
 #include "K4Error.h"
 #include "K4Form.h"
+#include "K4UiSeams.h"
 
 using namespace ui;
 
@@ -41,9 +42,9 @@ FormSpec Spec(Border border = Border::Sizeable) {
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorder([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
+        app::SetBoxRecorderForTests([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
     }
-    void TearDown() override { app::SetBoxRecorder(nullptr); }
+    void TearDown() override { app::SetBoxRecorderForTests(nullptr); }
     std::vector<std::pair<app::BoxKind, std::string>> boxes;
 };
 
