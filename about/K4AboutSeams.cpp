@@ -1,5 +1,6 @@
-// Setting the about window's test seam: only tests do, so that the extractor
-// program, which never calls it, does not carry it.
-#include "K4_About.h"
+// Setting the about window's test seams: only tests do (K4AboutSeams.h).
+#include "K4AboutSeams.h"
+#include <utility>
 
 void SetBrowserPathForTests(std::optional<std::string> path) { about_seams::browserPath = std::move(path); }
+void SetLaunchObserverForTests(LaunchObserver observer) { about_seams::launchObserver = std::move(observer); }

@@ -2,15 +2,16 @@
 #include "K4ExternalProcess.h"
 #include <cstring>
 #include <memory>
+#include "K4AboutSeams.h"
 #include "K4ErrorLog.h"
 #include "K4Messages.h"
 #include "K4Stacks.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
 
-namespace {
+LaunchObserver about_seams::launchObserver;
 
-LaunchObserver g_observer;
+namespace {
 
 // The writable, zero-terminated command line CreateProcessA requires (it may
 // write into it), counted in AllocatedBytes for exactly as long as it exists.
@@ -55,7 +56,7 @@ void ExecuteProgram(ShortString commandLine) {
     auto code = started ? 0 : static_cast<std::int32_t>(GetLastError());
     UniqueKernelHandle process(info.hProcess);  // null after a failed start
     UniqueKernelHandle thread(info.hThread);
-    if (g_observer) g_observer(copy.Data(), code);
+    if (about_seams::launchObserver) about_seams::launchObserver(copy.Data(), code);
     if (started) {
         // The outcome (ready, time-out, no window) does not matter: the wait only
         // gives the program time to come up.
@@ -64,5 +65,3 @@ void ExecuteProgram(ShortString commandLine) {
         PushError(LaunchErrorText(commandLine, code));
     }
 }
-
-void SetLaunchObserver(LaunchObserver observer) { g_observer = std::move(observer); }

@@ -3,7 +3,6 @@
 #pragma once
 #include <windows.h>
 #include <cstdint>
-#include <functional>
 #include "ShortString.h"
 
 // Milliseconds the launch waits for the started program to become ready for input.
@@ -21,9 +20,3 @@ void ExecuteProgram(ShortString commandLine);
 // The error text of a failed start: message 41, " - execute ", the command line,
 // one space and the code in decimal, cut at 255 characters.
 ShortString LaunchErrorText(const ShortString& commandLine, std::int32_t code);
-
-// Test seam: called right after the start attempt with the writable command-line
-// copy handed to the system and the error code of a failed start (0 on success),
-// while the copy still exists.
-using LaunchObserver = std::function<void(const char* commandLineCopy, std::int32_t errorCode)>;
-void SetLaunchObserver(LaunchObserver observer);

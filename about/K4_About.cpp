@@ -5,6 +5,7 @@
 #include <memory>
 #include "K4AboutIds.h"
 #include "K4AboutPicture.h"
+#include "K4AboutSeams.h"
 #include "K4ErrorLog.h"
 #include "K4ExternalProcess.h"
 #include "K4Files.h"
@@ -13,9 +14,7 @@ ShortString AboutCaption("About K4");
 ShortString AboutIdentText("Windows Cabinet Files");
 TAboutBox* AboutBox = nullptr;
 
-namespace about_seams {
-std::optional<std::string> browserPath;
-}  // namespace about_seams
+std::optional<std::string> about_seams::browserPath;
 
 namespace {
 
@@ -48,28 +47,34 @@ const std::array<ui::ControlSpec, 8>& ControlTable() {
 
 }  // namespace
 
-TAboutBox::TAboutBox() : ui::Form(kDesign, ControlTable()) {
+TAboutBox::TAboutBox()
+    : ui::Form(kDesign, ControlTable()),
+      OKButton(Item(about_ids::OKButton)),
+      ProductName(Item(about_ids::ProductName)),
+      Version(Item(about_ids::Version)),
+      Copyright(Item(about_ids::Copyright)),
+      weblabel(Item(about_ids::weblabel)),
+      Label1(Item(about_ids::Label1)) {
     OnCreate = [this] { FormCreate(); };
     OnShow = [this] { FormShow(); };
-    Item("OKButton").OnClick = [this] { OKButtonClick(); };
-    Item("weblabel").OnClick = [this] { weblabelClick(); };
+    OKButton.OnClick = [this] { OKButtonClick(); };
+    weblabel.OnClick = [this] { weblabelClick(); };
 }
 
 void TAboutBox::FormCreate() {
     SetCaption(AboutCaption.View());
-    Item("ProductName").SetCaption("Vemra K4");
-    Item("Version").SetCaption(GetBuildText().View());
-    Item("Copyright").SetCaption(AuthorLine);
-    Item("weblabel").SetCaption(WebAddress);
-    Item("Label1").SetCaption(g_identLine.View());
+    ProductName.SetCaption("Vemra K4");
+    Version.SetCaption(GetBuildText().View());
+    Copyright.SetCaption(AuthorLine);
+    weblabel.SetCaption(WebAddress);
+    Label1.SetCaption(g_identLine.View());
 }
 
 void TAboutBox::FormShow() {
-    ui::Control& link = Item("weblabel");
     bool browser = FileExists(ActiveBrowserPath());
-    link.SetFontStyle(false, browser);
-    link.SetBackColour(browser ? ui::Colour::Rgb(192, 192, 192) : ui::Colour::System(COLOR_BTNFACE));
-    link.SetHandCursor(browser);
+    weblabel.SetFontStyle(false, browser);
+    weblabel.SetBackColour(browser ? ui::Colour::Rgb(192, 192, 192) : ui::Colour::System(COLOR_BTNFACE));
+    weblabel.SetHandCursor(browser);
 }
 
 void TAboutBox::OKButtonClick() { Close(); }
@@ -81,7 +86,7 @@ void TAboutBox::weblabelClick() {
     // prefixes, and the full path is the one that names the program.
     ShortString commandLine(browser);
     commandLine += ' ';
-    commandLine += std::string_view(Item("weblabel").Caption());
+    commandLine += std::string_view(weblabel.Caption());
     ExecuteProgram(commandLine);
     if (ErrorsPending()) ReportErrors();
 }
@@ -95,7 +100,7 @@ void ShowAboutBox(ShortString productLine, ShortString identLine) {
         ~Forget() { AboutBox = nullptr; }
     } forget;
     box->Create();
-    box->Item("ProductName").SetCaption(productLine.View());
+    box->ProductName.SetCaption(productLine.View());
     box->ShowModal();
 }
 

@@ -1,8 +1,6 @@
 // The about window: picture, product, build and ident lines, the maker's author
 // line and web address, which starts the web browser when it is installed.
 #pragma once
-#include <optional>
-#include <string>
 #include "K4Form.h"
 #include "ShortString.h"
 
@@ -24,6 +22,14 @@ class TAboutBox : public ui::Form {
 public:
     TAboutBox();
 
+    // The controls its handlers use, bound by id when the window is built.
+    ui::Control& OKButton;
+    ui::Control& ProductName;
+    ui::Control& Version;
+    ui::Control& Copyright;
+    ui::Control& weblabel;  // the web address, a link when the browser is installed
+    ui::Control& Label1;    // the ident line
+
     void FormCreate();
     void FormShow();
     void OKButtonClick();
@@ -41,13 +47,3 @@ void ShowAboutBox(ShortString productLine, ShortString identLine);
 // executable's version resource (of the named file for BuildTextOf), or empty.
 ShortString GetBuildText();
 ShortString BuildTextOf(const char* path);
-
-// Test seam: the browser path that FormShow and weblabelClick test and start,
-// in place of BrowserPath while set.
-void SetBrowserPathForTests(std::optional<std::string> path);
-// The seam's storage, read by the about window; set only through
-// SetBrowserPathForTests, in a file of its own (K4AboutSeams.cpp), which the
-// extractor program never links.
-namespace about_seams {
-extern std::optional<std::string> browserPath;
-}  // namespace about_seams

@@ -78,15 +78,15 @@ ShortString Quoted(std::string_view prefix, const std::string& path) {
 
 TK4ExtractForm::TK4ExtractForm()
     : Form(DesignSpec(), kDesign),
-      ProgressBar1(Item("ProgressBar1")),
-      Label1(Item("Label1")),
-      StartBtn(Item("StartBtn")),
-      ListBox1(Item("ListBox1")),
-      LabeledEdit1(Item("LabeledEdit1")),
-      AbBtn(Item("AbBtn")),
-      Label2(Item("Label2")),
-      Label4(Item("Label4")),
-      Label3(Item("Label3")),
+      ProgressBar1(Item(id::ProgressBar1)),
+      Label1(Item(id::Label1)),
+      StartBtn(Item(id::StartBtn)),
+      ListBox1(Item(id::ListBox1)),
+      LabeledEdit1(Item(id::LabeledEdit1)),
+      AbBtn(Item(id::AbBtn)),
+      Label2(Item(id::Label2)),
+      Label4(Item(id::Label4)),
+      Label3(Item(id::Label3)),
       lines_(ListBox1) {
     SetMainWindow(true);
     OnCreate = [this] { FormCreate(); };

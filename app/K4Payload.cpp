@@ -15,6 +15,7 @@
 #include "K4CabFormat.h"
 #include "K4CabinetSum.h"
 #include "K4Files.h"
+#include "K4PayloadSeams.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
 #include "K4Utils.h"

@@ -26,14 +26,6 @@ bool ReadPayload();
 void ParseOwnCommandLine(const ShortString& commandLine, ShortString& directory, ShortString& fileName);
 // ReadPayload over the named file (ReadPayload passes OwnModulePath()).
 bool ReadPayloadFrom(const std::string& exePath);
-// Makes ReadPayload read `path` instead of the running program's own file (empty:
-// its own file again); lets a test create the real window over a payload it made.
-void SetPayloadFileForTests(const std::string& path);
-// The seam's storage, read by ReadPayload; set only through SetPayloadFileForTests, in
-// a file of its own (K4PayloadSeams.cpp), which the extractor program never links.
-namespace payload_seams {
-extern std::string payloadFile;
-}  // namespace payload_seams
 // Copies the cabinet that begins at the file's position, at most `available` bytes,
 // into a new file at outPath (replacing one of that name); 0 or the error. A copy
 // that fails part way leaves no file. With `sum`, the cabinet (as long as its header

@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Where a linked program's bytes come from, read from a GNU ld map file (-Wl,-Map).
 
-Usage: map_sizes.py MAP [--members N] [--symbols N] [--program EXE]
+Usage: map_sizes.py MAP [--members N] [--symbols N] [--program EXE] [--absent REGEX]
 
 Prints the bytes of kept input sections per group (our own libraries, the C++
 runtime, the unwinder, the threads layer, the C runtime, ...), then the largest
@@ -11,7 +11,8 @@ the memory map), debug sections and zero-initialised data are skipped. Sizes are
 alignment, so the totals come close to, but not exactly to, the file size.
 With --program, fails when the total and the program's file size differ by more
 than the headers and the padding of its sections can explain (a map this reader
-no longer understands).
+no longer understands). With --absent, fails when a kept section's name or its
+file matches the pattern (code that must not ship, such as the test seams).
 """
 import argparse
 import collections
@@ -110,6 +111,7 @@ def main():
     parser.add_argument("--members", type=int, default=25)
     parser.add_argument("--symbols", type=int, default=0)
     parser.add_argument("--program")
+    parser.add_argument("--absent", type=re.compile)
     args = parser.parse_args()
     sections = parse(args.map)
     if not sections:
@@ -129,6 +131,11 @@ def main():
         print(f"{size:9d}  {name}")
     if args.program:
         check_against(args.program, total)
+    if args.absent:
+        shipped = sorted({f"{name} {member_of(source)}" for _, name, _, source in sections
+                          if args.absent.search(name) or args.absent.search(source)})
+        if shipped:
+            sys.exit(f"{args.map}: linked, though it must not be: " + "; ".join(shipped[:10]))
     if args.symbols:
         print()
         for out, name, size, source in sorted(sections, key=lambda s: -s[2])[: args.symbols]:

@@ -21,8 +21,3 @@ void ForgetCabException() noexcept;
 bool CabExceptionPending() noexcept;
 // Throws the kept exception (and forgets it); does nothing when none is kept.
 void RethrowCabException();
-
-// The heap CabAlloc takes blocks from (std::malloc unless replaced); a test stands
-// for an exhausted heap with a function that returns null.
-using CabHeapAllocFn = void* (*)(std::size_t);
-void SetCabHeapAlloc(CabHeapAllocFn alloc);

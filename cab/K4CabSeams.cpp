@@ -2,6 +2,6 @@
 #include "K4CabSeams.h"
 #include <cstdlib>
 
-void UseFdiEntryPoints(const FdiEntryPoints* replacement) { cab_seams::replacementFdi = replacement; }
+void UseFdiEntryPointsForTests(const FdiEntryPoints* replacement) { cab_seams::replacementFdi = replacement; }
 
-void SetCabHeapAlloc(CabHeapAllocFn alloc) { cab_seams::heapAlloc = alloc ? alloc : std::malloc; }
+void SetCabHeapAllocForTests(CabHeapAllocFn alloc) { cab_seams::heapAlloc = alloc ? alloc : std::malloc; }

@@ -1,10 +1,19 @@
-// The cabinet engine's test seams: a replacement cabinet library (k4cabstructs.h,
-// UseFdiEntryPoints) and heap (K4CabCallbacks.h, SetCabHeapAlloc). Read by the
-// engine where it loads the library and allocates; set by tests only, in
-// K4CabSeams.cpp, a file of its own, which the extractor program never links.
+// The cabinet engine's test seams: a replacement cabinet library, which lets a test
+// stand for a system whose library cannot be loaded, and a replacement heap, which
+// stands for an exhausted one. Read by the engine where it loads the library
+// (k4cabstructs.cpp) and allocates (K4CabCallbacks.cpp); only tests set them,
+// through K4CabSeams.cpp, which the extractor program never links.
 #pragma once
-#include "K4CabCallbacks.h"
+#include <cstddef>
 #include "k4cabstructs.h"
+
+// Makes the engine call `replacement` instead of Fdi()'s system library (null
+// restores the system library).
+void UseFdiEntryPointsForTests(const FdiEntryPoints* replacement);
+
+// The heap CabAlloc takes blocks from (null restores std::malloc).
+using CabHeapAllocFn = void* (*)(std::size_t);
+void SetCabHeapAllocForTests(CabHeapAllocFn alloc);
 
 namespace cab_seams {
 extern const FdiEntryPoints* replacementFdi;  // null: the system's library

@@ -32,9 +32,6 @@ struct FdiEntryPoints {
 FdiEntryPoints LoadFdiEntryPoints(const char* libraryName);
 
 // The entry points the engine calls: "cabinet.dll" from the system folder, loaded on
-// first use and kept for the life of the process, unless replaced.
+// first use and kept for the life of the process, unless a test replaced them
+// (K4CabSeams.h).
 const FdiEntryPoints& Fdi();
-
-// Makes the engine call `replacement` instead (null restores the system library);
-// lets a test stand for a system whose cabinet library cannot be loaded.
-void UseFdiEntryPoints(const FdiEntryPoints* replacement);

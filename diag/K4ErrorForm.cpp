@@ -39,8 +39,13 @@ const std::array<ui::ControlSpec, 4>& ControlTable() {
 
 }  // namespace
 
-TErrorForm::TErrorForm() : ui::Form(kDesign, ControlTable()) {
-    Item("Button1").OnClick = [this] { Button1Click(); };
+TErrorForm::TErrorForm()
+    : ui::Form(kDesign, ControlTable()),
+      Memo1(Item(error_ids::Memo1)),
+      Button1(Item(error_ids::Button1)),
+      Label1(Item(error_ids::Label1)),
+      Label2(Item(error_ids::Label2)) {
+    Button1.OnClick = [this] { Button1Click(); };
 }
 
 void TErrorForm::Button1Click() {
@@ -52,9 +57,9 @@ void ShowErrorWindow(const ShortString& title, const HardStack& stack) {
     TErrorForm form;
     form.Create();
     form.SetCaption(title.View());
-    form.Item("Button1").SetCaption(ErrorButtonCaption.View());
-    form.Item("Label1").SetCaption("");
-    form.Item("Label2").SetCaption(MemoryLabelText().View());
-    StackToMemo(stack, form.Item("Memo1"));
+    form.Button1.SetCaption(ErrorButtonCaption.View());
+    form.Label1.SetCaption("");
+    form.Label2.SetCaption(MemoryLabelText().View());
+    StackToMemo(stack, form.Memo1);
     form.ShowModal();
 }

@@ -13,6 +13,13 @@
 class TErrorForm : public ui::Form {
 public:
     TErrorForm();
+
+    // Its controls, bound by id when the window is built.
+    ui::Control& Memo1;    // the texts, newest first
+    ui::Control& Button1;  // closes the window
+    ui::Control& Label1;   // empty
+    ui::Control& Label2;   // the allocation count
+
     void Button1Click();
 };
 

@@ -1,9 +1,9 @@
 // The error log behind the error window: collecting, clearing and reporting texts.
 #include <algorithm>
 #include <cstring>
+#include "K4DiagSeams.h"
 #include "K4ErrorForm.h"
 #include "K4ErrorLog.h"
-#include "K4ErrorWindowHook.h"
 #include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
@@ -22,9 +22,9 @@ ErrorLogOwner g_errorLog;
 
 }  // namespace
 
-namespace error_window {
-ErrorWindowHook hook;
-}  // namespace error_window
+namespace diag_seams {
+ErrorWindowHook errorWindowHook;
+}  // namespace diag_seams
 
 HardStack* const ErrorStack = &g_errorLog.stack;
 
@@ -52,8 +52,8 @@ void ReportErrors() {
     HardStack snapshot;
     snapshot.CopyFrom(*ErrorStack);
     ClearErrors();
-    if (error_window::hook)
-        error_window::hook(ErrorWindowTitle, snapshot);
+    if (diag_seams::errorWindowHook)
+        diag_seams::errorWindowHook(ErrorWindowTitle, snapshot);
     else
         ShowErrorWindow(ErrorWindowTitle, snapshot);
     snapshot.Done();

@@ -2,7 +2,6 @@
 // report through the error window.
 #pragma once
 #include <cstdint>
-#include <functional>
 #include "K4Stacks.h"
 #include "ShortString.h"
 
@@ -27,8 +26,3 @@ void ClearErrors();
 // Moves the pending error and the log into a snapshot, clears both and shows the
 // snapshot in the error window; returns when the window has been closed.
 void ReportErrors();
-
-// Test seam: while set, ReportErrors hands the title and the snapshot to the hook
-// instead of opening the error window.
-using ErrorWindowHook = std::function<void(const ShortString& title, const HardStack& stack)>;
-void SetErrorWindowHook(ErrorWindowHook hook);

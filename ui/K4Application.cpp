@@ -5,15 +5,15 @@
 #include <exception>
 #include <new>
 #include <string>
-#include "K4ApplicationHooks.h"
+#include "K4UiSeams.h"
 #include "ShortString.h"
 
-namespace app {
+namespace ui_seams {
+app::BoxRecorder boxRecorder;
+app::EndHook endHook;
+}  // namespace ui_seams
 
-namespace hooks {
-BoxRecorder recorder;
-EndHook endHook;
-}  // namespace hooks
+namespace app {
 
 namespace {
 std::string g_title = "V4OvudEvuvuruda";
@@ -21,8 +21,8 @@ MessageSink* g_sink = nullptr;
 
 void Show(BoxKind kind, const std::string& text) {
     if (g_sink && g_sink->Shown(kind == BoxKind::Error, text)) return;
-    if (hooks::recorder) {
-        hooks::recorder(kind, text);
+    if (ui_seams::boxRecorder) {
+        ui_seams::boxRecorder(kind, text);
         return;
     }
     UINT flags = MB_OK | MB_TASKMODAL | (kind == BoxKind::Error ? MB_ICONERROR : 0u);
@@ -62,7 +62,7 @@ void HandleCurrentException() noexcept {
 
 void EndProgram(unsigned code) {
     if (g_sink) code = g_sink->EndCode(code);
-    if (hooks::endHook) hooks::endHook(code);
+    if (ui_seams::endHook) ui_seams::endHook(code);
     ExitProcess(code);
 }
 

@@ -1,8 +1,8 @@
 // The application layer every window shares: its title, the plain message box, the
 // general error handler and the end of the program. Unit tests replace the boxes
-// and the program end with recorders, so handlers can be tested without a user.
+// and the program end with recorders (K4UiSeams.h), so handlers can be tested
+// without a user.
 #pragma once
-#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,13 +38,5 @@ protected:
     ~MessageSink() = default;
 };
 void SetMessageSink(MessageSink* sink);
-
-// Test seams: while set, boxes are recorded instead of shown, and EndProgram
-// calls the hook (which must not return; tests throw from it).
-enum class BoxKind { Plain, Error };
-using BoxRecorder = std::function<void(BoxKind, const std::string& text)>;
-void SetBoxRecorder(BoxRecorder recorder);
-using EndHook = std::function<void(unsigned code)>;
-void SetEndHook(EndHook hook);
 
 }  // namespace app

@@ -277,6 +277,11 @@ Control& Form::Item(std::string_view name) {
     throw K4DesignError((ShortString("No control ") + name).View());
 }
 
+Control& Form::Item(int id) {
+    if (Control* c = FindById(id)) return *c;
+    throw K4DesignError((ShortString("No control id ") + IntegerText(id)).View());
+}
+
 void Form::DispatchQueued(MSG& msg) {
     HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     if (IsFormWindow(root) && IsDialogMessageA(root, &msg)) return;

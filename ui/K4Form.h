@@ -76,6 +76,10 @@ public:
 
     // The control of that name; K4DesignError when the table has none.
     Control& Item(std::string_view name);
+    // The control of that id (a window's id enum): windows bind their controls by id
+    // once, when built, so that a misspelt id fails to compile and a missing one
+    // throws K4DesignError there, not at some later use.
+    Control& Item(int id);
 
     // Window events, run from the window procedure.
     std::function<void()> OnCreate;  // controls exist, window not yet visible

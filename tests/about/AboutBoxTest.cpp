@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 #include "K4AboutIds.h"
+#include "K4AboutSeams.h"
 #include "K4ErrorFormIds.h"
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
@@ -60,7 +61,7 @@ protected:
     }
     void TearDown() override {
         SetBrowserPathForTests(std::nullopt);
-        SetLaunchObserver(nullptr);
+        SetLaunchObserverForTests(nullptr);
         ClearErrors();
     }
     k4test::ScratchFolder dir_;
@@ -114,7 +115,7 @@ TEST_F(AboutBoxTest, AboutTextsBuildLineAndASecondSeparateWindow) {
 TEST_F(AboutBoxTest, WithoutABrowserTheAddressIsPlainAndAClickStartsNothing) {
     SetBrowserPathForTests(dir_.Path());  // a folder is not a browser
     int launches = 0;
-    SetLaunchObserver([&](const char*, std::int32_t) { ++launches; });
+    SetLaunchObserverForTests([&](const char*, std::int32_t) { ++launches; });
     Link link;
     HWND errorWindow = nullptr;
     probe::Driver driver(IsAboutWindow, [&](HWND w) {
@@ -141,7 +142,7 @@ TEST_F(AboutBoxTest, WithABrowserTheLinkStartsItOnTheAddressUnquoted) {
     ASSERT_TRUE(CopyFileA((k4test::ProgramFolder() + "\\k4_test_child.exe").c_str(), browser.c_str(), FALSE));
     SetBrowserPathForTests(browser);
     std::string commandLine;
-    SetLaunchObserver([&](const char* copy, std::int32_t) { commandLine = copy; });
+    SetLaunchObserverForTests([&](const char* copy, std::int32_t) { commandLine = copy; });
     Link link;
     HWND started = nullptr;
     probe::Driver driver(IsAboutWindow, [&](HWND w) {

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <future>
 #include <string>
+#include "K4AboutSeams.h"
 #include "K4ErrorForm.h"
 #include "K4ExternalProcess.h"
 #include "K4Messages.h"
@@ -66,7 +67,7 @@ protected:
         before_ = AllocatedBytes;
     }
     void TearDown() override {
-        SetLaunchObserver(nullptr);
+        SetLaunchObserverForTests(nullptr);
         MessageFileName = ShortString();
         ClearErrors();
         EXPECT_EQ(AllocatedBytes, before_);
@@ -78,7 +79,7 @@ protected:
 
 TEST_F(LaunchTest, EmptyCommandLineRecordsAnEntryWithAnEmptyCommandPart) {
     std::int32_t seen = 0;
-    SetLaunchObserver([&](const char*, std::int32_t code) { seen = code; });
+    SetLaunchObserverForTests([&](const char*, std::int32_t code) { seen = code; });
     ExecuteProgram("");
     ASSERT_NE(seen, 0);
     EXPECT_EQ(OnlyEntry(), "Cannot start - execute  " + std::to_string(seen));
@@ -115,7 +116,7 @@ TEST_F(LaunchTest, FullLengthCommandLineIsPassedWholeAndCountedWhileItExists) {
     std::string command = head + caption;
     std::size_t copied = 0;
     std::int32_t during = 0;
-    SetLaunchObserver([&](const char* copy, std::int32_t code) {
+    SetLaunchObserverForTests([&](const char* copy, std::int32_t code) {
         copied = std::strlen(copy);
         during = AllocatedBytes;
         EXPECT_EQ(code, 0);

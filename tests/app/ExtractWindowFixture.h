@@ -11,6 +11,8 @@
 #include "K4Application.h"
 #include "K4EXTRACTMain.h"
 #include "K4Payload.h"
+#include "K4PayloadSeams.h"
+#include "K4UiSeams.h"
 #include "PayloadBytes.h"
 #include "TestFiles.h"
 
@@ -20,13 +22,13 @@ protected:
         const std::string cabinet = cabw::Build(cabw::OneFile("listed.txt", "content"));
         SetPayloadFileForTests(scratch_.Write("SETUP.EXE", "MZ" + std::string(200, '\0') +
                                               k4test::Payload("C:\\Target", "Layout caption", "Layout title", cabinet)));
-        app::SetBoxRecorder([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
-        app::SetEndHook([](unsigned) { FAIL() << "the program would end"; });
+        app::SetBoxRecorderForTests([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
+        app::SetEndHookForTests([](unsigned) { FAIL() << "the program would end"; });
     }
     void TearDown() override {
         form_.reset();
-        app::SetEndHook(nullptr);
-        app::SetBoxRecorder(nullptr);
+        app::SetEndHookForTests(nullptr);
+        app::SetBoxRecorderForTests(nullptr);
         SetPayloadFileForTests("");
     }
 

@@ -9,6 +9,7 @@
 #include "K4Application.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4UiSeams.h"
 #include "PayloadBytes.h"
 #include "SumRecordBytes.h"
 #include "TestFiles.h"
@@ -48,13 +49,13 @@ protected:
     void SetUp() override {
         ResetSettings();
         DataFileName = "DATAFILE.K4A";
-        app::SetBoxRecorder([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
-        app::SetEndHook([](unsigned code) { throw Ended{code}; });
+        app::SetBoxRecorderForTests([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
+        app::SetEndHookForTests([](unsigned code) { throw Ended{code}; });
     }
 
     void TearDown() override {
-        app::SetBoxRecorder(nullptr);
-        app::SetEndHook(nullptr);
+        app::SetBoxRecorderForTests(nullptr);
+        app::SetEndHookForTests(nullptr);
     }
 
     // Writes an executable with the given bytes into the scratch folder.

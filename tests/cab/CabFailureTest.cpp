@@ -9,6 +9,7 @@
 #include "CabTestSupport.h"
 #include "CabWriter.h"
 #include "K4CabCallbacks.h"
+#include "K4CabSeams.h"
 #include "K4Error.h"
 #include "LeBytes.h"
 
@@ -70,7 +71,7 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     const FdiEntryPoints missing = LoadFdiEntryPoints("k4-no-such-library.dll");
     EXPECT_FALSE(missing.Complete());
     EXPECT_TRUE(Fdi().Complete()) << "the system library loads from the system folder";
-    UseFdiEntryPoints(&missing);
+    UseFdiEntryPointsForTests(&missing);
     ListedByteTotal = 55;
     CabSetId = 9;
     ListingPass = true;
@@ -85,7 +86,7 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     EXPECT_EQ(CurrentDecompr, nullptr);
     pass->Run();
     pass->Close();
-    UseFdiEntryPoints(nullptr);
+    UseFdiEntryPointsForTests(nullptr);
     EXPECT_TRUE(FolderEntries(dir.Dir()).empty());
 }
 
@@ -199,14 +200,14 @@ TEST(KeptFailures, AFailureInTheProgressHandlerStopsTheRunAndRemovesTheStartedFi
 
 TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
     ScratchFolder dir;
-    SetCabHeapAlloc([](std::size_t) -> void* { return nullptr; });
+    SetCabHeapAllocForTests([](std::size_t) -> void* { return nullptr; });
     ListingPass = true;
     ClearCabError();
     auto pass = std::make_unique<TDecompr>();
     EXPECT_THROW(pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir())), std::bad_alloc);
     EXPECT_EQ(pass->FdiHandle, nullptr);
     EXPECT_EQ(LastErrorText, "UNKNOWN CAB ERROR -1");
-    SetCabHeapAlloc(nullptr);
+    SetCabHeapAllocForTests(nullptr);
 
     // Memory runs out once the copy is under way: the library's context exists.
     static int allowed;
@@ -215,9 +216,9 @@ TEST(KeptFailures, ExhaustedMemoryReachesTheCallerOfOpenAndRun) {
     pass = std::make_unique<TDecompr>();
     pass->Open(ShortString(DataPath("tiny.cab")), ShortString(dir.Dir()));
     ASSERT_NE(pass->FdiHandle, nullptr);
-    SetCabHeapAlloc([](std::size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
+    SetCabHeapAllocForTests([](std::size_t n) -> void* { return allowed-- > 0 ? std::malloc(n) : nullptr; });
     EXPECT_THROW(pass->Run(), std::bad_alloc);
-    SetCabHeapAlloc(nullptr);
+    SetCabHeapAllocForTests(nullptr);
     pass->Close();
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include "CabTestSupport.h"
 #include "K4CabCallbacks.h"
+#include "K4CabSeams.h"
 #include "K4Error.h"
 
 using namespace k4test;
@@ -241,9 +242,9 @@ TEST(MemoryCallbacks, RefuseEmptyOrNegativeCountsAndKeepExhaustion) {
     CabFree(block);
     CabFree(nullptr);
 
-    SetCabHeapAlloc([](std::size_t) -> void* { return nullptr; });
+    SetCabHeapAllocForTests([](std::size_t) -> void* { return nullptr; });
     EXPECT_EQ(CabAlloc(100), nullptr);
-    SetCabHeapAlloc(nullptr);
+    SetCabHeapAllocForTests(nullptr);
     EXPECT_TRUE(CabExceptionPending());
     EXPECT_THROW(RethrowCabException(), std::bad_alloc);
 }

@@ -1,6 +1,7 @@
 // Shared pieces of the cabinet engine tests.
 #include "CabTestSupport.h"
 #include <memory>
+#include "K4CabSeams.h"
 
 std::vector<std::int32_t> ReportedProgress;
 
@@ -34,9 +35,9 @@ BentLibrary::BentLibrary(PFNFDICOPY copy) {
     bent_.FDIIsCabinet = real.FDIIsCabinet;
     bent_.FDIDestroy = real.FDIDestroy;
     bent_.FDICopy = copy;
-    UseFdiEntryPoints(&bent_);
+    UseFdiEntryPointsForTests(&bent_);
 }
 
-BentLibrary::~BentLibrary() { UseFdiEntryPoints(nullptr); }
+BentLibrary::~BentLibrary() { UseFdiEntryPointsForTests(nullptr); }
 
 PFNFDICOPY BentLibrary::RealCopy() { return realCopy; }

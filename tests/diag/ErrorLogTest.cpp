@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <vector>
+#include "K4DiagSeams.h"
 #include "K4ErrorForm.h"
 
 namespace {
@@ -21,7 +22,7 @@ protected:
     void SetUp() override {
         ClearErrors();
         before_ = AllocatedBytes;
-        SetErrorWindowHook([this](const ShortString& title, const HardStack& stack) {
+        SetErrorWindowHookForTests([this](const ShortString& title, const HardStack& stack) {
             shown_.title = title.Str();
             shown_.lines = StackLines(stack);
             shown_.label = MemoryLabelText().Str();
@@ -29,7 +30,7 @@ protected:
         });
     }
     void TearDown() override {
-        SetErrorWindowHook(nullptr);
+        SetErrorWindowHookForTests(nullptr);
         ClearErrors();
         EXPECT_EQ(AllocatedBytes, before_);
     }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include "K4Application.h"
+#include "K4UiSeams.h"
 
 TEST(GeneralErrorHandler, AppendsPeriodOnlyAfterCharactersSortingAfterPoint) {
     EXPECT_EQ(app::ErrorHandlerText("Cannot open file x"), "Cannot open file x.");
@@ -16,13 +17,13 @@ TEST(GeneralErrorHandler, AppendsPeriodOnlyAfterCharactersSortingAfterPoint) {
 
 TEST(GeneralErrorHandler, ShowsTheCurrentExceptionsMessage) {
     std::vector<std::pair<app::BoxKind, std::string>> shown;
-    app::SetBoxRecorder([&](app::BoxKind k, const std::string& t) { shown.emplace_back(k, t); });
+    app::SetBoxRecorderForTests([&](app::BoxKind k, const std::string& t) { shown.emplace_back(k, t); });
     try {
         throw std::runtime_error("Cannot create file C:\\T\\a.txt");
     } catch (...) {
         app::HandleCurrentException();
     }
-    app::SetBoxRecorder(nullptr);
+    app::SetBoxRecorderForTests(nullptr);
     ASSERT_EQ(shown.size(), 1u);
     EXPECT_EQ(shown[0].first, app::BoxKind::Error);
     EXPECT_EQ(shown[0].second, "Cannot create file C:\\T\\a.txt.");

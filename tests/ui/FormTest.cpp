@@ -7,6 +7,7 @@
 #include "K4Application.h"
 #include "K4Error.h"
 #include "K4Form.h"
+#include "K4UiSeams.h"
 
 using namespace ui;
 
@@ -41,9 +42,9 @@ FormSpec Spec(Border border = Border::Sizeable) {
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorder([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
+        app::SetBoxRecorderForTests([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
     }
-    void TearDown() override { app::SetBoxRecorder(nullptr); }
+    void TearDown() override { app::SetBoxRecorderForTests(nullptr); }
     std::vector<std::pair<app::BoxKind, std::string>> boxes;
 };
 
@@ -319,9 +320,11 @@ TEST_F(FormTest, TableAndCreationFailuresAreReported) {
     ids.Create();
     EXPECT_EQ(GetDlgItem(ids.Handle(), 4711), ids.Item("A").Handle());
     EXPECT_EQ(GetDlgItem(ids.Handle(), 101), ids.Item("B").Handle());
+    EXPECT_EQ(&ids.Item(4711), &ids.Item("A")) << "found by id as by name";
 
     Form form(Spec(), kRows);
     EXPECT_THROW(form.Item("Missing"), K4DesignError);
+    EXPECT_THROW(form.Item(4711), K4DesignError);
     // An owner that is no window: the system refuses the window.
     EXPECT_THROW(form.Create(reinterpret_cast<HWND>(static_cast<INT_PTR>(0x7FFF0))), K4WindowError);
     EXPECT_EQ(form.Handle(), nullptr);

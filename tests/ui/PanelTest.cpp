@@ -4,6 +4,7 @@
 #include <string>
 #include "K4Application.h"
 #include "K4Form.h"
+#include "K4UiSeams.h"
 
 using namespace ui;
 
@@ -34,11 +35,11 @@ FormSpec Spec() {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorder([this](app::BoxKind, const std::string& t) { boxes.push_back(t); });
+        app::SetBoxRecorderForTests([this](app::BoxKind, const std::string& t) { boxes.push_back(t); });
     }
     void TearDown() override {
         EXPECT_TRUE(boxes.empty());
-        app::SetBoxRecorder(nullptr);
+        app::SetBoxRecorderForTests(nullptr);
     }
     std::vector<std::string> boxes;
 };
