@@ -151,7 +151,8 @@ bool Decoding::State::NextBlock() {
     if (!Advance()) return false;
     const unsigned char* h = Bytes(position, headerSize);
     if (!h) return false;
-    const std::uint16_t compressed = detail::Le16(h + 4), uncompressed = detail::Le16(h + 6);
+    const std::uint16_t compressed = detail::Read16(h + detail::BlockCompressedField);
+    const std::uint16_t uncompressed = detail::Read16(h + detail::BlockUncompressedField);
     const unsigned char* data = Bytes(position + headerSize, compressed);
     if (!data) return false;
     if (!Decode(data, compressed, uncompressed)) return BlockFault(false);

@@ -21,7 +21,7 @@ std::optional<std::uint16_t> ReadPeMachine(const ByteSource& file) {
     std::uint8_t machine[2];
     // The machine field follows "PE\0\0"; the shared code saw the whole file header fit.
     if (!pe || !reader.Read(*pe + 4, machine, sizeof machine)) return std::nullopt;
-    return LoadLe16(machine);
+    return le::Read16(machine);
 }
 
 const char* PeMachineName(std::optional<std::uint16_t> machine) {
