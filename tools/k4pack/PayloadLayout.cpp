@@ -1,11 +1,11 @@
-// Writer and reader of the appended block; the only place that knows its byte layout.
+// Writer and reader of the appended block: the packer's side of its byte layout, read through
+// the extractor's own reading (format/K4PayloadBlock.h).
 #include "PayloadLayout.h"
 
 #include <zlib.h>
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "Cabinet.h"
