@@ -5,16 +5,15 @@
 #include "K4Payload.h"
 #include <windows.h>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 #include <new>
 #include <string_view>
 #include "K4Application.h"
 #include "K4BlockFile.h"
 #include "K4CabinetPlace.h"
-#include "K4CabFormat.h"
 #include "K4CabinetSum.h"
 #include "K4Files.h"
+#include "K4PayloadBlock.h"
 #include "K4PayloadSeams.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
@@ -54,101 +53,35 @@ private:
     std::uint64_t size_;
 };
 
-// Where the trailer ends: the end of the file, or for a signed file the start of its
-// certificate table, less the zero bytes signing may have put in front of it.
-std::int64_t PayloadEnd(BlockFile& file, std::int64_t size) {
-    BlockFileReadAt reader(file, size);
-    return static_cast<std::int64_t>(peimage::PayloadEnd(reader));
-}
-
-// Reads the trailer L that ends at end and moves to the block start end - 4 - L.
-// The trailer is untrusted: L must be neither negative nor reach before the file.
-std::int32_t SeekToBlock(BlockFile& file, std::int64_t end, std::int64_t& blockLength) {
-    if (end < 4) return BadTrailerError;
-    if (std::int32_t err = file.Seek(end - 4)) return err;
-    unsigned char raw[4];
-    if (std::int32_t err = file.Read(raw, 4)) return err;
-    std::int32_t l = DecodeLe32(raw);
-    if (l < 0 || l > end - 4) return BadTrailerError;
-    blockLength = l;
-    return file.Seek(end - 4 - l);
-}
-
-// The cabinet format's header facts the copy needs: its signature, where it states
-// its own size (the fixed header's size is cabfmt::HeaderSize).
-constexpr char CabinetSignature[4] = {'M', 'S', 'C', 'F'};
-constexpr std::uint32_t CabinetSizeField = 8;
-
-// How much of `available` bytes, starting with `first`, is the cabinet: the size
-// its header states, as far as the block goes. Whatever follows it (the packer's
-// padding) is not the cabinet's, and a library reading it as cabinet data finds
-// entries there. A header without a usable size leaves the rest to the check that
-// runs before extraction.
-std::int64_t CabinetLength(const char* first, std::uint32_t firstCount, std::int64_t available) {
-    if (firstCount < CabinetSizeField + 4 || std::memcmp(first, CabinetSignature, 4) != 0) return available;
-    const std::int64_t stated = static_cast<std::uint32_t>(DecodeLe32(reinterpret_cast<const unsigned char*>(first) + CabinetSizeField));
-    if (stated < cabfmt::HeaderSize) return available;
-    return stated < available ? stated : available;
-}
-
-// Whether the `count` bytes in front of `blockEnd` (the cabinet and what follows it,
-// the file positioned at their start) end in a sum record; `found` and `sum` say. The
-// record is found from the trailer, never from the cabinet's header, which may be the
-// damaged part. The file is left at the cabinet's start. 0 or the error.
-std::int32_t ReadSumRecord(BlockFile& file, std::int64_t blockEnd, std::int64_t count, bool& found, cabsum::Record& sum) {
-    found = false;
-    // Room for a cabinet's signature and the record, or there is none.
-    if (count < 4 + static_cast<std::int64_t>(cabsum::RecordSize)) return 0;
-    unsigned char raw[cabsum::RecordSize];
-    if (std::int32_t err = file.Seek(blockEnd - static_cast<std::int64_t>(cabsum::RecordSize))) return err;
-    if (std::int32_t err = file.Read(raw, cabsum::RecordSize)) return err;
-    if (const std::optional<cabsum::Record> decoded = cabsum::Decode(raw)) {
-        found = true;
-        sum = *decoded;
+// The texts of a sound block into the settings: each inside the block, at most 255 bytes.
+std::int32_t ReadTexts(BlockFile& file, const payloadblock::Block& block) {
+    ShortString texts[payloadblock::TextCount];
+    for (std::size_t t = 0; t < payloadblock::TextCount; ++t) {
+        texts[t].SetLength(block.textLength[t]);
+        if (std::int32_t err = file.Seek(static_cast<std::int64_t>(block.textOffset[t]))) return err;
+        if (std::int32_t err = file.Read(texts[t].Data(), block.textLength[t])) return err;
     }
-    return file.Seek(blockEnd - count);
+    ExtractPath = texts[0].Str();
+    WindowCaption = texts[1];
+    TitleLabelText = texts[2];
+    return 0;
 }
 
 // The payload into the settings and the cabinet after the third text into
-// DataFileName; 0 when the payload is in place. Neither padding nor the trailer
-// nor a certificate table behind it is ever copied.
+// DataFileName; 0 when the payload is in place. Neither padding nor the sum record nor
+// the trailer nor a certificate table behind it is ever copied. A block the shared
+// reading refuses fails the start before anything is written.
 std::int32_t ExtractPayload(const std::string& exePath) {
     BlockFile file;
-    std::int32_t err = file.Open(exePath.c_str());
     std::int64_t size = 0;
-    std::int64_t blockLength = 0;
-    std::int64_t end = 0;
-    if (!err) err = file.Size(size);
-    if (!err) {
-        end = PayloadEnd(file, size);
-        err = SeekToBlock(file, end, blockLength);
-    }
-
-    // Each text adds its length field and its length; once err is set the texts
-    // that follow are empty and read nothing.
-    std::int64_t consumed = 0;
-    ShortString text1 = ReadCountedString(err, file);
-    consumed += 4 + static_cast<std::int64_t>(text1.Length());
-    ShortString text2 = ReadCountedString(err, file);
-    consumed += 4 + static_cast<std::int64_t>(text2.Length());
-    ShortString text3 = ReadCountedString(err, file);
-    consumed += 4 + static_cast<std::int64_t>(text3.Length());
-    ExtractPath = text1.Str();
-    WindowCaption = text2;
-    TitleLabelText = text3;
-
-    // What remains of the block after the texts, up to the trailer. With every read
-    // successful it ends exactly where the trailer begins, which bounds it by the
-    // real file size whatever the stored lengths said.
-    std::int64_t cabinetCount = blockLength - consumed;
-    if (err) return err;
-    if (cabinetCount <= 0) return BadTrailerError;
-    bool summed = false;
-    cabsum::Record sum;
-    if ((err = ReadSumRecord(file, end - 4, cabinetCount, summed, sum)) != 0) return err;
-    // With a record, the cabinet ends in front of it.
-    if (summed) cabinetCount -= static_cast<std::int64_t>(cabsum::RecordSize);
-    return PlaceCabinet(file, cabinetCount, summed ? &sum : nullptr);
+    if (std::int32_t err = file.Open(exePath.c_str())) return err;
+    if (std::int32_t err = file.Size(size)) return err;
+    BlockFileReadAt reader(file, size);
+    const payloadblock::Block block = payloadblock::ReadBlock(reader, peimage::PayloadEnd(reader));
+    if (!block.Sound()) return BadTrailerError;
+    if (std::int32_t err = ReadTexts(file, block)) return err;
+    if (std::int32_t err = file.Seek(static_cast<std::int64_t>(block.cabinetOffset))) return err;
+    return PlaceCabinet(file, static_cast<std::int64_t>(block.cabinetRoom), block.summed ? &block.sum : nullptr);
 }
 
 }  // namespace
@@ -166,7 +99,8 @@ std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outP
         auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
         if ((err = in.Read(block.get(), n)) != 0) break;
         if (first) {
-            count = CabinetLength(block.get(), n, available);
+            count = static_cast<std::int64_t>(payloadblock::CabinetLength(
+                reinterpret_cast<const unsigned char*>(block.get()), n, static_cast<std::uint64_t>(available)));
             // The record sums the cabinet the packer wrote, whose header stated its size,
             // within the bytes in front of the record.
             if (sum && count != sum->cabinetSize) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 #include "K4CabFormatDetail.h"
+#include "K4LittleEndian.h"
 #include "K4LongDivision.h"
 #include "K4MszipDecode.h"
 #include "K4MemberNames.h"
@@ -24,7 +25,7 @@ std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed) 
     }
     std::uint32_t sum = seed ^ static_cast<std::uint32_t>(wide) ^ static_cast<std::uint32_t>(wide >> 32);
     if (size & 4) {
-        sum ^= detail::Le32(p);
+        sum ^= le::Read32(p);
         p += 4;
     }
     // The tail goes in most significant first: the format's own order, not a
@@ -122,15 +123,16 @@ bool Checker::Header() {
     window_.SetEnd(size);
     const unsigned char* h = window_.At(0, HeaderSize);
     if (!h) return Missing({"the header is cut short"});
-    if (std::memcmp(h, "MSCF", 4) != 0) return Damaged({"no cabinet signature"});
-    if (h[25] != 1 || h[24] != 3) return Damaged({"unknown format version ", h[25], ".", h[24]});
-    const std::uint32_t length = Le32(h + 8);
+    if (!HasSignature(h)) return Damaged({"no cabinet signature"});
+    const std::uint8_t major = h[MajorVersionField], minor = h[MinorVersionField];
+    if (major != MajorVersion || minor != MinorVersion) return Damaged({"unknown format version ", major, ".", minor});
+    const std::uint32_t length = Read32(h + CabinetSizeField);
     if (length < HeaderSize) return Damaged({"its stated size of ", length, " bytes is smaller than its header"});
     if (length > size) return Damaged({"cut short: ", size, " of its ", length, " bytes are present"});
-    filesStart_ = Le32(h + 16);
-    folderCount_ = Le16(h + 26);
-    fileCount_ = Le16(h + 28);
-    flags_ = Le16(h + 30);
+    filesStart_ = Read32(h + FilesStartField);
+    folderCount_ = Read16(h + FolderCountField);
+    fileCount_ = Read16(h + FileCountField);
+    flags_ = Read16(h + FlagsField);
     window_.SetEnd(length);
     position_ = HeaderSize;
     return Reserve() && SetLinks();
@@ -138,13 +140,13 @@ bool Checker::Header() {
 
 bool Checker::Reserve() {
     if (!(flags_ & FlagReservePresent)) return true;
-    const unsigned char* r = window_.At(position_, 4);
+    const unsigned char* r = window_.At(position_, ReserveSizesSize);
     if (!r) return Missing({"the header is cut short"});
-    const std::uint16_t headerReserve = Le16(r);
-    folderReserve_ = r[2];
-    blockReserve_ = r[3];
+    const std::uint16_t headerReserve = Read16(r);
+    folderReserve_ = r[FolderReserveField];
+    blockReserve_ = r[BlockReserveField];
     if (headerReserve > MaxHeaderReserve) return Damaged({"a header reserve of ", headerReserve, " bytes"});
-    position_ += 4 + headerReserve;
+    position_ += ReserveSizesSize + headerReserve;
     return true;
 }
 
@@ -178,9 +180,9 @@ bool Checker::Folders() {
         const unsigned char* f = window_.At(position_, FolderEntrySize + folderReserve_);
         if (!f) return Missing({"the folder table lies outside the cabinet"});
         Folder folder;
-        folder.dataStart = Le32(f);
-        folder.blocks = Le16(f + 4);
-        folder.compression = Le16(f + 6);
+        folder.dataStart = Read32(f + FolderDataStartField);
+        folder.blocks = Read16(f + FolderBlockCountField);
+        folder.compression = Read16(f + FolderCompressionField);
         if (!KnownCompression(folder.compression))
             return Damaged({"folder ", i + 1, " uses an unknown compression (", folder.compression, ")"});
         folders_.push_back(folder);
@@ -215,10 +217,10 @@ bool Checker::Files() {
         const unsigned char* e = window_.At(position_, FileEntrySize);
         if (!e) return Missing({"file entry ", i + 1, " lies outside the cabinet"});
         Member m;
-        m.size = Le32(e);
-        const std::uint64_t offset = Le32(e + 4);
-        m.folder = Le16(e + 8);
-        m.attribs = Le16(e + 14);
+        m.size = Read32(e + FileSizeField);
+        const std::uint64_t offset = Read32(e + FileOffsetField);
+        m.folder = Read16(e + FileFolderField);
+        m.attribs = Read16(e + FileAttribsField);
         position_ += FileEntrySize;
         if (!Text(m.name)) return Missing({"the name of file entry ", i + 1, " runs past the end of the cabinet"});
         if (m.folder >= FolderContinuedFromPrev) return Damaged({m, " is continued from or into another cabinet"});
@@ -246,8 +248,9 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
         if (!h) return BlockMissing(index, b);
         unsigned char header[BlockHeaderSize + 255];
         std::memcpy(header, h, headerSize);
-        const std::uint32_t stored = Le32(header);
-        const std::uint16_t compressed = Le16(header + 4), uncompressed = Le16(header + 6);
+        const std::uint32_t stored = Read32(header + BlockChecksumField);
+        const std::uint16_t compressed = Read16(header + BlockCompressedField);
+        const std::uint16_t uncompressed = Read16(header + BlockUncompressedField);
         const unsigned char* data = window_.At(position + headerSize, compressed);
         if (!data) return BlockMissing(index, b);
         if (uncompressed == 0) return BlockDamaged(index, b, {" is continued in another cabinet"});
@@ -272,8 +275,12 @@ bool BlockSumMatches(std::uint32_t stored, const unsigned char* header, const un
                      std::uint8_t reserve) {
     ++blockSums;
     const std::uint32_t overData = Checksum(data, size, 0);
-    if (Checksum(header + 4, 4, overData) == stored) return true;
-    return reserve > 0 && Checksum(header + 4, 4 + reserve, overData) == stored;
+    // The sum goes on over the two length fields; writers differ on whether the
+    // block's reserved bytes, which follow them, count too: either is sound.
+    const unsigned char* lengths = header + BlockCompressedField;
+    constexpr std::size_t LengthsSize = BlockHeaderSize - BlockCompressedField;
+    if (Checksum(lengths, LengthsSize, overData) == stored) return true;
+    return reserve > 0 && Checksum(lengths, LengthsSize + reserve, overData) == stored;
 }
 
 bool Checker::Ranges() {

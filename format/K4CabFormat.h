@@ -29,9 +29,30 @@ protected:
 // The cabinet format's fixed sizes and limits.
 inline constexpr std::uint32_t HeaderSize = 36;
 inline constexpr std::uint32_t MaxBlockUncompressed = 32768;
+// The fixed header's fields, by their offsets from the cabinet's first byte.
+inline constexpr unsigned char Signature[4] = {'M', 'S', 'C', 'F'};
+inline constexpr std::uint32_t SignatureSize = sizeof Signature;
+inline constexpr std::uint32_t CabinetSizeField = 8;   // 32 bits: the cabinet's own length
+inline constexpr std::uint32_t FilesStartField = 16;   // 32 bits: where the file table begins
+inline constexpr std::uint32_t MinorVersionField = 24;
+inline constexpr std::uint32_t MajorVersionField = 25;
+inline constexpr std::uint32_t FolderCountField = 26;  // 16 bits
+inline constexpr std::uint32_t FileCountField = 28;    // 16 bits
+inline constexpr std::uint32_t FlagsField = 30;        // 16 bits
+inline constexpr std::uint8_t MajorVersion = 1;
+inline constexpr std::uint8_t MinorVersion = 3;
 inline constexpr std::uint16_t FlagPrevCabinet = 0x0001;
 inline constexpr std::uint16_t FlagNextCabinet = 0x0002;
 inline constexpr std::uint16_t FlagReservePresent = 0x0004;
+// A cabinet with either is one of a set: the others hold the rest.
+inline constexpr std::uint16_t FlagsOfASet = FlagPrevCabinet | FlagNextCabinet;
+
+// Whether these (at least SignatureSize) bytes begin a cabinet.
+inline bool HasSignature(const unsigned char* bytes) {
+    for (std::uint32_t i = 0; i < SignatureSize; ++i)
+        if (bytes[i] != Signature[i]) return false;
+    return true;
+}
 // A member whose name is stored as UTF-8 carries this attribute.
 inline constexpr std::uint16_t AttribNameIsUtf = 0x80;
 

@@ -7,14 +7,12 @@
 #include <string_view>
 #include <vector>
 #include "K4CabFormat.h"
+#include "K4LittleEndian.h"
 
 namespace cabfmt::detail {
 
-inline std::uint16_t Le16(const unsigned char* p) { return static_cast<std::uint16_t>(p[0] | p[1] << 8); }
-inline std::uint32_t Le32(const unsigned char* p) {
-    return p[0] | static_cast<std::uint32_t>(p[1]) << 8 | static_cast<std::uint32_t>(p[2]) << 16 |
-           static_cast<std::uint32_t>(p[3]) << 24;
-}
+using le::Read16;
+using le::Read32;
 
 // Messages are joined from pieces; only a fault builds one. Out of line: every fault
 // site would otherwise carry its own copy, in a program every archive ships.
@@ -45,9 +43,30 @@ private:
     };
 };
 
+// A folder entry: where its first data block stands (32 bits), how many blocks it has
+// and its compression (16 bits each), then the folder reserve.
 inline constexpr std::uint32_t FolderEntrySize = 8;
+inline constexpr std::uint32_t FolderDataStartField = 0;
+inline constexpr std::uint32_t FolderBlockCountField = 4;
+inline constexpr std::uint32_t FolderCompressionField = 6;
+// A file entry: its size and offset in its folder's data (32 bits each), its folder,
+// date, time and attributes (16 bits each), then its name.
 inline constexpr std::uint32_t FileEntrySize = 16;   // without the name
+inline constexpr std::uint32_t FileSizeField = 0;
+inline constexpr std::uint32_t FileOffsetField = 4;
+inline constexpr std::uint32_t FileFolderField = 8;
+inline constexpr std::uint32_t FileAttribsField = 14;
+// A data block's header: its checksum (32 bits), its compressed and uncompressed
+// sizes (16 bits each), then the block reserve.
 inline constexpr std::uint32_t BlockHeaderSize = 8;  // without the reserved bytes
+inline constexpr std::uint32_t BlockChecksumField = 0;
+inline constexpr std::uint32_t BlockCompressedField = 4;
+inline constexpr std::uint32_t BlockUncompressedField = 6;
+// The reserve sizes behind the fixed header when FlagReservePresent is set: the
+// header's (16 bits), then each folder entry's and each data block's (8 bits each).
+inline constexpr std::uint32_t ReserveSizesSize = 4;
+inline constexpr std::uint32_t FolderReserveField = 2;
+inline constexpr std::uint32_t BlockReserveField = 3;
 inline constexpr std::uint16_t MaxHeaderReserve = 60000;
 // Names and set links are at most 255 characters and their NUL.
 inline constexpr std::size_t MaxTextBytes = 256;

@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include "K4LittleEndian.h"
 #if defined(__x86_64__) || defined(__i386__)
 #define K4_CRC_CARRYLESS 1
 #include <cpuid.h>
@@ -37,18 +38,10 @@ struct Record {
     bool operator==(const Record&) const = default;
 };
 
-inline std::uint32_t LoadLe32(const unsigned char* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
-}
-
-inline void StoreLe32(unsigned char* p, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
-}
-
 inline void Encode(const Record& record, unsigned char (&out)[RecordSize]) {
     for (std::size_t i = 0; i < sizeof Marker; ++i) out[i] = Marker[i];
-    StoreLe32(out + SizeField, record.cabinetSize);
-    StoreLe32(out + CrcField, record.crc);
+    le::Write32(out + SizeField, record.cabinetSize);
+    le::Write32(out + CrcField, record.crc);
 }
 
 namespace detail {
@@ -150,8 +143,8 @@ public:
 private:
     std::uint32_t Tables(std::uint32_t crc, const unsigned char* bytes, std::size_t count) const {
         for (; count >= 8; count -= 8, bytes += 8) {
-            const std::uint32_t low = crc ^ LoadLe32(bytes);
-            const std::uint32_t high = LoadLe32(bytes + 4);
+            const std::uint32_t low = crc ^ le::Read32(bytes);
+            const std::uint32_t high = le::Read32(bytes + 4);
             crc = table_[7][low & 0xFF] ^ table_[6][(low >> 8) & 0xFF] ^ table_[5][(low >> 16) & 0xFF] ^
                   table_[4][low >> 24] ^ table_[3][high & 0xFF] ^ table_[2][(high >> 8) & 0xFF] ^
                   table_[1][(high >> 16) & 0xFF] ^ table_[0][high >> 24];
@@ -168,7 +161,7 @@ private:
 inline std::optional<Record> Decode(const unsigned char* in) {
     for (std::size_t i = 0; i < sizeof Marker; ++i)
         if (in[i] != Marker[i]) return std::nullopt;
-    return Record{LoadLe32(in + SizeField), LoadLe32(in + CrcField)};
+    return Record{le::Read32(in + SizeField), le::Read32(in + CrcField)};
 }
 
 }  // namespace cabsum

@@ -162,8 +162,9 @@ bool Decoding::State::NextBlock() {
     if (!h) return false;
     unsigned char header[detail::BlockHeaderSize + 255];   // the data's read may take the place h points to
     std::memcpy(header, h, headerSize);
-    const std::uint32_t stored = detail::Le32(header);
-    const std::uint16_t compressed = detail::Le16(header + 4), uncompressed = detail::Le16(header + 6);
+    const std::uint32_t stored = detail::Read32(header + detail::BlockChecksumField);
+    const std::uint16_t compressed = detail::Read16(header + detail::BlockCompressedField);
+    const std::uint16_t uncompressed = detail::Read16(header + detail::BlockUncompressedField);
     const unsigned char* data = Bytes(position + headerSize, compressed);
     if (!data) return false;
     // A block whose sum fails is left to the check, which names that fault first.

@@ -11,13 +11,29 @@
 
 namespace peimage {
 
+// The PE headers' fields this system reads, by their offsets. IMAGE_DOS_HEADER begins
+// with "MZ" and holds e_lfanew, where "PE\0\0" and the 20-byte IMAGE_FILE_HEADER stand.
+inline constexpr unsigned char DosSignature[2] = {'M', 'Z'};
+inline constexpr unsigned char PeSignature[4] = {'P', 'E', 0, 0};
+inline constexpr std::uint64_t PeOffsetField = 0x3C;
+inline constexpr std::uint64_t FileHeaderSize = 20;
+inline constexpr std::uint64_t SignatureAndFileHeaderSize = sizeof PeSignature + FileHeaderSize;
+// From "PE\0\0": the machine, the number of sections, the optional header's size.
+inline constexpr std::uint64_t MachineField = 4;
+inline constexpr std::uint64_t SectionCountField = 4 + 2;
+inline constexpr std::uint64_t OptionalHeaderSizeField = 4 + 16;
+// The optional header's magic, and where its data directory's count stands in each kind
+// (the directory follows the count).
+inline constexpr std::uint16_t Pe32Magic = 0x10B;
+inline constexpr std::uint16_t Pe32PlusMagic = 0x20B;
+inline constexpr std::uint64_t Pe32CountField = 92;
+inline constexpr std::uint64_t Pe32PlusCountField = 108;
+inline constexpr std::uint64_t DirectoryEntrySize = 8;
+inline constexpr std::uint32_t SecurityDirectoryIndex = 4;  // IMAGE_DIRECTORY_ENTRY_SECURITY
+
 // Signing puts the certificate table on an 8-byte boundary, with up to 7 zero bytes
 // in front of it.
 inline constexpr std::uint64_t CertificateTableAlignment = 8;
-// Behind the block stands its length L, 32-bit little-endian.
-inline constexpr std::uint64_t TrailerSize = 4;
-// The extractor keeps each of the block's three texts in at most 255 bytes.
-inline constexpr std::int32_t MaxTextLength = 255;
 
 // The security entry's "address" is a file offset, not a virtual address.
 struct CertificateTable {
@@ -44,9 +60,8 @@ std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file);
 // certificate inside it. Anything else counts as unsigned.
 std::optional<CertificateTable> FindCertificateTable(cabfmt::ReadAt& file);
 
-// Whether a trailer ending at `end` describes a block of three texts followed by a
-// cabinet: its length inside the file, the text lengths as the extractor reads them
-// (at most 255; a negative one reads as empty), and "MSCF" where they lead.
+// Whether a trailer ending at `end` describes a sound block (K4PayloadBlock.h) whose
+// texts are followed by a cabinet's signature.
 bool BlockLeadsToCabinet(cabfmt::ReadAt& file, std::uint64_t end);
 
 // Where a trailer in front of this certificate table ends: right before it, or

@@ -1,6 +1,7 @@
 // Short-string routines and the guarded reads sharing one error code.
 #include "K4Utils.h"
 #include <string_view>
+#include "K4LittleEndian.h"
 #include "K4LongDivision.h"
 
 ShortString SpaceString(std::int32_t width) {
@@ -70,12 +71,6 @@ ShortString IntegerText(std::int64_t value) {
     return out;
 }
 
-std::int32_t DecodeLe32(const unsigned char* bytes) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
-                                     static_cast<std::uint32_t>(bytes[2]) << 16 |
-                                     static_cast<std::uint32_t>(bytes[3]) << 24);
-}
-
 void GuardedBlockRead(std::int32_t& err, BlockFile& file, void* buffer, std::int32_t count) {
     if (err != 0 || count <= 0) return;
     err = file.Read(buffer, static_cast<std::uint32_t>(count));
@@ -85,7 +80,7 @@ ShortString ReadCountedString(std::int32_t& err, BlockFile& file) {
     unsigned char raw[4] = {};
     GuardedBlockRead(err, file, raw, 4);
     if (err != 0) return ShortString();
-    std::int32_t n = DecodeLe32(raw);
+    const auto n = static_cast<std::int32_t>(le::Read32(raw));
     if (n > static_cast<std::int32_t>(ShortString::MaxLength)) {
         err = OversizedStringError;
         return ShortString();

@@ -32,9 +32,6 @@ ShortString NumberToText(double value);
 // A whole number in decimal, "-" before a negative one; every 64-bit value fits.
 ShortString IntegerText(std::int64_t value);
 
-// A 32-bit little-endian signed integer from its 4 bytes.
-std::int32_t DecodeLe32(const unsigned char* bytes);
-
 // Does nothing while err is not 0; otherwise reads count bytes from the file's
 // current position and sets err to the read's result (see BlockFile::Read).
 // A count of 0 or less reads nothing.

@@ -12,6 +12,8 @@
 #include "K4Placement.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "MemoryCabinet.h"
+#include "PayloadBlockCases.h"
 #include "PayloadFixture.h"
 
 using namespace payloadtest;
@@ -188,6 +190,29 @@ TEST_F(ReadPayloadTest, CabinetCountOfZeroOrLess) {
     std::string longer = Counted("abc") + Le32(0) + Le32(40);
     ExpectRejected(WriteExe(Stub() + longer + Le32(static_cast<std::int32_t>(longer.size()))), "text past the end");
     EXPECT_FALSE(DataFileExists());
+}
+
+// The table the packer's tests run too (tests/host/PayloadLayoutTest.cpp): the reader
+// refuses a block before anything is written, or copies the cabinet, which the check
+// that runs before the window then accepts or refuses.
+TEST_F(ReadPayloadTest, TheSharedBlockTableAsThePackerReadsIt) {
+    for (const k4test::BlockCase& c : k4test::PayloadBlockCases()) {
+        SCOPED_TRACE(c.what);
+        DeleteFileA("DATAFILE.K4A");
+        const std::string exe = WriteExe(Stub() + c.appended);
+        if (c.verdict == k4test::BlockVerdict::PayloadRefused) {
+            ExpectRejected(exe, c.what);
+            EXPECT_FALSE(DataFileExists());
+            continue;
+        }
+        boxes_.clear();
+        EXPECT_FALSE(Read(exe));
+        EXPECT_TRUE(boxes_.empty());
+        const std::string copied = k4test::ReadAll(DataFileName.Str());
+        EXPECT_TRUE(copied == c.cabinet) << copied.size() << " bytes copied";
+        formattest::MemoryCabinet cabinet(copied);
+        EXPECT_EQ(cabfmt::Check(cabinet).Sound(), c.verdict == k4test::BlockVerdict::Accepted);
+    }
 }
 
 // A text that cannot be read fails the start before anything is written: no

@@ -94,8 +94,8 @@ TEST_F(BrandingTest, SameBytesOnEveryRunAndChecksumOverTheWholeFile) {
     const std::size_t field = k4pack::ReadPeHeaders(ProgramPart(dir / "a.exe")).ChecksumOffset();
     k4pack::PeChecksum sum(field);
     sum.Write(a);
-    EXPECT_EQ(k4pack::LoadLe32(a.data() + field), sum.Value());
-    EXPECT_NE(k4pack::LoadLe32(a.data() + field), k4pack::LoadLe32(k4pack::EmbeddedStub(StubArch::X86_64).data() + field));
+    EXPECT_EQ(le::Read32(a.data() + field), sum.Value());
+    EXPECT_NE(le::Read32(a.data() + field), le::Read32(k4pack::EmbeddedStub(StubArch::X86_64).data() + field));
 }
 
 TEST_F(BrandingTest, WithoutTheOptionsTheProgramIsCopiedByteForByte) {

@@ -22,7 +22,7 @@ TEST_F(PackTest, FolderBecomesStubTextsCabinetAndTrailer) {
     const k4pack::PayloadContents payload = ReadBack();
     EXPECT_EQ(payload.texts, (PayloadTexts{"C:\\Out", "Caption", "Title line"}));
     EXPECT_EQ(payload.layout.imageSize, stubBytes.size());
-    EXPECT_EQ(k4pack::LoadLe32(written.data() + written.size() - 4),
+    EXPECT_EQ(le::Read32(written.data() + written.size() - 4),
               written.size() - 4 - stubBytes.size());
     EXPECT_EQ(written.size() % 8, 0u) << "signing must insert nothing before its table";
 
@@ -46,7 +46,7 @@ TEST_F(PackTest, CabinetReadsBackWithAnIndependentToolInBothCompressions) {
         ASSERT_EQ(run.status, 0) << run.err;
         const Bytes cabinet = CabinetOf(out);
         // CFFOLDER.typeCompress follows the 36-byte header: 1 is MSZIP, 0 none.
-        EXPECT_EQ(k4pack::LoadLe16(cabinet.data() + 36 + 6), store ? 0 : 1);
+        EXPECT_EQ(le::Read16(cabinet.data() + 36 + 6), store ? 0 : 1);
 
         const RunResult listing = RunShell("cabextract -l " + Quote(out));
         ASSERT_EQ(listing.status, 0) << listing.out;

@@ -6,7 +6,10 @@
 #include <cstdio>
 
 #include "Cabinet.h"
+#include "FileIo.h"
+#include "Inspect.h"
 #include "PackFixture.h"
+#include "PayloadBlockCases.h"
 #include "Packer.h"
 #include "PayloadLayout.h"
 #include "TestSupport.h"
@@ -246,6 +249,30 @@ TEST(PayloadReader, RefusesTextLengthsOutside0To255) {
     }
 }
 
+// The table the extractor's tests run too (tests/app/PayloadTest.cpp): inspect's reading,
+// the payload reader and then the extractor's cabinet check, accepts what the extractor
+// accepts and refuses what it refuses, at either step.
+TEST(PayloadBlockTable, ThePackerAcceptsAndRefusesTheBlocksTheExtractorDoes) {
+    const k4test::ScratchFolder dir;
+    const Bytes stub = k4test::FakeStub(512);
+    const std::string image(stub.begin(), stub.end());
+    for (const k4test::BlockCase& c : k4test::PayloadBlockCases()) {
+        SCOPED_TRACE(c.what);
+        k4test::WriteFile(dir / "case.exe", k4test::ToBytes(image + c.appended));
+        const ReadableFile file(dir / "case.exe");
+        if (c.verdict == k4test::BlockVerdict::PayloadRefused) EXPECT_THROW(ReadPayload(file), InvalidPayload);
+        if (c.verdict != k4test::BlockVerdict::Accepted) {
+            EXPECT_THROW(ReadValidPayload(file), InvalidPayload);
+            continue;
+        }
+        const PayloadLayout layout = ReadValidPayload(file).layout;
+        EXPECT_EQ(layout.imageSize, image.size());
+        Bytes cabinet(layout.cabinetSize);
+        file.ReadAt(layout.cabinetOffset, cabinet);
+        EXPECT_EQ(cabinet, k4test::ToBytes(c.cabinet));
+    }
+}
+
 TEST(CabinetHeader, AcceptsOneWholeCabinetOnly) {
     Bytes header = k4test::ToBytes("MSCF");
     header.resize(kCabinetHeaderSize, 0);
@@ -319,7 +346,7 @@ TEST(SumRecord, WrittenInFrontOfTheTrailerAndReadBack) {
         AppendLe32(record, 41);
         AppendLe32(record, crc);
         EXPECT_EQ(Bytes(file.end() - 20, file.end() - 4), record);
-        EXPECT_EQ(LoadLe32(&file[file.size() - 4]), planned.blockLength);
+        EXPECT_EQ(le::Read32(&file[file.size() - 4]), planned.blockLength);
         const PayloadContents read = Read(file);
         EXPECT_EQ(read.layout.sumOffset, planned.sumOffset);
         EXPECT_EQ(read.layout.sum, (cabsum::Record{41, crc}));

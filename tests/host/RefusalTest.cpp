@@ -4,6 +4,7 @@
 
 #include "EmbeddedStubs.h"
 #include "PackFixture.h"
+#include "PayloadBlockCases.h"
 #include "SignedImage.h"
 
 using namespace k4test;
@@ -57,6 +58,8 @@ protected:
         k4pack::WriteCabinet({{src + "/readme.txt", "..\\evil.txt", 21, SampleTime()}},
                              k4pack::Compression::Mszip, dir / "hostile.cab");
         k4pack::WriteCabinet({}, k4pack::Compression::Mszip, dir / "nofiles.cab");
+        WriteFile(dir / "undecodable.cab", ToBytes(UndecodableBlockCabinet()));
+        WriteFile(dir / "decodable.cab", ToBytes(SoundBlockCabinet()));
         WriteFile(dir / "huge.cab", good);
         fs::resize_file(dir / "huge.cab", std::uint64_t{k4pack::kMaxFileSize} + 1);
     }
@@ -106,11 +109,15 @@ TEST_F(RefusalTest, BadInputIsRefusedWithStatus1AndNoOutput) {
         {"cabinet over 2 GiB", PackArgs({"--cab", dir / "huge.cab"}), 1},
         {"cabinet missing", PackArgs({"--cab", dir / "missing.cab"}), 1},
         {"cabinet without files", PackArgs({"--cab", dir / "nofiles.cab"}), 1},
+        // Its header and file list are sound: only the extractor's check, which decodes every
+        // block, finds the stream broken (no checksum stored that could tell).
+        {"cabinet whose block does not decode", PackArgs({"--cab", dir / "undecodable.cab"}), 1},
     };
     for (const Refusal& refusal : refusals)
         ExpectRefused(refusal);
     // The same cabinet without its flaws goes through, so the refusals above are its flaws'.
     EXPECT_EQ(RunK4pack(PackArgs({"--cab", dir / "good.cab"})).status, 0);
+    EXPECT_EQ(RunK4pack(PackArgs({"--cab", dir / "decodable.cab"})).status, 0) << "the undecodable one unbroken";
 }
 
 TEST_F(RefusalTest, CommandLineErrorsEndWithStatus2AndNoOutput) {

@@ -69,8 +69,8 @@ TEST(ResourceTree, ReadsBackWhatItWroteAlignedInsideTheSection) {
         EXPECT_NE(std::find(read.begin(), read.end(), r), read.end()) << r.type.number << "/" << r.name.number;
     // Every data entry's address on an 8-byte boundary and its bytes inside the section.
     for (std::size_t entry = 0; entry + 16 <= section.size(); entry += 4)
-        if (const std::uint32_t at = k4pack::LoadLe32(section.data() + entry); at >= rva && at < rva + section.size() &&
-            k4pack::LoadLe32(section.data() + entry + 4) == 1000) {
+        if (const std::uint32_t at = le::Read32(section.data() + entry); at >= rva && at < rva + section.size() &&
+            le::Read32(section.data() + entry + 4) == 1000) {
             EXPECT_EQ(at % 8, 0u);
             EXPECT_TRUE(std::equal(resources[1].data.begin(), resources[1].data.end(), section.begin() + (at - rva)));
         }
@@ -118,8 +118,8 @@ TEST(ResourceSection, UnchangedResourcesKeepTheProgramConsistent) {
         EXPECT_EQ(rewritten.size(), after.RawEnd());
         // Everything in front of the resources stays, but the fields that describe them.
         EXPECT_TRUE(std::equal(image.begin() + 0x400, image.begin() + rsrc.rawOffset, rewritten.begin() + 0x400));
-        EXPECT_EQ(k4pack::LoadLe16(rewritten.data() + after.optionalHeader + 70),
-                  k4pack::LoadLe16(image.data() + before.optionalHeader + 70)) << "DllCharacteristics";
+        EXPECT_EQ(le::Read16(rewritten.data() + after.optionalHeader + 70),
+                  le::Read16(image.data() + before.optionalHeader + 70)) << "DllCharacteristics";
     }
 }
 
@@ -133,7 +133,7 @@ TEST(ResourceSection, BytesBehindTheSectionsMoveWithThemAndStayNamed) {
         std::vector<k4pack::Resource> resources = k4pack::ReadProgramResources(image);
         resources.push_back(Made(0, 1, 5000, u"GROWN"));
         const Bytes rewritten = k4pack::ReplaceResources(unstripped, resources);
-        const std::uint32_t moved = k4pack::LoadLe32(rewritten.data() + field);
+        const std::uint32_t moved = le::Read32(rewritten.data() + field);
         EXPECT_EQ(moved, rewritten.size() - symbols.size());
         EXPECT_TRUE(std::equal(symbols.begin(), symbols.end(), rewritten.begin() + moved));
         EXPECT_EQ(k4pack::ReadProgramResources(rewritten).size(), resources.size());
@@ -160,7 +160,7 @@ TEST(ResourceSection, RefusesProgramsItCannotRewrite) {
 TEST(ResourceSection, ChecksumMatchesThePlainSumAtAnyPieceSize) {
     FOR_EACH_CARRIED_PROGRAM(image) {
         const std::size_t field = k4pack::ReadPeHeaders(image).ChecksumOffset();
-        EXPECT_EQ(PlainChecksum(image, field), k4pack::LoadLe32(image.data() + field)) << "as the linker wrote it";
+        EXPECT_EQ(PlainChecksum(image, field), le::Read32(image.data() + field)) << "as the linker wrote it";
         Bytes odd = image;
         odd.push_back(0x5A);
         for (std::size_t piece : {1u, 3u, 4096u}) {
@@ -232,7 +232,7 @@ TEST(IconFile, EveryImageWithItsDepthOrAReasonWhyNot) {
         {"holds no image", changed(4, 0, 2)},
         {"directory is cut short", Bytes(good.begin(), good.begin() + 40)},
         {"outside the icon file", changed(6 + 8, 0x7FFFFFFF, 4)},
-        {"neither a bitmap nor a PNG", changed(k4pack::LoadLe32(good.data() + 6 + 12), 0x12345678, 4)},
+        {"neither a bitmap nor a PNG", changed(le::Read32(good.data() + 6 + 12), 0x12345678, 4)},
     };
     for (const auto& [reason, bytes] : refused) {
         try {

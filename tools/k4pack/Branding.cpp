@@ -22,7 +22,7 @@ constexpr std::uint32_t kBitmapInfoHeaderSize = 40;  // BITMAPINFOHEADER; V4 and
 
 bool IsBitmap(std::span<const std::uint8_t> data) {
     if (data.size() < kBitmapInfoHeaderSize) return false;
-    const std::uint32_t size = LoadLe32(data.data());
+    const std::uint32_t size = le::Read32(data.data());
     return size == kBitmapInfoHeaderSize || size == 108 || size == 124;
 }
 
@@ -37,15 +37,15 @@ bool IsPng(std::span<const std::uint8_t> data) {
 
 // The group's entries: (its description, the RT_ICON id it names).
 std::vector<std::pair<IconImage, std::uint16_t>> ParseGroup(const std::vector<std::uint8_t>& group) {
-    if (group.size() < kIconDirSize || LoadLe16(group.data() + 2) != 1) throw PackError("icon group 1 is no icon group");
-    const std::size_t count = LoadLe16(group.data() + 4);
+    if (group.size() < kIconDirSize || le::Read16(group.data() + 2) != 1) throw PackError("icon group 1 is no icon group");
+    const std::size_t count = le::Read16(group.data() + 4);
     if (group.size() < kIconDirSize + count * kGroupEntrySize) throw PackError("icon group 1 is cut short");
     std::vector<std::pair<IconImage, std::uint16_t>> entries;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* e = group.data() + kIconDirSize + i * kGroupEntrySize;
-        IconImage image{e[0], e[1], e[2], LoadLe16(e + 4), LoadLe16(e + 6), {}};
-        image.data.resize(LoadLe32(e + 8));
-        entries.emplace_back(std::move(image), LoadLe16(e + 12));
+        IconImage image{e[0], e[1], e[2], le::Read16(e + 4), le::Read16(e + 6), {}};
+        image.data.resize(le::Read32(e + 8));
+        entries.emplace_back(std::move(image), le::Read16(e + 12));
     }
     return entries;
 }
@@ -138,26 +138,26 @@ void DescribeIcon(const std::vector<Resource>& resources, ProgramResources& repo
 }  // namespace
 
 std::vector<IconImage> ParseIconFile(std::span<const std::uint8_t> bytes) {
-    if (bytes.size() < kIconDirSize || LoadLe16(bytes.data()) != 0 || LoadLe16(bytes.data() + 2) != 1)
+    if (bytes.size() < kIconDirSize || le::Read16(bytes.data()) != 0 || le::Read16(bytes.data() + 2) != 1)
         throw PackError("not an icon file (no icon directory)");
-    const std::size_t count = LoadLe16(bytes.data() + 4);
+    const std::size_t count = le::Read16(bytes.data() + 4);
     if (count == 0) throw PackError("the icon file holds no image");
     if (bytes.size() < kIconDirSize + count * kIconFileEntrySize) throw PackError("the icon directory is cut short");
     std::vector<IconImage> images;
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* e = bytes.data() + kIconDirSize + i * kIconFileEntrySize;
-        const std::uint64_t size = LoadLe32(e + 8), offset = LoadLe32(e + 12);
+        const std::uint64_t size = le::Read32(e + 8), offset = le::Read32(e + 12);
         const std::string which = "image " + std::to_string(i + 1);
         if (size == 0 || offset > bytes.size() || size > bytes.size() - offset)
             throw PackError(which + " lies outside the icon file");
-        IconImage image{e[0], e[1], e[2], LoadLe16(e + 4), LoadLe16(e + 6), {}};
+        IconImage image{e[0], e[1], e[2], le::Read16(e + 4), le::Read16(e + 6), {}};
         image.data.assign(bytes.begin() + static_cast<std::ptrdiff_t>(offset), bytes.begin() + static_cast<std::ptrdiff_t>(offset + size));
         // The group entry's planes and depth let the system pick an image; fill in what the
         // file leaves 0 from the image itself.
         if (IsPng(image.data)) {
             if (image.bitCount == 0) image.bitCount = 32;
         } else if (IsBitmap(image.data)) {
-            if (image.bitCount == 0) image.bitCount = LoadLe16(image.data.data() + 14);
+            if (image.bitCount == 0) image.bitCount = le::Read16(image.data.data() + 14);
         } else {
             throw PackError(which + " is neither a bitmap nor a PNG image");
         }

@@ -1,5 +1,5 @@
 // Narrow byte-source and byte-sink interfaces, so the payload layout can be written to and
-// read from files and memory alike, and little-endian helpers for the 32-bit fields.
+// read from files and memory alike; little-endian fields through format/K4LittleEndian.h.
 #pragma once
 #include <algorithm>
 #include <cstdint>
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "K4CabFormat.h"
+#include "K4LittleEndian.h"
 #include "PackError.h"
 
 namespace k4pack {
@@ -50,18 +51,10 @@ private:
     std::vector<std::uint8_t> bytes_;
 };
 
-inline std::uint32_t LoadLe32(const std::uint8_t* p) {
-    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
-           std::uint32_t(p[3]) << 24;
-}
-
-inline std::uint16_t LoadLe16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
 inline void AppendLe32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    for (int shift = 0; shift < 32; shift += 8)
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    unsigned char bytes[4];
+    le::Write32(bytes, value);
+    out.insert(out.end(), bytes, bytes + sizeof bytes);
 }
 
 // A byte source behind the read-at interface of the shared format code (the cabinet

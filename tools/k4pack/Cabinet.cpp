@@ -12,9 +12,6 @@
 namespace k4pack {
 namespace {
 
-constexpr std::uint16_t kFlagPreviousCabinet = 0x0001;
-constexpr std::uint16_t kFlagNextCabinet = 0x0002;
-
 void AddFile(GCabFolder* folder, const SourceFile& source) {
     GObjectPtr<GFile> file(g_file_new_for_path(source.path.c_str()));
     GObjectPtr<GCabFile> entry(gcab_file_new_with_file(source.name.c_str(), file.get()));
@@ -50,20 +47,19 @@ std::string FormatStamp(GCabFile* file) {
 }  // namespace
 
 CabinetHeader ParseCabinetHeader(std::span<const std::uint8_t> head, std::uint64_t available) {
-    if (head.size() < 4 ||
-        LoadLe32(head.data()) != LoadLe32(reinterpret_cast<const std::uint8_t*>("MSCF")))
+    if (head.size() < cabfmt::SignatureSize || !cabfmt::HasSignature(head.data()))
         throw PackError("not a cabinet (no \"MSCF\" at its start)");
     if (head.size() < kCabinetHeaderSize || available < kCabinetHeaderSize)
         throw PackError("cabinet is shorter than its header");
     CabinetHeader header;
-    header.size = LoadLe32(head.data() + 8);
-    header.folders = LoadLe16(head.data() + 26);
-    header.files = LoadLe16(head.data() + 28);
-    header.flags = LoadLe16(head.data() + 30);
+    header.size = le::Read32(head.data() + cabfmt::CabinetSizeField);
+    header.folders = le::Read16(head.data() + cabfmt::FolderCountField);
+    header.files = le::Read16(head.data() + cabfmt::FileCountField);
+    header.flags = le::Read16(head.data() + cabfmt::FlagsField);
     if (header.size > available)
         throw PackError("cabinet is truncated: its header gives " + std::to_string(header.size) +
                         " bytes, " + std::to_string(available) + " are present");
-    if (header.flags & (kFlagPreviousCabinet | kFlagNextCabinet))
+    if (header.flags & cabfmt::FlagsOfASet)
         throw PackError("cabinet is part of a multi-cabinet set; the extractor carries one");
     return header;
 }

@@ -1,11 +1,12 @@
 // The inspect command: the same validity rules as the extractor's payload reader, signed
-// files included, plus the cabinet's own header and file list.
+// files included, and its cabinet check, plus the cabinet's own header and file list.
 #include "Inspect.h"
 
 #include <array>
 #include <iomanip>
 
 #include "Cabinet.h"
+#include "CabinetCheck.h"
 #include "FileIo.h"
 #include "InspectProgram.h"
 #include "PayloadLayout.h"
@@ -20,6 +21,10 @@ PayloadContents ReadValidPayload(const ReadableFile& file) {
         const auto headSize = std::min<std::uint64_t>(layout.cabinetSize, head.size());
         file.ReadAt(layout.cabinetOffset, std::span(head.data(), headSize));
         ParseCabinetHeader(std::span(head.data(), headSize), layout.cabinetSize);
+        // The extractor's own check, as it runs it on the cabinet before its window opens.
+        const std::string fault =
+            CabinetCheckFault(file, layout.cabinetOffset, layout.cabinetSize, payload.texts.targetDirectory);
+        if (!fault.empty()) throw PackError("cabinet: " + fault);
         return payload;
     } catch (const PackError& e) {
         throw InvalidPayload(file.Path() + ": no valid payload: " + e.what());

@@ -16,8 +16,9 @@ void Inspect(const std::string& path, std::ostream& out);
 // The same report as JSON (field names in tools/k4pack/README.md).
 void InspectJson(const std::string& path, std::ostream& out);
 
-// The payload as the extractor would read it, with its cabinet's header checked too. Throws
-// InvalidPayload naming the file when there is none.
+// The payload as the extractor would read it, with its cabinet's header checked and the
+// cabinet checked as the extractor checks it. Throws InvalidPayload naming the file when
+// there is none, or when the extractor would refuse its cabinet.
 PayloadContents ReadValidPayload(const ReadableFile& file);
 
 }  // namespace k4pack

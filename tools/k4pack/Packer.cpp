@@ -7,7 +7,9 @@
 #include <numeric>
 
 #include "ArchiveNames.h"
+#include "CabinetCheck.h"
 #include "FileIo.h"
+#include "K4PeImage.h"
 #include "PeFile.h"
 #include "Progress.h"
 #include "Signature.h"
@@ -15,8 +17,6 @@
 
 namespace k4pack {
 namespace {
-
-constexpr std::uint64_t kPeOffsetField = 0x3C;
 
 // The extractor program: the file given, or the one carried for the architecture.
 struct Stub {
@@ -59,7 +59,7 @@ std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::v
     return sources;
 }
 
-// A cabinet taken as is must still be one the extractor can carry and unpack safely.
+// A cabinet taken as is must still be one the extractor can carry, check and unpack safely.
 std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
     if (cabinet.Size() > kMaxFileSize)
         throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
@@ -72,6 +72,9 @@ std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& ca
     } catch (const PackError& e) {
         throw PackError(cabinet.Path() + ": " + e.what());
     }
+    // The extractor checks the whole cabinet, every block decoded, before it extracts anything.
+    const std::string fault = CabinetCheckFault(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
+    if (!fault.empty()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + fault);
     std::vector<std::string> names;
     for (const CabinetEntry& entry : ListCabinet(cabinet.Path(), 0))
         names.push_back(entry.name);
@@ -140,17 +143,9 @@ void WriteSelfExtractor(const std::string& path, const ByteSource& stub,
 }  // namespace
 
 void CheckPortableExecutable(const ByteSource& file) {
-    std::array<std::uint8_t, 4> field{};
-    if (file.Size() < kPeOffsetField + field.size()) throw PackError("too short for a PE file");
-    file.ReadAt(0, std::span(field.data(), 2));
-    if (field[0] != 'M' || field[1] != 'Z') throw PackError("not a PE file (no \"MZ\")");
-    file.ReadAt(kPeOffsetField, field);
-    const std::uint64_t peOffset = LoadLe32(field.data());
-    if (peOffset > file.Size() - field.size())
-        throw PackError("not a PE file (PE header offset beyond the end)");
-    file.ReadAt(peOffset, field);
-    if (field != std::array<std::uint8_t, 4>{'P', 'E', 0, 0})
-        throw PackError("not a PE file (no \"PE\" signature)");
+    SourceReadAt reader(file);
+    if (!peimage::PeHeaderOffset(reader))
+        throw PackError("not a PE file (no \"MZ\" header naming a \"PE\" signature and file header inside the file)");
 }
 
 PackSummary Pack(const PackRequest& request) {

@@ -43,8 +43,9 @@ struct PackSummary {
 // Throws UsageError when the output is one of the input files, the cabinet or the stub.
 PackSummary Pack(const PackRequest& request);
 
-// Throws PackError unless `file` starts like a PE image: "MZ", and the offset at 0x3C
-// pointing inside the file at "PE\0\0".
+// Throws PackError unless `file` starts like a PE image, as the shared PE reading finds it
+// (peimage::PeHeaderOffset): "MZ", and e_lfanew pointing inside the file at "PE\0\0" and
+// the file header.
 void CheckPortableExecutable(const ByteSource& file);
 
 }  // namespace k4pack

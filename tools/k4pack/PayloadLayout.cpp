@@ -1,11 +1,11 @@
-// Writer and reader of the appended block; the only place that knows its byte layout.
+// Writer and reader of the appended block: the packer's side of its byte layout, read through
+// the extractor's own reading (format/K4PayloadBlock.h).
 #include "PayloadLayout.h"
 
 #include <zlib.h>
 
 #include <array>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 
 #include "Cabinet.h"
@@ -14,11 +14,7 @@
 namespace k4pack {
 namespace {
 
-constexpr std::uint32_t kTextFieldCount = 3;
-constexpr std::uint32_t kLengthFieldSize = 4;
-constexpr std::array<std::uint8_t, 4> kCabinetSignature{'M', 'S', 'C', 'F'};
-// CFHEADER.cbCabinet: the cabinet's own length, which tells it from the padding behind it.
-constexpr std::uint64_t kCabinetSizeField = 8;
+constexpr std::uint64_t kTextFieldsSize = payloadblock::TextFieldsSize;
 
 void CheckText(const char* what, const std::string& text) {
     if (text.size() > kMaxTextLength)
@@ -27,78 +23,58 @@ void CheckText(const char* what, const std::string& text) {
                         std::to_string(kMaxTextLength));
 }
 
-// Reads one length field and its text at `offset` inside a block ending at `blockEnd`.
-std::string ReadText(const ByteSource& file, std::uint64_t& offset, std::uint64_t blockEnd,
-                     int number) {
-    const std::string which = "text " + std::to_string(number);
-    if (blockEnd - offset < kLengthFieldSize)
-        throw InvalidPayload("block too short for the length of " + which);
-    std::array<std::uint8_t, 4> field{};
-    file.ReadAt(offset, field);
-    offset += kLengthFieldSize;
-    const auto length = static_cast<std::int32_t>(LoadLe32(field.data()));
-    if (length < 0 || static_cast<std::size_t>(length) > kMaxTextLength)
-        throw InvalidPayload("length of " + which + " is " + std::to_string(length) +
-                             ", outside 0 to 255");
-    if (blockEnd - offset < static_cast<std::uint64_t>(length))
-        throw InvalidPayload(which + " runs beyond the block");
-    std::string text(static_cast<std::size_t>(length), '\0');
-    file.ReadAt(offset, std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
-    offset += static_cast<std::uint64_t>(length);
+// Why the extractor refuses this block, in words.
+std::string BlockFault(const payloadblock::Block& block) {
+    using payloadblock::Fault;
+    const std::string stated = std::to_string(block.stated);
+    const std::string which = "text " + std::to_string(block.faultText);
+    switch (block.fault) {
+    case Fault::NoTrailer: return "file is shorter than the 4-byte trailer";
+    case Fault::TrailerOutside: return "trailer holds " + stated + ", which names no block inside the file";
+    case Fault::TrailerTooShort: return "trailer holds " + stated + ", less than the 12 bytes of the length fields";
+    case Fault::TextLengthOutside: return "length of " + which + " is " + stated + ", outside 0 to 255";
+    case Fault::TextOutside: return which + " runs beyond the block";
+    case Fault::NoCabinet: return "no room for a cabinet after the texts";
+    case Fault::Unreadable:
+    case Fault::None: break;
+    }
+    return "the block cannot be read";
+}
+
+std::string ReadText(const ByteSource& file, const payloadblock::Block& block, std::size_t index) {
+    std::string text(block.textLength[index], '\0');
+    file.ReadAt(block.textOffset[index], std::span(reinterpret_cast<std::uint8_t*>(text.data()), text.size()));
     return text;
 }
 
 // Reads the block whose trailer ends at `end` (the end of the file, or in front of a
 // certificate table).
 PayloadContents ReadPayloadEndingAt(const ByteSource& file, std::uint64_t end) {
-    if (end < kTrailerSize) throw InvalidPayload("file is shorter than the 4-byte trailer");
-    std::array<std::uint8_t, 4> trailer{};
-    file.ReadAt(end - kTrailerSize, trailer);
-    const auto blockLength = static_cast<std::int32_t>(LoadLe32(trailer.data()));
-    if (blockLength < static_cast<std::int32_t>(kTextFieldCount * kLengthFieldSize))
-        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
-                             ", less than the 12 bytes of the length fields");
-    if (static_cast<std::uint64_t>(blockLength) > end - kTrailerSize)
-        throw InvalidPayload("trailer holds " + std::to_string(blockLength) +
-                             ", more than the file has in front of it");
-
+    SourceReadAt reader(file);
+    const payloadblock::Block block = payloadblock::ReadBlock(reader, end);
+    if (!block.Sound()) throw InvalidPayload(BlockFault(block));
+    // The extractor copies such a cabinet out, and its check refuses it there.
+    if (!block.signature)
+        throw InvalidPayload(block.cabinetRoom < cabfmt::SignatureSize
+                                 ? "no room for a cabinet after the texts"
+                                 : "the data after the texts is not a cabinet (no \"MSCF\")");
     PayloadContents result;
+    result.texts = {ReadText(file, block, 0), ReadText(file, block, 1), ReadText(file, block, 2)};
     PayloadLayout& layout = result.layout;
-    layout.blockLength = static_cast<std::uint32_t>(blockLength);
+    layout.blockLength = block.length;
     layout.payloadEnd = end;
     layout.fileSize = file.Size();
-    layout.imageSize = end - kTrailerSize - layout.blockLength;
-    const std::uint64_t blockEnd = end - kTrailerSize;
-    std::uint64_t offset = layout.imageSize;
-    result.texts.targetDirectory = ReadText(file, offset, blockEnd, 1);
-    result.texts.windowCaption = ReadText(file, offset, blockEnd, 2);
-    result.texts.titleLine = ReadText(file, offset, blockEnd, 3);
-    layout.cabinetOffset = offset;
-    std::uint64_t available = blockEnd - offset;  // the cabinet, any padding and sum record
-
-    std::array<std::uint8_t, 4> field{};
-    if (available < field.size()) throw InvalidPayload("no room for a cabinet after the texts");
-    file.ReadAt(offset, field);
-    if (field != kCabinetSignature)
-        throw InvalidPayload("the data after the texts is not a cabinet (no \"MSCF\")");
-    if (available >= field.size() + cabsum::RecordSize) {
-        std::array<std::uint8_t, cabsum::RecordSize> record{};
-        file.ReadAt(blockEnd - record.size(), record);
-        if (const std::optional<cabsum::Record> sum = cabsum::Decode(record.data())) {
-            layout.sumOffset = blockEnd - record.size();
-            layout.sum = *sum;
-            available -= record.size();
-        }
+    layout.imageSize = block.start;
+    layout.cabinetOffset = block.cabinetOffset;
+    if (block.summed) {
+        layout.sumOffset = block.cabinetOffset + block.cabinetRoom;
+        layout.sum = block.sum;
     }
-    // A length the header cannot mean (or one beyond the block, a truncated cabinet) leaves
-    // the whole rest as the cabinet, for the header check to judge.
-    layout.cabinetSize = available;
-    if (available >= kCabinetSizeField + field.size()) {
-        file.ReadAt(offset + kCabinetSizeField, field);
-        const std::uint64_t ownSize = LoadLe32(field.data());
-        if (ownSize >= kCabinetHeaderSize && ownSize <= available) layout.cabinetSize = ownSize;
-    }
-    layout.paddingSize = available - layout.cabinetSize;
+    std::array<std::uint8_t, cabfmt::CabinetSizeField + 4> head{};
+    const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(block.cabinetRoom, head.size()));
+    file.ReadAt(block.cabinetOffset, std::span(head.data(), headSize));
+    layout.cabinetSize = payloadblock::CabinetLength(head.data(), headSize, block.cabinetRoom);
+    layout.paddingSize = block.cabinetRoom - layout.cabinetSize;
     return result;
 }
 
@@ -170,8 +146,7 @@ void CheckPayloadTexts(const PayloadTexts& texts) {
 PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
                           std::uint64_t cabinetSize, SumRecord sum) {
     CheckPayloadTexts(texts);
-    const std::uint64_t textFields = kTextFieldCount * kLengthFieldSize +
-                                     texts.targetDirectory.size() + texts.windowCaption.size() +
+    const std::uint64_t textFields = kTextFieldsSize + texts.targetDirectory.size() + texts.windowCaption.size() +
                                      texts.titleLine.size();
     const std::uint64_t record = sum == SumRecord::Crc32 ? cabsum::RecordSize : 0;
     // Each term is below 2^63 here (sizes of real files), so the sum cannot wrap.

@@ -12,15 +12,16 @@
 
 #include "Bytes.h"
 #include "K4CabinetSum.h"
+#include "K4PayloadBlock.h"
 #include "K4PeImage.h"
 
 namespace k4pack {
 
 // The extractor keeps each text in a length-prefixed string of at most 255 bytes.
-inline constexpr std::size_t kMaxTextLength = peimage::MaxTextLength;
+inline constexpr std::size_t kMaxTextLength = payloadblock::MaxTextLength;
 // The extractor addresses its own file and the block with signed 32-bit numbers.
 inline constexpr std::uint64_t kMaxFileSize = 0x7FFFFFFF;
-inline constexpr std::uint32_t kTrailerSize = peimage::TrailerSize;
+inline constexpr std::uint32_t kTrailerSize = payloadblock::TrailerSize;
 // The packer makes the file a multiple of this, the alignment of a certificate table.
 inline constexpr std::uint64_t kFileAlignment = 8;
 
@@ -75,10 +76,12 @@ struct PayloadContents {
     PayloadLayout layout;
 };
 
-// Reads the trailer and the block of a finished self-extractor, signed or not. Throws
-// InvalidPayload with the reason when the extractor would refuse it: file shorter than the
-// trailer, L below 12 or beyond the file, a text length outside 0..255 or beyond the block,
-// or a cabinet that does not begin with "MSCF". A signed file's trailer is found as the
+// Reads the trailer and the block of a finished self-extractor, signed or not, as the
+// extractor reads it (payloadblock::ReadBlock). Throws InvalidPayload with the reason when
+// the extractor would refuse it: file shorter than the trailer, L below 12 or beyond the
+// file, a text length outside 0..255 or beyond the block, nothing after the texts; and,
+// where the extractor's cabinet check would refuse it later, a cabinet that does not begin
+// with "MSCF". A signed file's trailer is found as the
 // extractor finds it: right in front of the certificate table, or up to 7 zero bytes before
 // it, wherever it leads to a cabinet; failing that, the file is read as unsigned. A sum
 // record is found by its marker in front of the trailer; the cabinet and padding end there.

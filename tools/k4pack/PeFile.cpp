@@ -2,15 +2,13 @@
 #include "PeFile.h"
 
 #include <bit>
+#include <optional>
 
 namespace k4pack {
 namespace {
 
-constexpr std::size_t kPeOffsetField = 0x3C;
-constexpr std::size_t kFileHeaderSize = 20;
-constexpr std::size_t kSectionHeaderSize = 40;
-constexpr std::uint16_t kPe32Magic = 0x10B;
-constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+// Within the headers, which are far below 4 GiB: sizes and offsets fit std::size_t.
+constexpr std::size_t kMaxDirectories = 16;
 
 class Reader {
 public:
@@ -19,8 +17,8 @@ public:
         if (offset > bytes_.size() || size > bytes_.size() - offset)
             throw PackError(std::string(what) + " lies beyond the end of the program");
     }
-    std::uint32_t U16(std::size_t at) const { return LoadLe16(bytes_.data() + at); }
-    std::uint32_t U32(std::size_t at) const { return LoadLe32(bytes_.data() + at); }
+    std::uint32_t U16(std::size_t at) const { return le::Read16(bytes_.data() + at); }
+    std::uint32_t U32(std::size_t at) const { return le::Read32(bytes_.data() + at); }
 
 private:
     std::span<const std::uint8_t> bytes_;
@@ -30,13 +28,13 @@ void ReadSections(const Reader& in, std::size_t table, std::uint32_t count, PeHe
     for (std::uint32_t i = 0; i < count; ++i) {
         const std::size_t at = table + i * kSectionHeaderSize;
         PeSection section;
-        for (std::size_t c = 0; c < 8 && in.U16(at + c) != 0; ++c)
+        for (std::size_t c = 0; c < kSectionNameSize && in.U16(at + c) != 0; ++c)
             section.name += static_cast<char>(in.U16(at + c) & 0xFF);
-        section.virtualSize = in.U32(at + 8);
-        section.virtualAddress = in.U32(at + 12);
-        section.rawSize = in.U32(at + 16);
-        section.rawOffset = in.U32(at + 20);
-        section.characteristics = in.U32(at + 36);
+        section.virtualSize = in.U32(at + kVirtualSizeField);
+        section.virtualAddress = in.U32(at + kVirtualAddressField);
+        section.rawSize = in.U32(at + kRawSizeField);
+        section.rawOffset = in.U32(at + kRawOffsetField);
+        section.characteristics = in.U32(at + kCharacteristicsField);
         section.headerOffset = at;
         pe.sections.push_back(section);
     }
@@ -73,31 +71,37 @@ std::uint64_t PeHeaders::RawEnd() const {
 
 PeHeaders ReadPeHeaders(std::span<const std::uint8_t> image) {
     const Reader in(image);
-    in.Need(0, kPeOffsetField + 4, "the DOS header");
-    if (image[0] != 'M' || image[1] != 'Z') throw PackError("not a PE file (no \"MZ\")");
-    const std::size_t pe = in.U32(kPeOffsetField);
-    in.Need(pe, 4 + kFileHeaderSize, "the PE header");
-    if (in.U32(pe) != 0x4550) throw PackError("not a PE file (no \"PE\" signature)");
+    const MemorySource source(image);
+    SourceReadAt reader(source);
+    const std::optional<std::uint64_t> found = peimage::PeHeaderOffset(reader);
+    if (!found)
+        throw PackError("not a PE file (no \"MZ\" header naming a \"PE\" signature and file header inside the file)");
+    const auto pe = static_cast<std::size_t>(*found);
     PeHeaders headers;
-    headers.machine = static_cast<std::uint16_t>(in.U16(pe + 4));
-    const std::uint32_t sectionCount = in.U16(pe + 6);
-    const std::size_t optionalSize = in.U16(pe + 20);
-    headers.optionalHeader = pe + 4 + kFileHeaderSize;
+    headers.machine = static_cast<std::uint16_t>(in.U16(pe + peimage::MachineField));
+    const std::uint32_t sectionCount = in.U16(pe + peimage::SectionCountField);
+    const std::size_t optionalSize = in.U16(pe + peimage::OptionalHeaderSizeField);
+    headers.optionalHeader = pe + peimage::SignatureAndFileHeaderSize;
     in.Need(headers.optionalHeader, optionalSize, "the optional header");
     const std::uint32_t magic = optionalSize >= 2 ? in.U16(headers.optionalHeader) : 0;
-    if (magic != kPe32Magic && magic != kPe32PlusMagic) throw PackError("an optional header of unknown kind");
-    headers.pe32Plus = magic == kPe32PlusMagic;
-    const std::size_t countField = headers.optionalHeader + (headers.pe32Plus ? 108 : 92);
+    if (magic != peimage::Pe32Magic && magic != peimage::Pe32PlusMagic)
+        throw PackError("an optional header of unknown kind");
+    headers.pe32Plus = magic == peimage::Pe32PlusMagic;
+    const std::size_t countField =
+        headers.optionalHeader + (headers.pe32Plus ? peimage::Pe32PlusCountField : peimage::Pe32CountField);
     if (countField + 4 > headers.optionalHeader + optionalSize) throw PackError("an optional header too short");
-    const std::uint32_t count = std::min<std::uint32_t>(in.U32(countField), 16);
-    if (countField + 4 + count * 8 > headers.optionalHeader + optionalSize)
+    const std::uint32_t count = std::min<std::uint32_t>(in.U32(countField), kMaxDirectories);
+    const std::size_t directory = countField + 4;
+    if (directory + count * peimage::DirectoryEntrySize > headers.optionalHeader + optionalSize)
         throw PackError("a data directory beyond the optional header");
-    for (std::uint32_t i = 0; i < count; ++i)
-        headers.directories.push_back({in.U32(countField + 4 + i * 8), in.U32(countField + 8 + i * 8)});
-    headers.sectionAlignment = in.U32(headers.optionalHeader + 32);
-    headers.fileAlignment = in.U32(headers.optionalHeader + 36);
-    headers.sizeOfImage = in.U32(headers.optionalHeader + 56);
-    headers.sizeOfHeaders = in.U32(headers.optionalHeader + 60);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::size_t entry = directory + i * peimage::DirectoryEntrySize;
+        headers.directories.push_back({in.U32(entry), in.U32(entry + 4)});
+    }
+    headers.sectionAlignment = in.U32(headers.optionalHeader + kSectionAlignmentField);
+    headers.fileAlignment = in.U32(headers.optionalHeader + kFileAlignmentField);
+    headers.sizeOfImage = in.U32(headers.optionalHeader + kSizeOfImageField);
+    headers.sizeOfHeaders = in.U32(headers.optionalHeader + kSizeOfHeadersField);
     if (!std::has_single_bit(headers.sectionAlignment) || !std::has_single_bit(headers.fileAlignment) ||
         headers.fileAlignment > headers.sectionAlignment)
         throw PackError("section or file alignment not a power of two");

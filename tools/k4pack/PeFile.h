@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "Bytes.h"
+#include "K4PeImage.h"
 
 namespace k4pack {
 
@@ -15,6 +16,21 @@ inline constexpr std::uint32_t kResourceDirectory = 2;    // IMAGE_DIRECTORY_ENT
 inline constexpr std::uint32_t kRelocationDirectory = 5;  // IMAGE_DIRECTORY_ENTRY_BASERELOC
 inline constexpr std::uint16_t kMachineI386 = 0x14C;
 inline constexpr std::uint16_t kMachineAmd64 = 0x8664;
+// The optional header's fields the resource writer reads or rewrites, from its start
+// (the same in PE32 and PE32+).
+inline constexpr std::size_t kSectionAlignmentField = 32;
+inline constexpr std::size_t kFileAlignmentField = 36;
+inline constexpr std::size_t kSizeOfImageField = 56;
+inline constexpr std::size_t kSizeOfHeadersField = 60;
+inline constexpr std::size_t kChecksumField = 64;
+// A section header (IMAGE_SECTION_HEADER): its name, sizes, places and characteristics.
+inline constexpr std::size_t kSectionHeaderSize = 40;
+inline constexpr std::size_t kSectionNameSize = 8;
+inline constexpr std::size_t kVirtualSizeField = 8;
+inline constexpr std::size_t kVirtualAddressField = 12;
+inline constexpr std::size_t kRawSizeField = 16;
+inline constexpr std::size_t kRawOffsetField = 20;
+inline constexpr std::size_t kCharacteristicsField = 36;
 
 struct PeSection {
     std::string name;
@@ -42,9 +58,11 @@ struct PeHeaders {
     std::vector<PeSection> sections;     // in the order of the section table
     std::vector<PeDirectory> directories;
 
-    std::size_t ChecksumOffset() const { return optionalHeader + 64; }
+    std::size_t ChecksumOffset() const { return optionalHeader + kChecksumField; }
+    // The data directory follows its count.
     std::size_t DirectoryOffset(std::uint32_t index) const {
-        return optionalHeader + (pe32Plus ? 112 : 96) + index * 8;
+        return optionalHeader + (pe32Plus ? peimage::Pe32PlusCountField : peimage::Pe32CountField) + 4 +
+               index * peimage::DirectoryEntrySize;
     }
     // The section whose virtual range holds `rva`, or null.
     const PeSection* SectionAt(std::uint32_t rva) const;
@@ -77,8 +95,7 @@ private:
 };
 
 inline void StoreLe32(std::span<std::uint8_t> out, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    le::Write32(out.subspan(at, 4).data(), value);
 }
 
 }  // namespace k4pack

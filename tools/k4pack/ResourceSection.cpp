@@ -8,12 +8,9 @@
 namespace k4pack {
 namespace {
 
-constexpr std::uint32_t kSecurityDirectory = 4;  // a file offset, and empty in an unsigned program
 constexpr std::uint32_t kInitializedData = 0x40;  // IMAGE_SCN_CNT_INITIALIZED_DATA
 constexpr std::size_t kSizeOfInitializedDataField = 8;
-constexpr std::size_t kSizeOfImageField = 56;
-constexpr std::size_t kFileHeaderToOptional = 20;  // IMAGE_FILE_HEADER's size
-constexpr std::size_t kSymbolTableField = 8;       // its PointerToSymbolTable
+constexpr std::size_t kSymbolTableField = 8;  // IMAGE_FILE_HEADER's PointerToSymbolTable
 
 std::uint32_t AlignUp(std::uint64_t value, std::uint32_t alignment) {
     return static_cast<std::uint32_t>((value + alignment - 1) / alignment * alignment);
@@ -33,8 +30,9 @@ void CheckMovable(const PeHeaders& pe, std::size_t index) {
         if (later.rawSize != 0 && later.rawOffset < std::uint64_t{resources.rawOffset} + resources.rawSize)
             throw PackError("the relocations' data lies in front of the resources' data");
     }
+    // The security entry holds a file offset, and is empty in an unsigned program.
     for (std::uint32_t d = 0; d < pe.directories.size(); ++d) {
-        if (d == kResourceDirectory || d == kRelocationDirectory || d == kSecurityDirectory) continue;
+        if (d == kResourceDirectory || d == kRelocationDirectory || d == peimage::SecurityDirectoryIndex) continue;
         if (pe.directories[d].rva >= resources.virtualAddress)
             throw PackError("data directory " + std::to_string(d) + " points behind the resource section");
     }
@@ -62,8 +60,8 @@ std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> image, 
     std::vector<std::uint8_t> out(image.begin(), image.begin() + old.rawOffset);
     Append(out, tree, pe.fileAlignment);
     const std::uint32_t rawSize = static_cast<std::uint32_t>(out.size() - old.rawOffset);
-    StoreLe32(out, old.headerOffset + 8, static_cast<std::uint32_t>(tree.size()));
-    StoreLe32(out, old.headerOffset + 16, rawSize);
+    StoreLe32(out, old.headerOffset + kVirtualSizeField, static_cast<std::uint32_t>(tree.size()));
+    StoreLe32(out, old.headerOffset + kRawSizeField, rawSize);
     StoreLe32(out, pe.DirectoryOffset(kResourceDirectory), old.virtualAddress);
     StoreLe32(out, pe.DirectoryOffset(kResourceDirectory) + 4, static_cast<std::uint32_t>(tree.size()));
 
@@ -72,24 +70,24 @@ std::vector<std::uint8_t> ReplaceResources(std::span<const std::uint8_t> image, 
         const PeSection& later = pe.sections[i];
         const std::uint32_t rva = pe.directories[kRelocationDirectory].rva;
         StoreLe32(out, pe.DirectoryOffset(kRelocationDirectory), nextAddress + (rva - later.virtualAddress));
-        StoreLe32(out, later.headerOffset + 12, nextAddress);
+        StoreLe32(out, later.headerOffset + kVirtualAddressField, nextAddress);
         if (later.rawSize != 0) {
-            StoreLe32(out, later.headerOffset + 20, static_cast<std::uint32_t>(out.size()));
+            StoreLe32(out, later.headerOffset + kRawOffsetField, static_cast<std::uint32_t>(out.size()));
             Append(out, image.subspan(later.rawOffset, later.rawSize), pe.fileAlignment);
         }
         nextAddress = AlignUp(std::uint64_t{nextAddress} + std::max(later.virtualSize, later.rawSize), pe.sectionAlignment);
     }
     // Anything the program carries behind its sections stays behind them; a COFF symbol
     // table there (an unstripped program) is named by the file header, which follows it.
-    const std::size_t symbols = pe.optionalHeader - kFileHeaderToOptional + kSymbolTableField;
-    const std::uint32_t symbolTable = LoadLe32(out.data() + symbols);
+    const std::size_t symbols = pe.optionalHeader - peimage::FileHeaderSize + kSymbolTableField;
+    const std::uint32_t symbolTable = le::Read32(out.data() + symbols);
     if (symbolTable >= pe.RawEnd())
         StoreLe32(out, symbols, static_cast<std::uint32_t>(symbolTable - pe.RawEnd() + out.size()));
     out.insert(out.end(), image.begin() + static_cast<std::ptrdiff_t>(pe.RawEnd()), image.end());
     StoreLe32(out, pe.optionalHeader + kSizeOfImageField, nextAddress);
     if (old.characteristics & kInitializedData) {
         const std::size_t field = pe.optionalHeader + kSizeOfInitializedDataField;
-        StoreLe32(out, field, LoadLe32(out.data() + field) - old.rawSize + rawSize);
+        StoreLe32(out, field, le::Read32(out.data() + field) - old.rawSize + rawSize);
     }
     return out;
 }

@@ -54,8 +54,8 @@ private:
         if (offset > section_.size() || size > section_.size() - offset)
             throw PackError(std::string(what) + " lies outside the resource section");
     }
-    std::uint32_t U16(std::size_t at) const { return LoadLe16(section_.data() + at); }
-    std::uint32_t U32(std::size_t at) const { return LoadLe32(section_.data() + at); }
+    std::uint32_t U16(std::size_t at) const { return le::Read16(section_.data() + at); }
+    std::uint32_t U32(std::size_t at) const { return le::Read32(section_.data() + at); }
 
     std::u16string Name(std::uint32_t offset) const {
         Need(offset, 2, "a resource name");

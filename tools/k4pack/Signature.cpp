@@ -1,6 +1,8 @@
 // The packer's side of the shared PE reading: its byte sources behind the read-at interface.
 #include "Signature.h"
 
+#include "PeFile.h"
+
 namespace k4pack {
 
 std::optional<CertificateTable> ReadSecurityDirectory(const ByteSource& file) {
@@ -19,14 +21,14 @@ std::optional<std::uint16_t> ReadPeMachine(const ByteSource& file) {
     SourceReadAt reader(file);
     const std::optional<std::uint64_t> pe = peimage::PeHeaderOffset(reader);
     std::uint8_t machine[2];
-    // The machine field follows "PE\0\0"; the shared code saw the whole file header fit.
-    if (!pe || !reader.Read(*pe + 4, machine, sizeof machine)) return std::nullopt;
-    return LoadLe16(machine);
+    // The shared code saw the whole file header fit.
+    if (!pe || !reader.Read(*pe + peimage::MachineField, machine, sizeof machine)) return std::nullopt;
+    return le::Read16(machine);
 }
 
 const char* PeMachineName(std::optional<std::uint16_t> machine) {
-    if (machine == 0x014C) return "i686";
-    if (machine == 0x8664) return "x86_64";
+    if (machine == kMachineI386) return "i686";
+    if (machine == kMachineAmd64) return "x86_64";
     return "unknown";
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "ArchiveNames.h"
+#include "CabinetCheck.h"
 #include "CabinetExtract.h"
 #include "FileIo.h"
 #include "InspectProgram.h"
@@ -19,15 +20,6 @@
 
 namespace k4pack {
 namespace {
-
-// The extractor's own limits: a member's path, joined to the target directory, within 255.
-cabfmt::Options CheckOptions(const PayloadTexts& texts) {
-    const std::size_t used = ExtractPrefix(texts.targetDirectory).size();
-    cabfmt::Options options;
-    options.maxNameLength = used < kMaxExtractPath ? kMaxExtractPath - used : 0;
-    options.maxUtfNameLength = options.maxNameLength;
-    return options;
-}
 
 // The cabinet alone, as the extractor's temporary cabinet holds it.
 void CopyCabinet(const ReadableFile& file, const PayloadLayout& layout, const std::string& to) {
@@ -76,7 +68,7 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
     CopyCabinet(file, payload.layout, cabinetPath);
     const ReadableFile cabinet(cabinetPath);
     SourceReadAt source(cabinet);
-    const cabfmt::Result checked = cabfmt::Check(source, CheckOptions(payload.texts));
+    const cabfmt::Result checked = cabfmt::Check(source, ExtractorCheckOptions(payload.texts.targetDirectory));
     if (!checked.Sound()) report.faults.push_back("cabinet: " + checked.text);
 
     std::unique_ptr<SourceComparison> sources;

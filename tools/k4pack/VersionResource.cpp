@@ -22,15 +22,15 @@ std::size_t Align4(std::size_t value) { return (value + 3) & ~std::size_t{3}; }
 VersionNode ParseBlock(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t limit, std::size_t depth) {
     if (depth > kMaxDepth) throw PackError("version resource nested too deep");
     if (limit - at < kBlockHeaderSize) throw PackError("version resource block cut short");
-    const std::size_t length = LoadLe16(bytes.data() + at);
+    const std::size_t length = le::Read16(bytes.data() + at);
     if (length < kBlockHeaderSize || length > limit - at) throw PackError("version resource block of a wrong length");
     const std::size_t end = at + length;
     VersionNode node;
-    const std::size_t valueLength = LoadLe16(bytes.data() + at + 2);
-    node.type = LoadLe16(bytes.data() + at + 4);
+    const std::size_t valueLength = le::Read16(bytes.data() + at + 2);
+    node.type = le::Read16(bytes.data() + at + 4);
     std::size_t p = at + kBlockHeaderSize;
-    for (; p + 2 <= end && LoadLe16(bytes.data() + p) != 0; p += 2)
-        node.key += static_cast<char16_t>(LoadLe16(bytes.data() + p));
+    for (; p + 2 <= end && le::Read16(bytes.data() + p) != 0; p += 2)
+        node.key += static_cast<char16_t>(le::Read16(bytes.data() + p));
     p = std::min(Align4(p + 2), end);
     // Writers disagree on whether a text's length counts characters or bytes: the block's
     // end bounds it either way.
@@ -38,7 +38,7 @@ VersionNode ParseBlock(std::span<const std::uint8_t> bytes, std::size_t at, std:
     node.value.assign(bytes.begin() + static_cast<std::ptrdiff_t>(p), bytes.begin() + static_cast<std::ptrdiff_t>(p + valueBytes));
     for (p = Align4(p + valueBytes); p < end; p = Align4(p)) {
         node.children.push_back(ParseBlock(bytes, p, end, depth + 1));
-        p += LoadLe16(bytes.data() + p);
+        p += le::Read16(bytes.data() + p);
     }
     return node;
 }
@@ -91,7 +91,7 @@ void SetNumber(std::vector<std::uint8_t>& fixed, std::size_t at, const VersionNu
 }
 
 VersionNumber GetNumber(const std::vector<std::uint8_t>& fixed, std::size_t at) {
-    const std::uint32_t high = LoadLe32(fixed.data() + at), low = LoadLe32(fixed.data() + at + 4);
+    const std::uint32_t high = le::Read32(fixed.data() + at), low = le::Read32(fixed.data() + at + 4);
     return {static_cast<std::uint16_t>(high >> 16), static_cast<std::uint16_t>(high),
             static_cast<std::uint16_t>(low >> 16), static_cast<std::uint16_t>(low)};
 }
@@ -107,7 +107,7 @@ Node* Child(Node& node, const std::u16string& key) {
 
 VersionNode ParseVersionResource(std::span<const std::uint8_t> bytes) {
     VersionNode root = ParseBlock(bytes, 0, bytes.size(), 0);
-    if (root.key != u"VS_VERSION_INFO" || root.value.size() < kFixedSize || LoadLe32(root.value.data()) != kFixedSignature)
+    if (root.key != u"VS_VERSION_INFO" || root.value.size() < kFixedSize || le::Read32(root.value.data()) != kFixedSignature)
         throw PackError("the version resource has no fixed part");
     return root;
 }
