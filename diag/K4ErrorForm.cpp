@@ -1,7 +1,10 @@
 // The modal error window: its design and the routine that fills and runs it.
 #include "K4ErrorForm.h"
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include "K4ErrorFormIds.h"
+#include "K4Utils.h"
 
 namespace {
 
@@ -62,4 +65,26 @@ void ShowErrorWindow(const ShortString& title, const HardStack& stack) {
     form.Label2.SetCaption(MemoryLabelText().View());
     StackToMemo(stack, form.Memo1);
     form.ShowModal();
+}
+
+std::vector<std::string> StackLines(const HardStack& stack) {
+    std::vector<std::string> lines;
+    const auto entryBytes = static_cast<std::size_t>(stack.ElementSize);
+    for (std::int32_t n = stack.Count - 1; n >= 0; --n) {
+        ShortString record;  // entries are raw bytes: copied out, not cast
+        std::memcpy(&record, stack.EntryAt(n), std::min(sizeof record, entryBytes));
+        lines.push_back(record.Str());
+    }
+    return lines;
+}
+
+void StackToMemo(const HardStack& stack, ui::Control& memo) {
+    memo.Clear();
+    for (const std::string& line : StackLines(stack)) memo.AddLine(line);
+}
+
+ShortString MemoryLabelText() {
+    ShortString text("m:");
+    text += IntegerText(AllocatedBytes);
+    return text;
 }

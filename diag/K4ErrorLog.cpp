@@ -1,10 +1,8 @@
 // The error log behind the error window: collecting, clearing and reporting texts.
-#include <algorithm>
-#include <cstring>
+// The window itself (K4ErrorForm) shows a snapshot; this file only hands it over.
+#include "K4ErrorLog.h"
 #include "K4DiagSeams.h"
 #include "K4ErrorForm.h"
-#include "K4ErrorLog.h"
-#include "K4Utils.h"
 
 ShortString ErrorWindowTitle;
 ShortString ErrorButtonCaption;
@@ -57,26 +55,4 @@ void ReportErrors() {
     else
         ShowErrorWindow(ErrorWindowTitle, snapshot);
     snapshot.Done();
-}
-
-std::vector<std::string> StackLines(const HardStack& stack) {
-    std::vector<std::string> lines;
-    const auto entryBytes = static_cast<std::size_t>(stack.ElementSize);
-    for (std::int32_t n = stack.Count - 1; n >= 0; --n) {
-        ShortString record;  // entries are raw bytes: copied out, not cast
-        std::memcpy(&record, stack.EntryAt(n), std::min(sizeof record, entryBytes));
-        lines.push_back(record.Str());
-    }
-    return lines;
-}
-
-void StackToMemo(const HardStack& stack, ui::Control& memo) {
-    memo.Clear();
-    for (const std::string& line : StackLines(stack)) memo.AddLine(line);
-}
-
-ShortString MemoryLabelText() {
-    ShortString text("m:");
-    text += IntegerText(AllocatedBytes);
-    return text;
 }
