@@ -30,6 +30,9 @@ ROOT = os.path.abspath(sys.argv[1])
 QUICK = "--quick" in sys.argv
 DATA = os.path.join(ROOT, "bench-data")
 OUT = os.path.abspath(os.environ.get("K4_BENCH_OUT") or os.path.join(DATA, "out"))
+# K4_BENCH_WORK: where the extractor runs and so writes (and at the end deletes) its
+# temporary cabinet; with K4_BENCH_OUT in memory it takes the file system out entirely.
+WORK = os.path.abspath(os.environ.get("K4_BENCH_WORK") or os.path.join(DATA, "work"))
 X64 = os.path.join(ROOT, "x86_64")
 DRIVE = os.path.join(X64, "bench", "k4bench_drive.exe")
 FDI = os.path.join(X64, "bench", "k4bench_fdi.exe")
@@ -154,9 +157,9 @@ def extraction(raw):
                 if program == "fdi":
                     result = run_fdi(cab, out)
                 elif program == "ours":
-                    result = run_ours(exe, caption, out, os.path.join(DATA, "work"))
+                    result = run_ours(exe, caption, out, WORK)
                 elif program == "idle":
-                    result = run_ours(exe, caption, out, os.path.join(DATA, "work"), IDLE_MS)
+                    result = run_ours(exe, caption, out, WORK, IDLE_MS)
                 else:
                     result = run_native(cab, out)
                 files = count_files(out)
