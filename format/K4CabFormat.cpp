@@ -243,7 +243,18 @@ bool Checker::NameIsSafe(const Member& m) const {
 bool Checker::Blocks(std::uint32_t index, Folder& folder) {
     std::uint64_t position = folder.dataStart;
     const std::size_t headerSize = BlockHeaderSize + blockReserve_;
-    for (std::uint32_t b = 0; b < folder.blocks; ++b) {
+    std::uint32_t b = 0;
+    // The blocks a decoding ahead has already found sound by every test below are not
+    // read again: on a large cabinet that walk alone costs tens of milliseconds.
+    if (ahead_) {
+        const Decoding::Checked& done = ahead_->CheckedAhead(index);
+        b = done.blocks < folder.blocks ? done.blocks : folder.blocks;
+        if (b > 0) {
+            position = done.end;
+            folder.uncompressed += done.uncompressed;
+        }
+    }
+    for (; b < folder.blocks; ++b) {
         const unsigned char* h = window_.At(position, headerSize);
         if (!h) return BlockMissing(index, b);
         unsigned char header[BlockHeaderSize + 255];
@@ -258,8 +269,7 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
             return BlockDamaged(index, b, {" holds ", uncompressed, " bytes, more than 32768"});
         if ((folder.compression & 0x000F) == 0 && compressed != uncompressed)
             return BlockDamaged(index, b, {" is stored with ", compressed, " bytes for ", uncompressed});
-        const bool testedAhead = ahead_ && b < ahead_->SummedBlocks(index);
-        if (stored != 0 && !testedAhead && !BlockSumMatches(stored, header, data, compressed, blockReserve_))
+        if (stored != 0 && !BlockSumMatches(stored, header, data, compressed, blockReserve_))
             return BlockDamaged(index, b, {" fails its checksum"});
         folder.uncompressed += uncompressed;
         position += headerSize + compressed;

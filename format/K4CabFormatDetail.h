@@ -165,7 +165,7 @@ private:
     std::uint8_t folderReserve_ = 0, blockReserve_ = 0;
     std::vector<Folder> folders_;
     std::vector<std::uint64_t> ends_;   // each member's end in its folder's data
-    const Decoding* ahead_ = nullptr;   // the decoding whose tested checksums count
+    const Decoding* ahead_ = nullptr;   // the decoding whose checked blocks count
 };
 
 }  // namespace cabfmt::detail

@@ -46,7 +46,7 @@ struct Decoding::State {
 
     ReadAt& source;
     std::vector<detail::Folder> folders;
-    std::vector<std::uint32_t> summed;   // per folder: its first blocks true to their checksums
+    std::vector<Checked> checked;   // per folder: its first blocks found sound
     std::uint64_t end = 0;
     std::size_t headerSize = detail::BlockHeaderSize;
     std::uint8_t blockReserve = 0;
@@ -83,8 +83,9 @@ const Decoding::Where& Decoding::FaultAt() const { return state_->where; }
 std::uint64_t Decoding::DecodedBlocks() const { return state_->decoded; }
 std::uint64_t Decoding::DecodedInProcess() { return decodedInProcess; }
 
-std::uint32_t Decoding::SummedBlocks(std::uint32_t folder) const {
-    return folder < state_->summed.size() ? state_->summed[folder] : 0;
+const Decoding::Checked& Decoding::CheckedAhead(std::uint32_t folder) const {
+    static const Checked none;
+    return folder < state_->checked.size() ? state_->checked[folder] : none;
 }
 
 bool Decoding::Step(std::uint32_t blocks) {
@@ -120,7 +121,7 @@ bool Decoding::State::Layout() {
     blockReserve = checker.BlockReserve();
     headerSize = detail::BlockHeaderSize + blockReserve;
     folders = checker.TakeFolders();
-    summed.assign(folders.size(), 0);
+    checked.assign(folders.size(), Checked{});
     folder = NoFolder;
     memory.reset(new unsigned char[WindowSize + StoredHeader + WindowSize + MaxBlockUncompressed + ReadRoom]);
     window = memory.get();
@@ -167,9 +168,15 @@ bool Decoding::State::NextBlock() {
     const std::uint16_t uncompressed = detail::Read16(header + detail::BlockUncompressedField);
     const unsigned char* data = Bytes(position + headerSize, compressed);
     if (!data) return false;
-    // A block whose sum fails is left to the check, which names that fault first.
-    if (summing && summed[folder] == block && (stored == 0 || detail::BlockSumMatches(stored, header, data, compressed, blockReserve)))
-        ++summed[folder];
+    // A block that fails any of the check's tests is left to the check, which names
+    // that fault first (before a broken stream's).
+    Checked& done = checked[folder];
+    if (summing && done.blocks == block && uncompressed != 0 && uncompressed <= MaxBlockUncompressed &&
+        (stored == 0 || detail::BlockSumMatches(stored, header, data, compressed, blockReserve))) {
+        ++done.blocks;
+        done.end = position + headerSize + compressed;
+        done.uncompressed += uncompressed;
+    }
     if (!Decode(data, compressed, uncompressed)) return BlockFault(false);
     ++decoded;
     ++decodedInProcess;

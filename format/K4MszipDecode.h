@@ -40,10 +40,16 @@ public:
     // decoding, and by every decoding of the process.
     std::uint64_t DecodedBlocks() const;
     static std::uint64_t DecodedInProcess();
-    // How many of folder `folder`'s first blocks it found true to their checksums (or
+    // The first blocks of a folder that it found sound by every test the check makes
+    // of a block (within the cabinet, a size from 1 to 32768, true to its checksum or
     // stored without one): the bytes are at hand when they are decoded, so the check
-    // need not read them again for their sums.
-    std::uint32_t SummedBlocks(std::uint32_t folder) const;
+    // need not read them again. Where they end and how much they hold.
+    struct Checked {
+        std::uint32_t blocks = 0;
+        std::uint64_t end = 0;            // the offset behind the last of them
+        std::uint64_t uncompressed = 0;   // their bytes once decoded
+    };
+    const Checked& CheckedAhead(std::uint32_t folder) const;
 
 private:
     friend class detail::Checker;   // which, once it has tested every sum itself, stops the decoding's

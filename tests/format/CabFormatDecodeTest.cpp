@@ -256,31 +256,56 @@ TEST(CabFormatDecode, StepsGoBlockByBlockAndTheCheckTakesUpWhereTheyStopped) {
     }
 }
 
-// The sums a decoding ahead has tested are not tested again by the check, and a sum
-// that fails is still the check's fault, named before any stream's, wherever the
-// decoding stood.
-TEST(CabFormatDecode, EachBlocksSumIsTestedOnceWhereverTheDecodingStood) {
-    cabw::Cabinet damaged = TwoMszipFolders();
-    damaged.badChecksumBlocks = {6};
-    damaged.editBlock = [](std::size_t block, std::string& data, std::uint16_t&) {
-        if (block == 1) data[1] = 'X';
+// The blocks a decoding ahead has checked are not read again by the check (each
+// block's sum is tested once), and a block that fails one of the check's own tests
+// is still the check's fault, named before any stream's, wherever the decoding stood.
+TEST(CabFormatDecode, EachBlockIsCheckedOnceWhereverTheDecodingStood) {
+    struct Damage {
+        const char* what;
+        std::size_t badSum;   // a block whose checksum is spoiled, or none
+        std::function<void(std::size_t, std::string&, std::uint16_t&)> edit;
+        std::string text;
     };
-    const std::string sound = cabw::Build(TwoMszipFolders()), bad = cabw::Build(damaged);
+    const std::size_t none = 99;
+    const Damage cases[] = {
+        {"a spoiled sum", 6, {}, "Damaged cabinet: data block 3 of folder 2 fails its checksum"},
+        {"a spoiled sum behind a broken stream", 6,
+         [](std::size_t block, std::string& data, std::uint16_t&) {
+             if (block == 1) data[1] = 'X';
+         },
+         "Damaged cabinet: data block 3 of folder 2 fails its checksum"},
+        {"a block of 0 bytes", none,
+         [](std::size_t block, std::string&, std::uint16_t& size) {
+             if (block == 5) size = 0;
+         },
+         "Damaged cabinet: data block 2 of folder 2 is continued in another cabinet"},
+    };
+    const std::string sound = cabw::Build(TwoMszipFolders());
+    const cabfmt::Result plain = CheckBytes(sound);
     for (int before : {0, 3, 8}) {
         SCOPED_TRACE(before);
         MemoryCabinet source(sound);
         cabfmt::Decoding decoding(source);
         const std::uint64_t sumsBefore = cabfmt::BlockSumsInProcess();
         for (int step = 0; step < before; ++step) decoding.Step(1);
-        EXPECT_EQ(decoding.SummedBlocks(0) + decoding.SummedBlocks(1), static_cast<std::uint32_t>(before));
-        EXPECT_TRUE(cabfmt::Check(source, {}, decoding).Sound());
+        EXPECT_EQ(decoding.CheckedAhead(0).blocks + decoding.CheckedAhead(1).blocks, static_cast<std::uint32_t>(before));
+        const cabfmt::Result result = cabfmt::Check(source, {}, decoding);
+        ASSERT_TRUE(result.Sound()) << result.text;
+        EXPECT_EQ(result.members.size(), plain.members.size());
+        for (std::size_t i = 0; i < result.members.size(); ++i)
+            EXPECT_EQ(result.members[i].name, plain.members[i].name);
         EXPECT_EQ(cabfmt::BlockSumsInProcess() - sumsBefore, 8u) << "each block's sum once";
 
-        MemoryCabinet badSource(bad);
-        cabfmt::Decoding badDecoding(badSource);
-        for (int step = 0; step < before; ++step) badDecoding.Step(1);
-        EXPECT_EQ(cabfmt::Check(badSource, {}, badDecoding).text,
-                  "Damaged cabinet: data block 3 of folder 2 fails its checksum");
+        for (const Damage& d : cases) {
+            SCOPED_TRACE(d.what);
+            cabw::Cabinet damaged = TwoMszipFolders();
+            if (d.badSum != none) damaged.badChecksumBlocks = {d.badSum};
+            if (d.edit) damaged.editBlock = d.edit;
+            MemoryCabinet badSource(cabw::Build(damaged));
+            cabfmt::Decoding badDecoding(badSource);
+            for (int step = 0; step < before; ++step) badDecoding.Step(1);
+            EXPECT_EQ(cabfmt::Check(badSource, {}, badDecoding).text, d.text);
+        }
     }
 }
 
