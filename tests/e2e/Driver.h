@@ -67,4 +67,17 @@ MessageBoxSeen WaitForMessageBox(const Process& process, DWORD timeoutMs = Defau
 // that follows with OK; that box's text, or what went wrong on the way.
 std::string ExtractThroughWindow(const Process& process, HWND window, const std::string& target);
 
+// The first of `names` (relative paths) whose file in `target` is missing or differs in
+// its bytes from the one in `source`, with what is wrong; empty when all are the same.
+template <typename Names>
+std::string FirstDifferentFile(const std::string& source, const std::string& target, const Names& names) {
+    for (const auto& name : names) {
+        std::string expected, extracted;
+        if (!k4test::ReadBytes(source + "\\" + name, expected)) return std::string(name) + ": the source cannot be read";
+        if (!k4test::ReadBytes(target + "\\" + name, extracted)) return std::string(name) + ": not extracted";
+        if (extracted != expected) return std::string(name) + ": other bytes";
+    }
+    return {};
+}
+
 }  // namespace e2e
