@@ -9,6 +9,9 @@
 #   build.sh               everything
 #   build.sh --demo ARCH   only what scripts/demo.sh runs: both extractor programs,
 #                          k4pack, and the window driver of the ARCH build; no tests
+#
+#   K4_CCACHE=1   compile through ccache (for work trees that share one cache; CI leaves
+#                 it off so that the reproducibility check compiles everything twice)
 set -euo pipefail
 demo_arch=""
 case "${1:-}" in
@@ -22,7 +25,9 @@ jobs=${K4_JOBS:-$(nproc)}
 configure() {  # dir, extra cmake args...
   local dir=$1; shift
   # Configured on every run: new folders add themselves only at configure time.
-  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "$@"
+  local launcher=()
+  [ "${K4_CCACHE:-0}" != 1 ] || launcher=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  cmake -S "$here" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release "${launcher[@]}" "$@"
 }
 for arch in x86_64 i686; do
   configure "$root/$arch" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-$arch.cmake" \

@@ -37,7 +37,7 @@ k4_env_start() {  # build root
   # The desktop must outlive every gap between tests (see tests/support/DesktopKeeper.cpp).
   local keeper=$root/x86_64/tests/support/k4_desktop_keeper.exe
   [ -f "$keeper" ] && (setsid wine64 "$keeper" </dev/null >/dev/null 2>&1 &)
-  "$k4_wine32_run" --start || echo "i686: the 32-bit Wine did not start" >&2
+  [ "${K4_NO_WINE32:-0}" = 1 ] || "$k4_wine32_run" --start || echo "i686: the 32-bit Wine did not start" >&2
 }
 
 k4_env_stop() {
