@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # Installs every Debian package the project needs and prepares the private i386 root
-# in which 32-bit Wine runs the i686 build; safe to run again.
+# in which 32-bit Wine runs the i686 build (or, where the kernel refuses i386 code, the
+# emulated guest of scripts/guest.sh); safe to run again.
 # The host stays 64-bit only: never add the i386 architecture or wine32 to it (other
 # work on the machine relies on that). 32-bit Wine lives in its own Debian root
 # (scripts/wine32-ns.sh enters it), made here once and reused:
 #
 #   K4_BUILD_ROOT   build root (default: build/ in the checkout)
 #   K4_I386_ROOT    the i386 root (default: $K4_BUILD_ROOT/i386-root)
-#   K4_NO_I686_RUN=1  do not make the root (the i686 build is then only built)
+#   K4_NO_I686_RUN=1  do not make the root or the guest (a quick local run: the i686 build
+#                     is then only built; scripts/test.sh ignores it under CI=true)
 #
 #   setup.sh [--packages | --i386-root]   both (default), or only the one part
+#   setup.sh --mirror                     print the host's release and Debian mirror
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_root=${K4_BUILD_ROOT:-$here/build}
@@ -26,6 +29,7 @@ packages=(
   clang libclang-rt-14-dev
   osslsigncode openssl
   debootstrap util-linux
+  qemu-system-x86 e2fsprogs
 )
 # Inside the i386 root: Debian's own 32-bit Wine, of the same version as the host's wine64.
 root_packages=(wine wine32 fonts-wine)
@@ -93,9 +97,10 @@ make_i386_root() {
   debootstrap --foreign --arch=i386 --variant=minbase "$codename" "$tmp" "$mirror" >"$tmp.log" 2>&1 ||
     { cat "$tmp.log" >&2; rm -rf "$tmp"; return 1; }
   if ! reason=$(i386_probe "$tmp"); then
-    echo "i686: not run: $reason" | tee "$parent/i386-root.unusable" >&2
+    echo "i686: not run: $reason" >"$parent/i386-root.unusable"
     rm -rf "$tmp" "$tmp.log"
-    return 0
+    make_guest "$reason"
+    return
   fi
   in_root "$tmp" /debootstrap/debootstrap --second-stage >>"$tmp.log" 2>&1 ||
     { tail -20 "$tmp.log" >&2; return 1; }
@@ -110,8 +115,15 @@ make_i386_root() {
   echo "setup: i386 root ready"
 }
 
+# Where this kernel refuses i386 code the i686 build runs in an emulated guest instead
+# (scripts/guest.sh), made from Debian packages and kept outside the checkout.
+make_guest() {  # the probe's reason
+  echo "setup: $1; the i686 tests will run in the emulated guest"
+  "$here/scripts/guest.sh" --image
+}
+
 prepare_i386_root() {
-  if [ "${K4_NO_I686_RUN:-0}" = 1 ]; then
+  if [ "${K4_NO_I686_RUN:-0}" = 1 ] && [ "${CI:-}" != true ]; then
     echo "i686: not run: K4_NO_I686_RUN=1"
     return 0
   fi
@@ -121,7 +133,9 @@ prepare_i386_root() {
     if reason=$(i386_probe "$i386_root"); then
       echo "setup: i386 root present: $i386_root"
     else
-      echo "i686: not run: $reason" | tee "$(dirname "$i386_root")/i386-root.unusable" >&2
+      echo "i686: not run: $reason" >"$(dirname "$i386_root")/i386-root.unusable"
+      make_guest "$reason"
+      return
     fi
     return 0
   fi
@@ -137,5 +151,6 @@ case "${1:-}" in
   "") install_packages; prepare_i386_root ;;
   --packages) install_packages ;;
   --i386-root) prepare_i386_root ;;
-  *) echo "usage: setup.sh [--packages | --i386-root]" >&2; exit 2 ;;
+  --mirror) host_mirror ;;
+  *) echo "usage: setup.sh [--packages | --i386-root | --mirror]" >&2; exit 2 ;;
 esac

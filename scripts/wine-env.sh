@@ -7,6 +7,8 @@ k4_wine32_run=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/wine32-run.sh
 
 k4_env_start() {  # build root
   local root=$1
+  # In the emulated guest scripts/guest-job.sh has made all of this already.
+  [ "${K4_GUEST:-0}" != 1 ] || return 0
   export K4_BUILD_ROOT=$root
   export PATH="/usr/lib/wine:$PATH"
   export WINEPREFIX="${K4_WINEPREFIX:-$root/wineprefix}"  # another one for a run of its own
@@ -41,6 +43,7 @@ k4_env_start() {  # build root
 }
 
 k4_env_stop() {
+  [ "${K4_GUEST:-0}" != 1 ] || return 0
   "$k4_wine32_run" --stop >/dev/null 2>&1 || true
   wineserver -k >/dev/null 2>&1 || true
   [ -n "${K4_XVFB_PID:-}" ] && kill "$K4_XVFB_PID" >/dev/null 2>&1 || true

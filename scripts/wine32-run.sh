@@ -123,6 +123,20 @@ stop() {
   rm -f "$pidfile"
 }
 
+# In the emulated guest (scripts/guest.sh) the kernel runs 32-bit code and the guest's
+# own Wine is 32-bit capable: programs run directly, in the prefix scripts/guest-job.sh set
+# (or the one a caller names in K4_WINE32_PREFIX, as the display-scale test does).
+if [ "${K4_GUEST:-0}" = 1 ]; then
+  export WINEPREFIX=${K4_WINE32_PREFIX:-${WINEPREFIX:-}}
+  case "${1:-}" in
+    --check | --start | --stop) exit 0 ;;
+    --probe) exit 2 ;;
+    --tool) shift; exec "$@" ;;
+    "" | -*) exit 2 ;;
+    *) exec wine "$@" ;;
+  esac
+fi
+
 case "${1:-}" in
   --check) check ;;
   --probe) [ $# -eq 2 ] || exit 2; probe "$2" ;;
