@@ -129,15 +129,11 @@ public:
     void SetEnabled(bool enabled);
     bool Enabled() const;
     Rect Bounds() const;  // in the parent's client coordinates
-    // The row's rectangle and list line height, in design pixels (96 per inch).
-    Rect DesignRect() const { return design_; }
-    int DesignItemHeight() const { return itemHeight_; }
     void SetFocus();
 
     // The label of a labeled edit.
     void SetLabelCaption(std::string_view text);
     std::string LabelCaption() const;
-    Control* AttachedLabel() const { return label_; }
 
     // List box lines (memo lines too).
     void Clear();
@@ -170,6 +166,9 @@ public:
 
 private:
     friend class Form;
+    // The tests' probes of the design (K4UiSeams.h).
+    friend Rect DesignRectForTests(const Control& control);
+    friend int DesignItemHeightForTests(const Control& control);
     void Create(HWND parent, const FontSpec& windowFont);
     void ApplyFont();
     void AutoSize();

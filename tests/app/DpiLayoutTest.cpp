@@ -23,6 +23,7 @@
 #include "K4ExtractControls.h"
 #include "K4Gdi.h"
 #include "K4Settings.h"
+#include "K4UiSeams.h"
 #include "K4_About.h"
 #include "ExtractWindowFixture.h"
 
@@ -123,13 +124,13 @@ void ExpectLaidOutFor(ui::Form& form, ui::Size designClient, const Row* rows, st
         SCOPED_TRACE(rows[i].name);
         const std::string text = c.Caption();
         const Drawn drawn = Measure(c.Handle(), text);
-        const Rect scaled = Scaled(c.DesignRect(), dpi);
+        const Rect scaled = Scaled(ui::DesignRectForTests(c), dpi);
         const Rect at = c.Bounds();
         switch (rows[i].sizing) {
             case Sizing::Design: EXPECT_EQ(at, scaled); break;
             case Sizing::Text: EXPECT_EQ(at, (Rect{scaled.x, scaled.y, drawn.text.cx, drawn.line})); break;
             case Sizing::Above: {
-                const Rect edit = Scaled(form.Item("LabeledEdit1").DesignRect(), dpi);
+                const Rect edit = Scaled(ui::DesignRectForTests(form.Item("LabeledEdit1")), dpi);
                 EXPECT_EQ(at, (Rect{edit.x, edit.y - drawn.line - Scaled(3, dpi), drawn.text.cx, drawn.line}));
                 break;
             }
@@ -143,9 +144,9 @@ void ExpectLaidOutFor(ui::Form& form, ui::Size designClient, const Row* rows, st
         const int height = spec.pointSize > 0 ? -MulDiv(spec.pointSize, dpi, 72) : -Scaled(spec.pixelHeight, dpi);
         EXPECT_EQ(drawn.font.lfHeight, height);
         EXPECT_EQ(std::string(drawn.font.lfFaceName), std::string(spec.face));
-        if (c.DesignItemHeight() > 0) {
+        if (ui::DesignItemHeightForTests(c) > 0) {
             const int item = static_cast<int>(SendMessageA(c.Handle(), LB_GETITEMHEIGHT, 0, 0));
-            EXPECT_EQ(item, Scaled(c.DesignItemHeight(), dpi));
+            EXPECT_EQ(item, Scaled(ui::DesignItemHeightForTests(c), dpi));
         }
     }
 }
@@ -176,7 +177,7 @@ void ExpectTextsFit(ui::Form& form, const Row* rows, std::size_t count, int dpi)
                     auto font = reinterpret_cast<HFONT>(SendMessageA(c.Handle(), WM_GETFONT, 0, 0));
                     const int shown = CharactersFitting(font, text, at.w);
                     UniqueFont design = ui::MakeFont(c.Font(), 96);
-                    const int shownAt96 = CharactersFitting(design.Get(), text, c.DesignRect().w);
+                    const int shownAt96 = CharactersFitting(design.Get(), text, ui::DesignRectForTests(c).w);
                     EXPECT_GE(shown, shownAt96) << text.size() << " characters";
                 }
                 break;

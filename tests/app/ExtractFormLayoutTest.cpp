@@ -68,7 +68,7 @@ TEST_F(ExtractFormLayout, EveryControlHasItsDesignedPlaceAndSize) {
     EXPECT_EQ(counts.x, 368);
     EXPECT_EQ(counts.y, 8);
     // The edit's label sits above it, 3 pixels apart.
-    const Rect label = form_->LabeledEdit1.AttachedLabel()->Bounds();
+    const Rect label = form_->Item("LabeledEdit1.Label").Bounds();
     EXPECT_EQ(label.x, 224);
     EXPECT_EQ(label.y + label.h + 3, 232);
     EXPECT_FALSE(form_->Label2.Visible());

@@ -32,7 +32,7 @@ TEST_F(ListingFailure, IsShownTheRestOfCreationIsSkippedAndTheFirstPaintRefreshe
     ASSERT_TRUE(cabinetHeld) << "the temporary cabinet was written before the listing";
     ASSERT_NE(form_->Handle(), nullptr) << "the window is made despite the failure";
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].kind, app::BoxKind::Error);
+    EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Error);
     EXPECT_EQ(boxes_[0].text, "Cannot open file DATAFILE.K4A.");
     // Nothing after the pass ran: no counts taken, no refresh, no status line.
     EXPECT_EQ(form_->ListBox1.Count(), 0);

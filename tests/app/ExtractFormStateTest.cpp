@@ -71,7 +71,7 @@ TEST_F(ExtractFormState, StartInModeOneRunsNoPassAndReportsSuccess) {
     form_->SetRunMode(1);
     form_->StartBtnClick();
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].kind, app::BoxKind::Plain);
+    EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Plain);
     EXPECT_EQ(boxes_[0].text, "Ok Files have been extracted as \"" + target + "\"");
     EXPECT_TRUE(k4test::Exists(target)) << "the directory is still made";
     EXPECT_EQ(k4test::FolderEntries(target).size(), 0u) << "no pass ran";

@@ -42,10 +42,10 @@ FormSpec Spec(Border border = Border::Sizeable) {
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorderForTests([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
     }
-    void TearDown() override { app::SetBoxRecorderForTests(nullptr); }
-    std::vector<std::pair<app::BoxKind, std::string>> boxes;
+    void TearDown() override { ui::SetBoxRecorderForTests(nullptr); }
+    std::vector<std::pair<ui::BoxKind, std::string>> boxes;
 };
 
 LOGFONTA FontOf(const Control& c) {
@@ -73,7 +73,7 @@ TEST_F(FormTest, ControlsStandWhereTheTableSays) {
 
     // The edit's label sits 3 pixels above the edit, sized to its text.
     Control& edit = form.Item("Path");
-    Rect label = edit.AttachedLabel()->Bounds();
+    Rect label = form.Item("Path.Label").Bounds();
     EXPECT_EQ(label.x, 224);
     EXPECT_EQ(label.y + label.h + 3, 232);
     EXPECT_GT(label.w, 0);
@@ -152,7 +152,7 @@ TEST_F(FormTest, ResizingAppliesTheAnchors) {
     EXPECT_EQ(form.Item("Title").Bounds(), (Rect{8, 16, 305, 13}));
     EXPECT_EQ(form.Item("Progress").Bounds(), (Rect{8, 374, 150, 16}));
     EXPECT_EQ(form.Item("Path").Bounds(), (Rect{385, 370, 217, 21}));
-    Rect label = form.Item("Path").AttachedLabel()->Bounds();
+    Rect label = form.Item("Path.Label").Bounds();
     EXPECT_EQ(label.x, 385);
     EXPECT_EQ(label.y + label.h + 3, 370) << "the label follows its edit";
 
@@ -231,7 +231,7 @@ TEST_F(FormTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
     EXPECT_EQ(Form::RunMessageLoop(), 0);
     EXPECT_EQ(clicks, 2) << "the second click came after the failure";
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].first, app::BoxKind::Error);
+    EXPECT_EQ(boxes[0].first, ui::BoxKind::Error);
     EXPECT_EQ(boxes[0].second, "Cannot open file C:\\T\\a.txt.");
     EXPECT_EQ(form.Handle(), nullptr) << "closing the main window destroys it";
     EXPECT_EQ(form.Item("Go").Handle(), nullptr);

@@ -35,11 +35,11 @@ FormSpec Spec() {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorderForTests([this](app::BoxKind, const std::string& t) { boxes.push_back(t); });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind, const std::string& t) { boxes.push_back(t); });
     }
     void TearDown() override {
         EXPECT_TRUE(boxes.empty());
-        app::SetBoxRecorderForTests(nullptr);
+        ui::SetBoxRecorderForTests(nullptr);
     }
     std::vector<std::string> boxes;
 };
