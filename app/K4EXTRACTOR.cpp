@@ -1,6 +1,6 @@
 // Program entry: the switches, then the extractor window as main window and the
 // message loop, or a run without window. The stub's own start-up
-// (utils/K4StubStart.cpp) calls it; it returns the exit code.
+// (runtime/K4StubStart.cpp) calls it; it returns the exit code.
 #include <windows.h>
 #include <memory>
 #include "K4Application.h"
