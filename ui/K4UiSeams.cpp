@@ -2,6 +2,7 @@
 #include "K4UiSeams.h"
 #include <utility>
 #include "K4Control.h"
+#include "K4Form.h"
 
 namespace ui {
 
@@ -10,5 +11,7 @@ void SetEndHookForTests(EndHook hook) { ui_seams::endHook = std::move(hook); }
 
 Rect DesignRectForTests(const Control& control) { return control.design_; }
 int DesignItemHeightForTests(const Control& control) { return control.itemHeight_; }
+const FontSpec& FontForTests(const Control& control) { return control.fontSpec_; }
+int DpiForTests(const Form& form) { return form.dpi_; }
 
 }  // namespace ui

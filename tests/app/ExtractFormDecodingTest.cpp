@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
 #include "K4Form.h"
 #include "K4FormatSeams.h"
@@ -47,7 +48,7 @@ protected:
     // The window's messages handled until its idle decoding has finished.
     bool IdleUntilDecoded() {
         for (int i = 0; i < 2000; ++i) {
-            ui::Form::ProcessMessages();
+            probe::HandleQueuedMessages();
             if (form_->FDecoding && form_->FDecoding->Finished()) return true;
             Sleep(5);
         }
@@ -83,7 +84,7 @@ TEST_F(IdleDecoding, FinishesInIdleTimeAndStartDecodesNothingAgain) {
     ASSERT_TRUE(IdleUntilDecoded());
     EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, CompressedBlocks);
     EXPECT_TRUE(boxes_.empty());
-    EXPECT_TRUE(form_->StartBtn.Enabled());
+    EXPECT_TRUE(probe::Enabled(form_->StartBtn));
 
     PressStart();
     EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, CompressedBlocks) << "each block decoded once";
@@ -122,7 +123,7 @@ TEST_F(IdleDecoding, ABrokenStreamFoundInIdleTimeIsShownOnlyAtStart) {
     ASSERT_TRUE(IdleUntilDecoded());
     EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, 1u) << "up to the broken block";
     EXPECT_TRUE(boxes_.empty()) << "nothing said before Start";
-    EXPECT_TRUE(form_->StartBtn.Enabled());
+    EXPECT_TRUE(probe::Enabled(form_->StartBtn));
     EXPECT_EQ(probe::Text(form_->Label1.Handle()), status);
 
     const std::string text = "Damaged cabinet: data block 2 of folder 1 cannot be decoded";
