@@ -172,20 +172,20 @@ void TK4ExtractForm::StartBtnClick() {
     ListingPass = false;
     const StepOutcome target = PrepareTarget();
     if (!target.Done()) {
-        app::ShowPlainMessage(target.text.View());
+        ui::ShowPlainMessage(target.text.View());
         RemoveTemporaryCabinet();
-        app::EndProgram(1);
+        ui::EndProgram(1);
     }
     if (RunMode == 2) RunCabinetPass();
     FDecoding.reset();   // a pass has released it; without one, the idle decoding still holds the cabinet
     RefreshWindow();
     const StepOutcome done = FinishExtraction();
     if (!done.Done()) {
-        app::ShowPlainMessage(done.text.View());
+        ui::ShowPlainMessage(done.text.View());
         ClearCabError();
         return;
     }
-    app::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
+    ui::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
     Close();
 }
 

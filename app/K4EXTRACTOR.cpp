@@ -1,6 +1,6 @@
 // Program entry: the switches, then the extractor window as main window and the
 // message loop, or a run without window. The stub's own start-up
-// (utils/K4StubStart.cpp) calls it; it returns the exit code.
+// (runtime/K4StubStart.cpp) calls it; it returns the exit code.
 #include <windows.h>
 #include <memory>
 #include "K4Application.h"
@@ -11,7 +11,7 @@
 int K4StubMain() {
     try {
         syslib::RestrictDllSearchToSystem32();
-        app::SetTitle("V4OvudEvuvuruda");
+        ui::SetTitle("V4OvudEvuvuruda");
         // Read before any window exists: a quiet run must never show one.
         ProgramSwitches = ParseSwitches(GetCommandLineA());
         if (int code = 0; RunFromSwitches(ProgramSwitches, code)) return code;
@@ -24,7 +24,7 @@ int K4StubMain() {
         return ui::Form::RunMessageLoop();
     } catch (...) {
         // Nothing may leave the program into the start-up code.
-        app::HandleCurrentException();
+        ui::HandleCurrentException();
         return 1;
     }
 }

@@ -146,11 +146,11 @@ bool ReadPayloadFrom(const std::string& exePath) {
     if (err != 0) {
         // "Sorry" is for a payload that is missing, not for a cabinet that does not match
         // its sum, nor for a folder that cannot be written.
-        app::ShowPlainMessage(err == DamagedArchiveError ? std::string_view(DamagedArchiveText)
+        ui::ShowPlainMessage(err == DamagedArchiveError ? std::string_view(DamagedArchiveText)
                               : err == NoPlaceForCabinet ? PlacementFailureText().View()
                                                          : std::string_view("Sorry Cannot Find Data"));
         RemoveTemporaryCabinet();
-        app::EndProgram(1);
+        ui::EndProgram(1);
     }
     return true;
 }

@@ -33,7 +33,7 @@ constexpr std::string_view kNotUnderstood = "Switch not understood: ";
 // sink), and so do the listing's lines (the engine's list of lines).
 // (One base class each: a class of two bases brings the runtime's type information
 // for multiple inheritance along, about 3 KB.)
-class RunOutput final : public app::MessageSink {
+class RunOutput final : public ui::MessageSink {
 public:
     // A listing's output holds its lines only; start and result go to the log alone.
     RunOutput(const std::string& logFile, bool listing) : listing_(listing) {
@@ -140,7 +140,7 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
         TargetListBox = &out.lines;
         RunEnginePass(engine, nullptr);
         if (!LastErrorText.Empty()) {
-            app::ShowPlainMessage(LastErrorText.View());
+            ui::ShowPlainMessage(LastErrorText.View());
             return out.Result(StepResult::Payload);
         }
         if (s.list) {
@@ -153,20 +153,20 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
         ListingPass = false;
         const StepOutcome target = PrepareTarget();
         if (!target.Done()) {
-            app::ShowPlainMessage(target.text.View());
+            ui::ShowPlainMessage(target.text.View());
             return out.Result(target.result);
         }
         out.SetStage(StepResult::Extraction);
         if (RunMode == 2) RunEnginePass(engine, nullptr);
         const StepOutcome done = FinishExtraction();
         if (!done.Done()) {
-            app::ShowPlainMessage(done.text.View());
+            ui::ShowPlainMessage(done.text.View());
             return out.Result(done.result);
         }
         return out.Result(StepResult::Done, "every file extracted into", ExtractPath);
     } catch (...) {
         // The general error handler writes the failure's message as the window would show it.
-        app::HandleCurrentException();
+        ui::HandleCurrentException();
         const StepResult stage = out.Stage();
         return out.Result(stage == StepResult::Extraction ? PassFailureResult() : stage);
     }
@@ -174,9 +174,9 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
 
 int RunWithoutWindow(const Switches& s) {
     RunOutput out(s.logFile, s.list);
-    app::SetMessageSink(&out);
+    ui::SetMessageSink(&out);
     struct Unset {
-        ~Unset() { app::SetMessageSink(nullptr); }
+        ~Unset() { ui::SetMessageSink(nullptr); }
     } unset;
     if (s.help) {
         RunOutput::Write(out.Out(), SwitchHelpText);
@@ -198,9 +198,9 @@ bool RunFromSwitches(const Switches& s, int& exitCode) {
     exitCode = 0;
     if (!s.quiet) {
         if (!s.unknown.empty())
-            app::ShowPlainMessage(((std::string(kNotUnderstood) += s.unknown) += "\r\n\r\n") += SwitchHelpText);
+            ui::ShowPlainMessage(((std::string(kNotUnderstood) += s.unknown) += "\r\n\r\n") += SwitchHelpText);
         if (s.help) {
-            app::ShowPlainMessage(SwitchHelpText);
+            ui::ShowPlainMessage(SwitchHelpText);
             return true;
         }
     }

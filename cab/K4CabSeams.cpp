@@ -2,6 +2,6 @@
 #include "K4CabSeams.h"
 #include <cstdlib>
 
-void UseFdiEntryPointsForTests(const FdiEntryPoints* replacement) { cab_seams::replacementFdi = replacement; }
+void SetFdiEntryPointsForTests(const FdiEntryPoints* replacement) { cab_seams::replacementFdi = replacement; }
 
 void SetCabHeapAllocForTests(CabHeapAllocFn alloc) { cab_seams::heapAlloc = alloc ? alloc : std::malloc; }

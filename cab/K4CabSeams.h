@@ -9,7 +9,7 @@
 
 // Makes the engine call `replacement` instead of Fdi()'s system library (null
 // restores the system library).
-void UseFdiEntryPointsForTests(const FdiEntryPoints* replacement);
+void SetFdiEntryPointsForTests(const FdiEntryPoints* replacement);
 
 // The heap CabAlloc takes blocks from (null restores std::malloc).
 using CabHeapAllocFn = void* (*)(std::size_t);

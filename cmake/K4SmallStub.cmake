@@ -10,7 +10,7 @@ set(CMAKE_C_FLAGS_RELEASE "-Os -DNDEBUG")
 set(CMAKE_CXX_FLAGS_RELEASE "-Os -DNDEBUG")
 add_compile_options(-ffunction-sections)
 
-# The program runs one thread (utils/K4StubRuntime.cpp stands in for the threads
+# The program runs one thread (runtime/K4StubRuntime.cpp stands in for the threads
 # library), so a function-local static needs no lock around its first
 # initialisation: without the guard calls the runtime's guard code (about 2 KB) stays
 # out of the stub.
@@ -44,12 +44,12 @@ set(K4_STUB_LIMIT_X86_64 148992)  # 145.5 KiB
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the
 # symbol table is stripped (the payload goes behind the last byte, where a symbol
 # table would only add to every archive), and the runtime pieces of k4stubruntime
-# (utils/) stand in for the C++ runtime's larger ones: they must be objects on the
+# (runtime/) stand in for the C++ runtime's larger ones: they must be objects on the
 # link line, not archive members, so that the linker sees them before it searches
 # the runtime's archives. The linker map goes beside the program (NAME.exe.map), for
 # bench/map_sizes.py.
 #
-# The program starts at K4StubStart (utils/K4StubStart.cpp) instead of the C
+# The program starts at K4StubStart (runtime/K4StubStart.cpp) instead of the C
 # runtime's start-up: the driver specs K4StubStart.specs leave out the runtime's
 # start file crt2.o and keep crtbegin.o and crtend.o, which on i686 enclose the
 # unwind tables. Without auto-import no data can be imported from a DLL without

@@ -1,7 +1,7 @@
 # The one mingw-w64 toolchain the Windows builds are tested with, and the check that
 # stops the configuration on any other. The extractor's own start-up
-# (utils/K4StubStart.cpp, cmake/K4StubStart.specs) and its stand-ins for runtime
-# pieces (utils/K4StubRuntime.cpp) rely on this compiler's and this runtime's insides:
+# (runtime/K4StubStart.cpp, cmake/K4StubStart.specs) and its stand-ins for runtime
+# pieces (runtime/K4StubRuntime.cpp) rely on this compiler's and this runtime's insides:
 # which archive member defines which symbol, the layout of the C++ runtime's exception
 # state, libgcc's constructor runner, the start files that enclose the unwind tables.
 # Another version may well link and then fail only when an exception is thrown, so it
@@ -59,7 +59,7 @@ function(k4_check_tested_toolchain gcc libstdcxx mingw)
     "Windows builds are tested with GCC ${K4_TESTED_GCC_VERSION} (libstdc++ ${K4_TESTED_LIBSTDCXX}, "
     "Debian's mingw-w64 GCC 12.2) with mingw-w64 ${K4_TESTED_MINGW_VERSION} only, which "
     "scripts/setup.sh installs. The extractor's own start-up and runtime stand-ins "
-    "(utils/K4StubStart.cpp, utils/K4StubRuntime.cpp) depend on that compiler's and runtime's "
+    "(runtime/K4StubStart.cpp, runtime/K4StubRuntime.cpp) depend on that compiler's and runtime's "
     "insides; to move to another version, check them against it, run the whole suite, then "
     "change the K4_TESTED_ versions in cmake/K4TestedToolchain.cmake.")
 endfunction()

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <optional>
 #include <string>
+#include "K4BlockFile.h"
 #include "K4Files.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"

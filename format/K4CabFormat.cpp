@@ -5,10 +5,15 @@
 #include <bit>
 #include <cstring>
 #include "K4CabFormatDetail.h"
+#include "K4FormatSeams.h"
 #include "K4LittleEndian.h"
 #include "K4LongDivision.h"
 #include "K4MszipDecode.h"
 #include "K4MemberNames.h"
+
+namespace format_seams {
+std::uint64_t blockSums = 0;
+}  // namespace format_seams
 
 namespace cabfmt {
 
@@ -277,13 +282,9 @@ bool Checker::Blocks(std::uint32_t index, Folder& folder) {
     return true;
 }
 
-namespace {
-std::uint64_t blockSums = 0;
-}  // namespace
-
 bool BlockSumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data, std::size_t size,
                      std::uint8_t reserve) {
-    ++blockSums;
+    ++format_seams::blockSums;
     const std::uint32_t overData = Checksum(data, size, 0);
     // The sum goes on over the two length fields; writers differ on whether the
     // block's reserved bytes, which follow them, count too: either is sound.
@@ -316,7 +317,5 @@ bool Checker::AllBlocks() {
 }
 
 }  // namespace detail
-
-std::uint64_t BlockSumsInProcess() { return detail::blockSums; }
 
 }  // namespace cabfmt

@@ -108,8 +108,5 @@ Result Check(ReadAt& source, const Options& options, Decoding& decoding);
 // The format's checksum of `size` bytes, continuing from `seed`: 32-bit
 // little-endian words XORed, the 1-3 trailing bytes taken most significant first.
 std::uint32_t Checksum(const void* bytes, std::size_t size, std::uint32_t seed);
-// How many data blocks' checksums this process has tested, by the check or by a
-// decoding ahead of it: each block's once.
-std::uint64_t BlockSumsInProcess();
 
 }  // namespace cabfmt

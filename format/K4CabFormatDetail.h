@@ -107,7 +107,7 @@ struct Folder {
 
 // Whether a data block's stored checksum holds over its data and its two length
 // fields; writers differ on whether the block's reserved bytes, which follow them,
-// count too: either is sound. Counted in BlockSumsInProcess.
+// count too: either is sound. Counted for the tests (K4FormatSeams.h).
 bool BlockSumMatches(std::uint32_t stored, const unsigned char* header, const unsigned char* data, std::size_t size,
                      std::uint8_t reserve);
 

@@ -8,6 +8,11 @@
 #include <vector>
 #include <zlib.h>
 #include "K4CabFormatDetail.h"
+#include "K4FormatSeams.h"
+
+namespace format_seams {
+std::uint64_t decodedBlocks = 0;
+}  // namespace format_seams
 
 namespace cabfmt {
 
@@ -17,7 +22,6 @@ constexpr std::uint32_t WindowSize = 1u << WindowBits;
 constexpr std::uint32_t StoredHeader = 5;   // a stored deflate block's header, byte-aligned
 constexpr std::uint16_t CompressionMszip = 1;
 constexpr std::size_t LayoutWindow = 4096;
-std::uint64_t decodedInProcess = 0;
 constexpr std::size_t NoFolder = static_cast<std::size_t>(-1);   // before the first
 // The largest block a cabinet can hold: its header with the largest reserve, or
 // its data.
@@ -58,7 +62,6 @@ struct Decoding::State {
     std::size_t folder = 0;
     std::uint32_t block = 0;
     std::uint64_t position = 0;
-    std::uint64_t decoded = 0;
     // The decoder and, in one allocation: its 32 KB window; a stored deflate block
     // that holds the history; the block's own output; and room for a block where
     // the source cannot show it in place.
@@ -80,8 +83,6 @@ Decoding::~Decoding() = default;
 bool Decoding::Finished() const { return state_->finished; }
 Fault Decoding::FaultFound() const { return state_->fault; }
 const Decoding::Where& Decoding::FaultAt() const { return state_->where; }
-std::uint64_t Decoding::DecodedBlocks() const { return state_->decoded; }
-std::uint64_t Decoding::DecodedInProcess() { return decodedInProcess; }
 
 const Decoding::Checked& Decoding::CheckedAhead(std::uint32_t folder) const {
     static const Checked none;
@@ -178,8 +179,7 @@ bool Decoding::State::NextBlock() {
         done.uncompressed += uncompressed;
     }
     if (!Decode(data, compressed, uncompressed)) return BlockFault(false);
-    ++decoded;
-    ++decodedInProcess;
+    ++format_seams::decodedBlocks;
     ++block;
     position += headerSize + compressed;
     return true;

@@ -36,10 +36,6 @@ public:
         bool outside = false;                  // the block lies outside the cabinet; else it cannot be decoded
     };
     const Where& FaultAt() const;
-    // How many compressed blocks were decoded: each is decoded once. By this
-    // decoding, and by every decoding of the process.
-    std::uint64_t DecodedBlocks() const;
-    static std::uint64_t DecodedInProcess();
     // The first blocks of a folder that it found sound by every test the check makes
     // of a block (within the cabinet, a size from 1 to 32768, true to its checksum or
     // stored without one): the bytes are at hand when they are decoded, so the check

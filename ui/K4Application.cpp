@@ -9,11 +9,11 @@
 #include "ShortString.h"
 
 namespace ui_seams {
-app::BoxRecorder boxRecorder;
-app::EndHook endHook;
+ui::BoxRecorder boxRecorder;
+ui::EndHook endHook;
 }  // namespace ui_seams
 
-namespace app {
+namespace ui {
 
 namespace {
 std::string g_title = "V4OvudEvuvuruda";
@@ -66,4 +66,4 @@ void EndProgram(unsigned code) {
     ExitProcess(code);
 }
 
-}  // namespace app
+}  // namespace ui

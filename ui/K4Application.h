@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-namespace app {
+namespace ui {
 
 // The message boxes' title: "V4OvudEvuvuruda" unless changed.
 void SetTitle(std::string_view title);
@@ -39,4 +39,4 @@ protected:
 };
 void SetMessageSink(MessageSink* sink);
 
-}  // namespace app
+}  // namespace ui

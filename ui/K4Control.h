@@ -125,34 +125,22 @@ public:
     void SetCaption(std::string_view text);
     std::string Caption() const;
     void SetVisible(bool visible);
-    bool Visible() const;
     void SetEnabled(bool enabled);
-    bool Enabled() const;
-    Rect Bounds() const;  // in the parent's client coordinates
-    // The row's rectangle and list line height, in design pixels (96 per inch).
-    Rect DesignRect() const { return design_; }
-    int DesignItemHeight() const { return itemHeight_; }
-    void SetFocus();
 
     // The label of a labeled edit.
     void SetLabelCaption(std::string_view text);
-    std::string LabelCaption() const;
-    Control* AttachedLabel() const { return label_; }
 
     // List box lines (memo lines too).
     void Clear();
     int Count() const;
     void AddLine(std::string_view line);
-    std::string Line(int index) const;
 
     // Progress bar.
     void SetMax(int max);
     void SetPosition(int position);
-    int Position() const;
 
     // Presentation at run time.
     void SetFontStyle(bool bold, bool underline);
-    const FontSpec& Font() const { return fontSpec_; }
     void SetBackColour(Colour colour);
     void SetHandCursor(bool hand) { handCursor_ = hand; }
     bool HasHandCursor() const { return handCursor_; }
@@ -170,6 +158,10 @@ public:
 
 private:
     friend class Form;
+    // The tests' probes of the design (K4UiSeams.h).
+    friend Rect DesignRectForTests(const Control& control);
+    friend int DesignItemHeightForTests(const Control& control);
+    friend const FontSpec& FontForTests(const Control& control);
     void Create(HWND parent, const FontSpec& windowFont);
     void ApplyFont();
     void AutoSize();

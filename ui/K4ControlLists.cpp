@@ -1,5 +1,5 @@
 // Line-oriented and progress operations of a control: list box and memo lines,
-// progress bar range and position. Reading them back is in K4ControlState.cpp.
+// progress bar range and position.
 #include "K4Control.h"
 #include <commctrl.h>
 #include <string>

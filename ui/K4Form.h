@@ -64,14 +64,11 @@ public:
     void Close();
 
     HWND Handle() const { return hwnd_; }
-    // The resolution the window is laid out for (96: the design's own numbers).
-    int Dpi() const { return dpi_; }
     // Lays the window out again for `dpi` (its monitor's changed, WM_DPICHANGED):
     // fonts made again, the window moved to `suggested` (the system's rectangle for
     // the new resolution) or, without one, its client area made the design's scaled.
     void ChangeDpi(int dpi, const RECT* suggested);
     void SetCaption(std::string_view caption);
-    std::string Caption() const;
     Size ClientSize() const;
 
     // The control of that name; K4DesignError when the table has none.
@@ -92,11 +89,10 @@ public:
     static void DispatchQueued(MSG& msg);
     // Runs the message loop until the program's quit message; returns its code.
     static int RunMessageLoop();
-    // Handles every message waiting in the queue, then returns.
-    static void ProcessMessages();
 
 private:
     friend class Control;
+    friend int DpiForTests(const Form& form);   // the tests' probe (K4UiSeams.h)
     static const char* ClassName();
     static bool IsFormWindow(HWND hwnd);
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

@@ -41,7 +41,7 @@ LRESULT CALLBACK Form::Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
     try {
         return form->OnMessage(hwnd, msg, wp, lp);
     } catch (...) {
-        app::HandleCurrentException();
+        ui::HandleCurrentException();
         return 0;
     }
 }
@@ -152,7 +152,7 @@ LRESULT Form::OnCreateMessage() {
         try {
             OnCreate();
         } catch (...) {
-            app::HandleCurrentException();
+            ui::HandleCurrentException();
         }
     }
     return 0;

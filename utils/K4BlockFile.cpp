@@ -2,16 +2,9 @@
 #include "K4BlockFile.h"
 #include "K4Files.h"
 
-std::int32_t BlockFile::Open(const char* path, Access access) {
-    DWORD desired = GENERIC_READ;
-    DWORD share = FILE_SHARE_READ;
-    if (access == Access::ReadWrite) {
-        desired |= GENERIC_WRITE;
-        share |= FILE_SHARE_WRITE;
-    }
-    // The previous file is closed first: it must not hold a share against this open.
-    handle_.Reset();
-    handle_.Reset(CreateFileA(path, desired, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+std::int32_t BlockFile::Open(const char* path) {
+    handle_.Reset(
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     return handle_ ? 0 : LastErrorCode();
 }
 

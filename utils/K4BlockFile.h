@@ -11,20 +11,13 @@ inline constexpr std::int32_t ShortReadError = 100;
 
 class BlockFile {
 public:
-    enum class Access {
-        Read,       // read only; others may read too
-        ReadWrite,  // read and write access; others may read and write too
-    };
-
     BlockFile() = default;
     BlockFile(BlockFile&&) = default;
     BlockFile& operator=(BlockFile&&) = default;
 
-    // Opens an existing file (never creates one); 0 or the system error.
-    std::int32_t Open(const char* path, Access access = Access::Read);
-    void Close() { handle_.Reset(); }
-    bool IsOpen() const { return handle_.Valid(); }
-    HANDLE Handle() const { return handle_.Get(); }
+    // Opens an existing file for reading (never creates one; others may read it
+    // too); 0 or the system error.
+    std::int32_t Open(const char* path);
 
     // The file's length in bytes; 0 or the system error.
     std::int32_t Size(std::int64_t& size) const;

@@ -5,6 +5,7 @@
 #include "K4Files.h"
 #include "K4LongDivision.h"
 #include "K4Utils.h"
+#include "UniqueHandle.h"
 
 namespace {
 // The names of the program's own files, unique within the process.

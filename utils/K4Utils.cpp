@@ -1,7 +1,6 @@
-// Short-string routines and the guarded reads sharing one error code.
+// Short-string routines.
 #include "K4Utils.h"
 #include <string_view>
-#include "K4LittleEndian.h"
 #include "K4LongDivision.h"
 
 ShortString SpaceString(std::int32_t width) {
@@ -68,24 +67,5 @@ ShortString IntegerText(std::int64_t value) {
     ShortString out;
     if (value < 0) out += '-';
     while (n > 0) out += digits[--n];
-    return out;
-}
-
-void GuardedBlockRead(std::int32_t& err, BlockFile& file, void* buffer, std::int32_t count) {
-    if (err != 0 || count <= 0) return;
-    err = file.Read(buffer, static_cast<std::uint32_t>(count));
-}
-
-ShortString ReadCountedString(std::int32_t& err, BlockFile& file) {
-    unsigned char raw[4] = {};
-    GuardedBlockRead(err, file, raw, 4);
-    if (err != 0) return ShortString();
-    const auto n = static_cast<std::int32_t>(le::Read32(raw));
-    if (n > static_cast<std::int32_t>(ShortString::MaxLength)) {
-        err = OversizedStringError;
-        return ShortString();
-    }
-    ShortString out = FillString(' ', n);
-    GuardedBlockRead(err, file, out.Data(), n);
     return out;
 }

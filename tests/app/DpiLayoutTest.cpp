@@ -18,11 +18,13 @@
 #include <string>
 #include <vector>
 #include "CabWriter.h"
+#include "ControlProbe.h"
 #include "Driver.h"
 #include "K4ErrorForm.h"
 #include "K4ExtractControls.h"
 #include "K4Gdi.h"
 #include "K4Settings.h"
+#include "K4UiSeams.h"
 #include "K4_About.h"
 #include "ExtractWindowFixture.h"
 
@@ -116,20 +118,20 @@ SIZE ClientOf(HWND hwnd) {
 // Every row's control of the window laid out for `dpi`, and every shown text whole.
 void ExpectLaidOutFor(ui::Form& form, ui::Size designClient, const Row* rows, std::size_t count, int dpi) {
     SCOPED_TRACE(testing::Message() << "at " << dpi << " dpi");
-    EXPECT_EQ(form.Dpi(), dpi);
+    EXPECT_EQ(ui::DpiForTests(form), dpi);
     EXPECT_EQ(form.ClientSize(), (ui::Size{Scaled(designClient.w, dpi), Scaled(designClient.h, dpi)}));
     for (std::size_t i = 0; i < count; ++i) {
         ui::Control& c = form.Item(rows[i].name);
         SCOPED_TRACE(rows[i].name);
         const std::string text = c.Caption();
         const Drawn drawn = Measure(c.Handle(), text);
-        const Rect scaled = Scaled(c.DesignRect(), dpi);
-        const Rect at = c.Bounds();
+        const Rect scaled = Scaled(ui::DesignRectForTests(c), dpi);
+        const Rect at = probe::Bounds(c);
         switch (rows[i].sizing) {
             case Sizing::Design: EXPECT_EQ(at, scaled); break;
             case Sizing::Text: EXPECT_EQ(at, (Rect{scaled.x, scaled.y, drawn.text.cx, drawn.line})); break;
             case Sizing::Above: {
-                const Rect edit = Scaled(form.Item("LabeledEdit1").DesignRect(), dpi);
+                const Rect edit = Scaled(ui::DesignRectForTests(form.Item("LabeledEdit1")), dpi);
                 EXPECT_EQ(at, (Rect{edit.x, edit.y - drawn.line - Scaled(3, dpi), drawn.text.cx, drawn.line}));
                 break;
             }
@@ -139,13 +141,13 @@ void ExpectLaidOutFor(ui::Form& form, ui::Size designClient, const Row* rows, st
         }
         // The font: the design's face and size at this resolution (a panel draws no text).
         if (c.GetKind() == ui::Kind::Panel) continue;
-        const ui::FontSpec& spec = c.Font();
+        const ui::FontSpec& spec = ui::FontForTests(c);
         const int height = spec.pointSize > 0 ? -MulDiv(spec.pointSize, dpi, 72) : -Scaled(spec.pixelHeight, dpi);
         EXPECT_EQ(drawn.font.lfHeight, height);
         EXPECT_EQ(std::string(drawn.font.lfFaceName), std::string(spec.face));
-        if (c.DesignItemHeight() > 0) {
+        if (ui::DesignItemHeightForTests(c) > 0) {
             const int item = static_cast<int>(SendMessageA(c.Handle(), LB_GETITEMHEIGHT, 0, 0));
-            EXPECT_EQ(item, Scaled(c.DesignItemHeight(), dpi));
+            EXPECT_EQ(item, Scaled(ui::DesignItemHeightForTests(c), dpi));
         }
     }
 }
@@ -160,11 +162,11 @@ void ExpectTextsFit(ui::Form& form, const Row* rows, std::size_t count, int dpi)
     const int frame = 4 * GetSystemMetrics(SM_CXEDGE);
     for (std::size_t i = 0; i < count; ++i) {
         ui::Control& c = form.Item(rows[i].name);
-        if (!c.Visible()) continue;
+        if (!probe::Visible(c)) continue;
         SCOPED_TRACE(rows[i].name);
         const std::string text = c.Caption();
         const Drawn drawn = Measure(c.Handle(), text);
-        const Rect at = c.Bounds();
+        const Rect at = probe::Bounds(c);
         const SIZE parent = ClientOf(GetParent(c.Handle()));
         switch (c.GetKind()) {
             case ui::Kind::Label:
@@ -175,8 +177,8 @@ void ExpectTextsFit(ui::Form& form, const Row* rows, std::size_t count, int dpi)
                 } else {
                     auto font = reinterpret_cast<HFONT>(SendMessageA(c.Handle(), WM_GETFONT, 0, 0));
                     const int shown = CharactersFitting(font, text, at.w);
-                    UniqueFont design = ui::MakeFont(c.Font(), 96);
-                    const int shownAt96 = CharactersFitting(design.Get(), text, c.DesignRect().w);
+                    UniqueFont design = ui::MakeFont(ui::FontForTests(c), 96);
+                    const int shownAt96 = CharactersFitting(design.Get(), text, ui::DesignRectForTests(c).w);
                     EXPECT_GE(shown, shownAt96) << text.size() << " characters";
                 }
                 break;
@@ -189,7 +191,7 @@ void ExpectTextsFit(ui::Form& form, const Row* rows, std::size_t count, int dpi)
                 EXPECT_GE(static_cast<int>(SendMessageA(c.Handle(), LB_GETITEMHEIGHT, 0, 0)), drawn.line);
                 ASSERT_GT(c.Count(), 0);
                 for (int n = 0; n < c.Count(); ++n)
-                    EXPECT_LE(Measure(c.Handle(), c.Line(n)).text.cx, inside.cx) << c.Line(n);
+                    EXPECT_LE(Measure(c.Handle(), probe::Line(c, n)).text.cx, inside.cx) << probe::Line(c, n);
                 break;
             }
             case ui::Kind::Edit:
@@ -262,7 +264,7 @@ protected:
 
 TEST_F(ExtractAtScale, ExtractorWindowAtEveryScale) {
     ASSERT_EQ(form_->ListBox1.Count(), 2);
-    EXPECT_EQ(form_->Caption().size(), 255u);
+    EXPECT_EQ(probe::Text(form_->Handle()).size(), 255u);
     EXPECT_EQ(form_->Label3.Caption().size(), 255u);
     const int dpi = SystemDpi();
     RECT frame;

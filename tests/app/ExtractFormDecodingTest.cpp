@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <string>
+#include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
 #include "K4Form.h"
-#include "K4MszipDecode.h"
+#include "K4FormatSeams.h"
 #include "WindowProbe.h"
 
 namespace {
@@ -47,7 +48,7 @@ protected:
     // The window's messages handled until its idle decoding has finished.
     bool IdleUntilDecoded() {
         for (int i = 0; i < 2000; ++i) {
-            ui::Form::ProcessMessages();
+            probe::HandleQueuedMessages();
             if (form_->FDecoding && form_->FDecoding->Finished()) return true;
             Sleep(5);
         }
@@ -69,11 +70,11 @@ TEST_F(IdleDecoding, FinishesInIdleTimeAndStartDecodesNothingAgain) {
     const cabw::Cabinet cabinet = Compressed();
     UseCabinet(cabinet);
     Open();
-    const std::uint64_t before = cabfmt::Decoding::DecodedInProcess();
+    const std::uint64_t before = cabfmt::DecodedBlocksForTests();
     EXPECT_EQ(form_->FDecoding, nullptr) << "nothing before the first paint";
     Paint();
     ASSERT_NE(form_->FDecoding, nullptr);
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess(), before) << "not inside the paint: on timer messages";
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests(), before) << "not inside the paint: on timer messages";
     // Held against writers from the first slice on; readers may share it.
     EXPECT_FALSE(UniqueFile(CreateFileA("DATAFILE.K4A", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                         OPEN_EXISTING, 0, nullptr)).Valid());
@@ -81,12 +82,12 @@ TEST_F(IdleDecoding, FinishesInIdleTimeAndStartDecodesNothingAgain) {
                                        nullptr)).Valid());
 
     ASSERT_TRUE(IdleUntilDecoded());
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess() - before, CompressedBlocks);
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, CompressedBlocks);
     EXPECT_TRUE(boxes_.empty());
-    EXPECT_TRUE(form_->StartBtn.Enabled());
+    EXPECT_TRUE(probe::Enabled(form_->StartBtn));
 
     PressStart();
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess() - before, CompressedBlocks) << "each block decoded once";
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, CompressedBlocks) << "each block decoded once";
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Ok Files have been extracted as \"" + Target() + "\\\"");
     EXPECT_EQ(Read("numbers.txt"), cabinet.members[0].data);
@@ -98,9 +99,9 @@ TEST_F(IdleDecoding, StartPressedAtOnceDecodesWhatIsLeftOnce) {
     UseCabinet(cabinet);
     Open();
     Paint();
-    const std::uint64_t before = cabfmt::Decoding::DecodedInProcess();
+    const std::uint64_t before = cabfmt::DecodedBlocksForTests();
     PressStart();
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess() - before, CompressedBlocks);
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, CompressedBlocks);
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, "Ok Files have been extracted as \"" + Target() + "\\\"");
     EXPECT_EQ(Read("more.txt"), cabinet.members[1].data);
@@ -118,18 +119,18 @@ TEST_F(IdleDecoding, ABrokenStreamFoundInIdleTimeIsShownOnlyAtStart) {
     Open();
     Paint();
     const std::string status = probe::Text(form_->Label1.Handle());
-    const std::uint64_t before = cabfmt::Decoding::DecodedInProcess();
+    const std::uint64_t before = cabfmt::DecodedBlocksForTests();
     ASSERT_TRUE(IdleUntilDecoded());
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess() - before, 1u) << "up to the broken block";
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, 1u) << "up to the broken block";
     EXPECT_TRUE(boxes_.empty()) << "nothing said before Start";
-    EXPECT_TRUE(form_->StartBtn.Enabled());
+    EXPECT_TRUE(probe::Enabled(form_->StartBtn));
     EXPECT_EQ(probe::Text(form_->Label1.Handle()), status);
 
     const std::string text = "Damaged cabinet: data block 2 of folder 1 cannot be decoded";
     PressStart();
     ASSERT_EQ(boxes_.size(), 1u);
     EXPECT_EQ(boxes_[0].text, text);
-    EXPECT_EQ(cabfmt::Decoding::DecodedInProcess() - before, 1u) << "Start decodes nothing again";
+    EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, 1u) << "Start decodes nothing again";
     EXPECT_FALSE(k4test::Exists(scratch_ / "out\\more.txt"));
     EXPECT_TRUE(k4test::Exists(scratch_ / "DATAFILE.K4A"));
     EXPECT_EQ(form_->FDecoding, nullptr) << "the cabinet is let go when the pass ends";

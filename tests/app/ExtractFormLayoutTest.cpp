@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <commctrl.h>
+#include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
 #include "K4Settings.h"
 
@@ -51,28 +52,28 @@ TEST_F(ExtractFormLayout, TheWindowStandsWhereItsDesignSays) {
 }
 
 TEST_F(ExtractFormLayout, EveryControlHasItsDesignedPlaceAndSize) {
-    EXPECT_EQ(form_->Label3.Bounds(), (Rect{8, 16, 305, 13})) << "no automatic sizing";
-    EXPECT_EQ(form_->StartBtn.Bounds(), (Rect{320, 8, 53, 25}));
-    EXPECT_EQ(form_->AbBtn.Bounds(), (Rect{392, 8, 51, 25}));
-    EXPECT_EQ(form_->ListBox1.Bounds(), (Rect{8, 40, 435, 170}));
-    EXPECT_EQ(form_->ProgressBar1.Bounds(), (Rect{8, 236, 150, 16}));
-    EXPECT_EQ(form_->LabeledEdit1.Bounds(), (Rect{224, 232, 217, 21}));
+    EXPECT_EQ(probe::Bounds(form_->Label3), (Rect{8, 16, 305, 13})) << "no automatic sizing";
+    EXPECT_EQ(probe::Bounds(form_->StartBtn), (Rect{320, 8, 53, 25}));
+    EXPECT_EQ(probe::Bounds(form_->AbBtn), (Rect{392, 8, 51, 25}));
+    EXPECT_EQ(probe::Bounds(form_->ListBox1), (Rect{8, 40, 435, 170}));
+    EXPECT_EQ(probe::Bounds(form_->ProgressBar1), (Rect{8, 236, 150, 16}));
+    EXPECT_EQ(probe::Bounds(form_->LabeledEdit1), (Rect{224, 232, 217, 21}));
     // Labels that size themselves to their text keep their top left corner.
-    const Rect status = form_->Label1.Bounds();
+    const Rect status = probe::Bounds(form_->Label1);
     EXPECT_EQ(status.x, 8);
     EXPECT_EQ(status.y, 217);
-    const Rect marker = form_->Label4.Bounds();
+    const Rect marker = probe::Bounds(form_->Label4);
     EXPECT_EQ(marker.x, 168);
     EXPECT_EQ(marker.y, 240);
-    const Rect counts = form_->Label2.Bounds();
+    const Rect counts = probe::Bounds(form_->Label2);
     EXPECT_EQ(counts.x, 368);
     EXPECT_EQ(counts.y, 8);
     // The edit's label sits above it, 3 pixels apart.
-    const Rect label = form_->LabeledEdit1.AttachedLabel()->Bounds();
+    const Rect label = probe::Bounds(form_->Item("LabeledEdit1.Label"));
     EXPECT_EQ(label.x, 224);
     EXPECT_EQ(label.y + label.h + 3, 232);
-    EXPECT_FALSE(form_->Label2.Visible());
-    EXPECT_FALSE(form_->Label4.Visible());
+    EXPECT_FALSE(probe::Visible(form_->Label2));
+    EXPECT_FALSE(probe::Visible(form_->Label4));
 }
 
 TEST_F(ExtractFormLayout, FontsColoursAndRangeAreTheDesigns) {
@@ -103,7 +104,7 @@ TEST_F(ExtractFormLayout, FontsColoursAndRangeAreTheDesigns) {
 TEST_F(ExtractFormLayout, TabGoesFromStartToTheListTheEditAndAbout) {
     // The progress bar (tab order 0) takes no focus; Start is disabled until the
     // refresh finds the temporary cabinet, which it did here.
-    ASSERT_TRUE(form_->StartBtn.Enabled());
+    ASSERT_TRUE(probe::Enabled(form_->StartBtn));
     HWND next = GetNextDlgTabItem(form_->Handle(), form_->StartBtn.Handle(), FALSE);
     EXPECT_EQ(next, form_->ListBox1.Handle());
     next = GetNextDlgTabItem(form_->Handle(), next, FALSE);

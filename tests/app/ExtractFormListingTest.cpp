@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include "CabTestSupport.h"
+#include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
 #include "UniqueHandle.h"
 #include "WindowProbe.h"
@@ -32,18 +33,18 @@ TEST_F(ListingFailure, IsShownTheRestOfCreationIsSkippedAndTheFirstPaintRefreshe
     ASSERT_TRUE(cabinetHeld) << "the temporary cabinet was written before the listing";
     ASSERT_NE(form_->Handle(), nullptr) << "the window is made despite the failure";
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].kind, app::BoxKind::Error);
+    EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Error);
     EXPECT_EQ(boxes_[0].text, "Cannot open file DATAFILE.K4A.");
     // Nothing after the pass ran: no counts taken, no refresh, no status line.
     EXPECT_EQ(form_->ListBox1.Count(), 0);
     EXPECT_EQ(form_->FListedBytes, 0);
     EXPECT_EQ(form_->FCabinetBytes, 0);
-    EXPECT_FALSE(form_->StartBtn.Enabled());
+    EXPECT_FALSE(probe::Enabled(form_->StartBtn));
     EXPECT_NE(probe::Text(form_->LabeledEdit1.Handle()), "C:\\Target");
 
     Paint();
     EXPECT_EQ(boxes_.size(), 1u) << "the paint raises nothing more";
-    EXPECT_TRUE(form_->StartBtn.Enabled()) << "the temporary cabinet is there";
+    EXPECT_TRUE(probe::Enabled(form_->StartBtn)) << "the temporary cabinet is there";
     EXPECT_EQ(probe::Text(form_->LabeledEdit1.Handle()), "C:\\Target");
     EXPECT_EQ(probe::Text(form_->Label1.Handle()), "0 files 0(0)");
     EXPECT_EQ(probe::Text(form_->Handle()), "Layout caption");

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <cstdint>
 #include <string>
+#include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
 #include "K4Settings.h"
 #include "WindowProbe.h"
@@ -47,7 +48,7 @@ TEST_F(ExtractFormState, ModeButtonSwitchesBetweenOneAndTwoAndClearsTheList) {
         form_->ModeBtnClick();
         EXPECT_EQ(RunMode, step.after);
         EXPECT_EQ(form_->ListBox1.Count(), step.cleared ? 0 : 1);
-        EXPECT_EQ(form_->LabeledEdit1.Enabled(), step.cleared) << "only a switch refreshes the window";
+        EXPECT_EQ(probe::Enabled(form_->LabeledEdit1), step.cleared) << "only a switch refreshes the window";
         if (step.cleared) EXPECT_EQ(Status(), StatusFor(0)) << "the refresh counts the emptied list";
     }
 }
@@ -59,7 +60,7 @@ TEST_F(ExtractFormState, SetRunModeTakesAnyValueClearsTheListAndRefreshes) {
         EXPECT_EQ(RunMode, value);
         EXPECT_EQ(form_->ListBox1.Count(), 0);
         EXPECT_EQ(Status(), StatusFor(0));
-        EXPECT_TRUE(form_->StartBtn.Enabled()) << "the temporary cabinet is there";
+        EXPECT_TRUE(probe::Enabled(form_->StartBtn)) << "the temporary cabinet is there";
     }
 }
 
@@ -71,7 +72,7 @@ TEST_F(ExtractFormState, StartInModeOneRunsNoPassAndReportsSuccess) {
     form_->SetRunMode(1);
     form_->StartBtnClick();
     ASSERT_EQ(boxes_.size(), 1u);
-    EXPECT_EQ(boxes_[0].kind, app::BoxKind::Plain);
+    EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Plain);
     EXPECT_EQ(boxes_[0].text, "Ok Files have been extracted as \"" + target + "\"");
     EXPECT_TRUE(k4test::Exists(target)) << "the directory is still made";
     EXPECT_EQ(k4test::FolderEntries(target).size(), 0u) << "no pass ran";

@@ -22,13 +22,13 @@ protected:
         const std::string cabinet = cabw::Build(cabw::OneFile("listed.txt", "content"));
         SetPayloadFileForTests(scratch_.Write("SETUP.EXE", "MZ" + std::string(200, '\0') +
                                               k4test::Payload("C:\\Target", "Layout caption", "Layout title", cabinet)));
-        app::SetBoxRecorderForTests([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
-        app::SetEndHookForTests([](unsigned) { FAIL() << "the program would end"; });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
+        ui::SetEndHookForTests([](unsigned) { FAIL() << "the program would end"; });
     }
     void TearDown() override {
         form_.reset();
-        app::SetEndHookForTests(nullptr);
-        app::SetBoxRecorderForTests(nullptr);
+        ui::SetEndHookForTests(nullptr);
+        ui::SetBoxRecorderForTests(nullptr);
         SetPayloadFileForTests("");
     }
 
@@ -43,7 +43,7 @@ protected:
     void Paint() { UpdateWindow(form_->Handle()); }
 
     struct Box {
-        app::BoxKind kind;
+        ui::BoxKind kind;
         std::string text;
     };
     k4test::ScratchFolder scratch_;

@@ -49,13 +49,13 @@ protected:
     void SetUp() override {
         ResetSettings();
         DataFileName = "DATAFILE.K4A";
-        app::SetBoxRecorderForTests([this](app::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
-        app::SetEndHookForTests([](unsigned code) { throw Ended{code}; });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
+        ui::SetEndHookForTests([](unsigned code) { throw Ended{code}; });
     }
 
     void TearDown() override {
-        app::SetBoxRecorderForTests(nullptr);
-        app::SetEndHookForTests(nullptr);
+        ui::SetBoxRecorderForTests(nullptr);
+        ui::SetEndHookForTests(nullptr);
     }
 
     // Writes an executable with the given bytes into the scratch folder.
@@ -77,7 +77,7 @@ protected:
         boxes_.clear();
         EXPECT_TRUE(Read(exePath)) << what;
         ASSERT_EQ(boxes_.size(), 1u) << what;
-        EXPECT_EQ(boxes_[0].kind, app::BoxKind::Plain) << what;
+        EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Plain) << what;
         EXPECT_EQ(boxes_[0].text, text) << what;
         EXPECT_NE(endCode_, 0u) << what;
     }
@@ -90,7 +90,7 @@ protected:
     bool DataFileExists() const { return k4test::Exists("DATAFILE.K4A"); }
 
     struct Box {
-        app::BoxKind kind;
+        ui::BoxKind kind;
         std::string text;
     };
     std::vector<Box> boxes_;

@@ -71,7 +71,7 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     const FdiEntryPoints missing = LoadFdiEntryPoints("k4-no-such-library.dll");
     EXPECT_FALSE(missing.Complete());
     EXPECT_TRUE(Fdi().Complete()) << "the system library loads from the system folder";
-    UseFdiEntryPointsForTests(&missing);
+    SetFdiEntryPointsForTests(&missing);
     ListedByteTotal = 55;
     CabSetId = 9;
     ListingPass = true;
@@ -86,7 +86,7 @@ TEST(SourceFailures, AnUnloadableLibraryFailsLikeAFailedCreate) {
     EXPECT_EQ(CurrentDecompr, nullptr);
     pass->Run();
     pass->Close();
-    UseFdiEntryPointsForTests(nullptr);
+    SetFdiEntryPointsForTests(nullptr);
     EXPECT_TRUE(FolderEntries(dir.Dir()).empty());
 }
 

@@ -35,9 +35,9 @@ BentLibrary::BentLibrary(PFNFDICOPY copy) {
     bent_.FDIIsCabinet = real.FDIIsCabinet;
     bent_.FDIDestroy = real.FDIDestroy;
     bent_.FDICopy = copy;
-    UseFdiEntryPointsForTests(&bent_);
+    SetFdiEntryPointsForTests(&bent_);
 }
 
-BentLibrary::~BentLibrary() { UseFdiEntryPointsForTests(nullptr); }
+BentLibrary::~BentLibrary() { SetFdiEntryPointsForTests(nullptr); }
 
 PFNFDICOPY BentLibrary::RealCopy() { return realCopy; }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 #include <vector>
+#include "ControlProbe.h"
 #include "K4Application.h"
 #include "K4Error.h"
 #include "K4Form.h"
@@ -42,10 +43,10 @@ FormSpec Spec(Border border = Border::Sizeable) {
 class FormTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorderForTests([this](app::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind k, const std::string& t) { boxes.emplace_back(k, t); });
     }
-    void TearDown() override { app::SetBoxRecorderForTests(nullptr); }
-    std::vector<std::pair<app::BoxKind, std::string>> boxes;
+    void TearDown() override { ui::SetBoxRecorderForTests(nullptr); }
+    std::vector<std::pair<ui::BoxKind, std::string>> boxes;
 };
 
 LOGFONTA FontOf(const Control& c) {
@@ -65,29 +66,29 @@ TEST_F(FormTest, ControlsStandWhereTheTableSays) {
     GetWindowRect(form.Handle(), &w);
     EXPECT_EQ(w.left, 159);
     EXPECT_EQ(w.top, 159);
-    EXPECT_EQ(form.Item("Title").Bounds(), (Rect{8, 16, 305, 13})) << "no automatic size";
-    EXPECT_EQ(form.Item("Go").Bounds(), (Rect{320, 8, 53, 25}));
-    EXPECT_EQ(form.Item("List").Bounds(), (Rect{8, 40, 435, 170}));
-    EXPECT_EQ(form.Item("Progress").Bounds(), (Rect{8, 236, 150, 16}));
-    EXPECT_EQ(form.Item("Path").Bounds(), (Rect{224, 232, 217, 21}));
+    EXPECT_EQ(probe::Bounds(form.Item("Title")), (Rect{8, 16, 305, 13})) << "no automatic size";
+    EXPECT_EQ(probe::Bounds(form.Item("Go")), (Rect{320, 8, 53, 25}));
+    EXPECT_EQ(probe::Bounds(form.Item("List")), (Rect{8, 40, 435, 170}));
+    EXPECT_EQ(probe::Bounds(form.Item("Progress")), (Rect{8, 236, 150, 16}));
+    EXPECT_EQ(probe::Bounds(form.Item("Path")), (Rect{224, 232, 217, 21}));
 
     // The edit's label sits 3 pixels above the edit, sized to its text.
     Control& edit = form.Item("Path");
-    Rect label = edit.AttachedLabel()->Bounds();
+    Rect label = probe::Bounds(form.Item("Path.Label"));
     EXPECT_EQ(label.x, 224);
     EXPECT_EQ(label.y + label.h + 3, 232);
     EXPECT_GT(label.w, 0);
-    EXPECT_EQ(edit.LabelCaption(), "Extract to path :");
+    EXPECT_EQ(form.Item("Path.Label").Caption(), "Extract to path :");
     EXPECT_EQ(edit.Caption(), "") << "a labeled edit's design caption belongs to its label";
 
     // A label sizes itself to its text; one told not to keeps its size.
     Control& status = form.Item("Status");
-    int before = status.Bounds().w;
+    int before = probe::Bounds(status).w;
     status.SetCaption("Stopped and a good deal longer");
-    EXPECT_GT(status.Bounds().w, before);
-    EXPECT_EQ(status.Bounds().x, 8);
+    EXPECT_GT(probe::Bounds(status).w, before);
+    EXPECT_EQ(probe::Bounds(status).x, 8);
     form.Item("Title").SetCaption(std::string(200, 'W'));
-    EXPECT_EQ(form.Item("Title").Bounds(), (Rect{8, 16, 305, 13}));
+    EXPECT_EQ(probe::Bounds(form.Item("Title")), (Rect{8, 16, 305, 13}));
     EXPECT_TRUE(boxes.empty());
 }
 
@@ -133,9 +134,9 @@ TEST_F(FormTest, FontsColoursAndRanges) {
     // The progress bar runs from 0 to 100.
     Control& bar = form.Item("Progress");
     bar.SetPosition(40);
-    EXPECT_EQ(bar.Position(), 40);
+    EXPECT_EQ(probe::Position(bar), 40);
     bar.SetPosition(150);
-    EXPECT_EQ(bar.Position(), 100);
+    EXPECT_EQ(probe::Position(bar), 100);
 }
 
 TEST_F(FormTest, ResizingAppliesTheAnchors) {
@@ -147,18 +148,18 @@ TEST_F(FormTest, ResizingAppliesTheAnchors) {
     SetWindowPos(form.Handle(), nullptr, 0, 0, w.right - w.left + 161, w.bottom - w.top + 138,
                  SWP_NOMOVE | SWP_NOZORDER);
     ASSERT_EQ(form.ClientSize(), (Size{613, 401}));
-    EXPECT_EQ(form.Item("List").Bounds(), (Rect{8, 40, 596, 308}));
-    EXPECT_EQ(form.Item("Go").Bounds(), (Rect{481, 8, 53, 25}));
-    EXPECT_EQ(form.Item("Title").Bounds(), (Rect{8, 16, 305, 13}));
-    EXPECT_EQ(form.Item("Progress").Bounds(), (Rect{8, 374, 150, 16}));
-    EXPECT_EQ(form.Item("Path").Bounds(), (Rect{385, 370, 217, 21}));
-    Rect label = form.Item("Path").AttachedLabel()->Bounds();
+    EXPECT_EQ(probe::Bounds(form.Item("List")), (Rect{8, 40, 596, 308}));
+    EXPECT_EQ(probe::Bounds(form.Item("Go")), (Rect{481, 8, 53, 25}));
+    EXPECT_EQ(probe::Bounds(form.Item("Title")), (Rect{8, 16, 305, 13}));
+    EXPECT_EQ(probe::Bounds(form.Item("Progress")), (Rect{8, 374, 150, 16}));
+    EXPECT_EQ(probe::Bounds(form.Item("Path")), (Rect{385, 370, 217, 21}));
+    Rect label = probe::Bounds(form.Item("Path.Label"));
     EXPECT_EQ(label.x, 385);
     EXPECT_EQ(label.y + label.h + 3, 370) << "the label follows its edit";
 
     // A label that sizes itself after a resize stays at its anchored place.
     form.Item("Status").SetCaption("x");
-    EXPECT_EQ(form.Item("Status").Bounds().y, 217 + 138);
+    EXPECT_EQ(probe::Bounds(form.Item("Status")).y, 217 + 138);
 }
 
 TEST_F(FormTest, ClicksChangesAndKeysReachTheirHandlers) {
@@ -185,19 +186,19 @@ TEST_F(FormTest, ClicksChangesAndKeysReachTheirHandlers) {
     EXPECT_EQ(path.Caption(), "C:\\Buf\\");
 
     // Enter presses the default button, Esc the cancel button, from the edit.
-    path.SetFocus();
+    ::SetFocus(path.Handle());
     PostMessageA(path.Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    Form::ProcessMessages();
+    probe::HandleQueuedMessages();
     EXPECT_EQ(go, 2);
     PostMessageA(path.Handle(), WM_KEYDOWN, VK_ESCAPE, 0);
-    Form::ProcessMessages();
+    probe::HandleQueuedMessages();
     EXPECT_EQ(stop, 1);
 
     // A disabled default button is not pressed.
     form.Item("Go").SetEnabled(false);
-    path.SetFocus();
+    ::SetFocus(path.Handle());
     PostMessageA(path.Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    Form::ProcessMessages();
+    probe::HandleQueuedMessages();
     EXPECT_EQ(go, 2);
     EXPECT_TRUE(boxes.empty());
 }
@@ -231,7 +232,7 @@ TEST_F(FormTest, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
     EXPECT_EQ(Form::RunMessageLoop(), 0);
     EXPECT_EQ(clicks, 2) << "the second click came after the failure";
     ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].first, app::BoxKind::Error);
+    EXPECT_EQ(boxes[0].first, ui::BoxKind::Error);
     EXPECT_EQ(boxes[0].second, "Cannot open file C:\\T\\a.txt.");
     EXPECT_EQ(form.Handle(), nullptr) << "closing the main window destroys it";
     EXPECT_EQ(form.Item("Go").Handle(), nullptr);

@@ -2,6 +2,7 @@
 // controls, an image, a memo with its own colours, and a hand-cursor link label.
 #include <gtest/gtest.h>
 #include <string>
+#include "ControlProbe.h"
 #include "K4Application.h"
 #include "K4Form.h"
 #include "K4UiSeams.h"
@@ -35,11 +36,11 @@ FormSpec Spec() {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        app::SetBoxRecorderForTests([this](app::BoxKind, const std::string& t) { boxes.push_back(t); });
+        ui::SetBoxRecorderForTests([this](ui::BoxKind, const std::string& t) { boxes.push_back(t); });
     }
     void TearDown() override {
         EXPECT_TRUE(boxes.empty());
-        app::SetBoxRecorderForTests(nullptr);
+        ui::SetBoxRecorderForTests(nullptr);
     }
     std::vector<std::string> boxes;
 };
@@ -51,9 +52,9 @@ TEST_F(PanelTest, ChildrenArePlacedInThePanelAndTheWindowIsCentred) {
     form.Create();
     Control& box = form.Item("Box");
     EXPECT_EQ(GetParent(form.Item("Web").Handle()), box.Handle());
-    EXPECT_EQ(form.Item("Picture").Bounds(), (Rect{8, 8, 64, 64}));
-    EXPECT_EQ(form.Item("Web").Bounds().x, 8);
-    EXPECT_EQ(form.Item("Web").Bounds().y, 104);
+    EXPECT_EQ(probe::Bounds(form.Item("Picture")), (Rect{8, 8, 64, 64}));
+    EXPECT_EQ(probe::Bounds(form.Item("Web")).x, 8);
+    EXPECT_EQ(probe::Bounds(form.Item("Web")).y, 104);
     RECT w;
     GetWindowRect(form.Handle(), &w);
     EXPECT_LE(std::abs((w.left + w.right) / 2 - GetSystemMetrics(SM_CXSCREEN) / 2), 1);
@@ -77,7 +78,7 @@ TEST_F(PanelTest, ClicksInsideThePanelReachTheForm) {
     // Enter anywhere presses the default button.
     form.Show();
     PostMessageA(form.Item("OK").Handle(), WM_KEYDOWN, VK_RETURN, 0);
-    Form::ProcessMessages();
+    probe::HandleQueuedMessages();
     EXPECT_EQ(oks, 1);
 }
 
@@ -104,16 +105,16 @@ TEST_F(PanelTest, MemoLinesAndColours) {
     std::string longest(255, 'x');
     memo.AddLine(longest);
     ASSERT_EQ(memo.Count(), 3);
-    EXPECT_EQ(memo.Line(0), "newest");
-    EXPECT_EQ(memo.Line(1), "");
-    EXPECT_EQ(memo.Line(2), longest) << "a long line stays one line";
-    EXPECT_EQ(memo.Line(3), "");
+    EXPECT_EQ(probe::Line(memo, 0), "newest");
+    EXPECT_EQ(probe::Line(memo, 1), "");
+    EXPECT_EQ(probe::Line(memo, 2), longest) << "a long line stays one line";
+    EXPECT_EQ(probe::Line(memo, 3), "");
     EXPECT_EQ(memo.Caption(), "newest\r\n\r\n" + longest);
     memo.Clear();
     EXPECT_EQ(memo.Count(), 0);
     memo.SetCaption("a\r\nb");
     EXPECT_EQ(memo.Count(), 2);
-    EXPECT_EQ(memo.Line(1), "b");
+    EXPECT_EQ(probe::Line(memo, 1), "b");
 
     // A read-only edit asks for static colours: white on black.
     HDC dc = GetDC(form.Handle());
@@ -141,9 +142,9 @@ TEST_F(PanelTest, ListLinesRoundTrip) {
     list.AddLine("b.txt                                               12");
     list.AddLine("a.txt");
     ASSERT_EQ(list.Count(), 2);
-    EXPECT_EQ(list.Line(0), "b.txt                                               12") << "kept in added order";
-    EXPECT_EQ(list.Line(1), "a.txt");
-    EXPECT_EQ(list.Line(2), "");
+    EXPECT_EQ(probe::Line(list, 0), "b.txt                                               12") << "kept in added order";
+    EXPECT_EQ(probe::Line(list, 1), "a.txt");
+    EXPECT_EQ(probe::Line(list, 2), "");
     list.Clear();
     EXPECT_EQ(list.Count(), 0);
 }

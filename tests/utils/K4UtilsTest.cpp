@@ -1,5 +1,5 @@
 // Short-string routines: fill and trim bounds, byte-wise upper case, path splits and
-// number texts.
+// whole-number texts.
 #include <gtest/gtest.h>
 #include <string>
 #include "K4Utils.h"
@@ -99,28 +99,6 @@ TEST(SplitPath, EdgeInputs) {
         EXPECT_EQ(s.name, r.name) << r.path;
         EXPECT_EQ(s.extension, r.extension) << r.path;
     }
-}
-
-TEST(NumberToText, WholeNumbersHaveNoPointAndKeepInnerZeros) {
-    EXPECT_EQ(NumberToText(7), "7");
-    EXPECT_EQ(NumberToText(-5), "-5");
-    EXPECT_EQ(NumberToText(0), "0");
-    EXPECT_EQ(NumberToText(10), "10");
-    EXPECT_EQ(NumberToText(1000000), "1000000");
-    EXPECT_EQ(NumberToText(-2147483648.0), "-2147483648");
-    EXPECT_EQ(NumberToText(4294967295.0), "4294967295");
-}
-
-TEST(NumberToText, FractionsLoseOnlyTrailingZeros) {
-    EXPECT_EQ(NumberToText(2.5), "2.5");
-    EXPECT_EQ(NumberToText(-0.25), "-0.25");
-    EXPECT_EQ(NumberToText(100.125), "100.125");
-}
-
-TEST(NumberToText, HugeValuesAreCutAt255) {
-    ShortString t = NumberToText(1e300);
-    EXPECT_EQ(t.Length(), 255u);
-    EXPECT_EQ(t[0], '1');
 }
 
 TEST(IntegerText, EveryValueInDecimalWithItsSign) {

@@ -1,7 +1,6 @@
 // The one-thread stand-ins the extractor gives the C++ runtime: run-once flags and
 // the program's own exception for the runtime's errors.
 #include <gtest/gtest.h>
-#include <string>
 #include "K4Error.h"
 #include "K4SingleThread.h"
 
@@ -38,15 +37,4 @@ TEST(SingleThread, RuntimeFaultsBecomeTheProgramsOwnError) {
         EXPECT_STREQ(e.what(), "vector::_M_realloc_insert");
     }
     EXPECT_THROW(single_thread::ThrowRuntimeFault(nullptr), K4Error);
-}
-
-TEST(K4Error, KeepsItsTextUpTo255Characters) {
-    EXPECT_STREQ(K4Error("Cannot open file C:\\a.txt").what(), "Cannot open file C:\\a.txt");
-    EXPECT_STREQ(K4Error("").what(), "");
-    std::string longText(300, 'x');
-    EXPECT_EQ(std::string(K4FileError(longText).what()), std::string(255, 'x'));
-    std::string exact(255, 'y');
-    EXPECT_EQ(std::string(K4Error(exact).what()), exact);
-    const std::exception& asStd = K4DesignError("No control X");
-    EXPECT_STREQ(asStd.what(), "No control X") << "the general error handler reads it as a std::exception";
 }

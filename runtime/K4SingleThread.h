@@ -1,6 +1,6 @@
 // What the C++ runtime asks of a threads layer, done for a program that runs one
 // thread: run-once flags and the runtime's error reports. The extractor's stand-in
-// for the POSIX threads library (utils/K4StubRuntime.cpp) forwards here.
+// for the POSIX threads library (runtime/K4StubRuntime.cpp) forwards here.
 #pragma once
 
 namespace single_thread {
