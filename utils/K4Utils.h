@@ -1,4 +1,4 @@
-// Small routines on short strings (fill, trim, upper case, path split, number text)
+// Small routines on short strings (fill, trim, upper case, number text)
 // and the guarded reads of an open file that share one caller-owned error code.
 #pragma once
 #include <cstdint>
@@ -16,12 +16,6 @@ ShortString TrimSpaces(const ShortString& text);
 
 // a..z and 0xE0..0xFF lose 0x20; every other byte is returned unchanged. No locale.
 char UpCaseChar(char b);
-ShortString UpperCaseShort(const ShortString& text);
-
-// Trims and upper-cases path, then splits it: the extension is what follows the last
-// point after the last colon or backslash; the directory is what precedes the last
-// colon or backslash (the separator belongs to neither); the name is the rest.
-void SplitPath(const ShortString& path, ShortString& directory, ShortString& name, ShortString& extension);
 
 // Fixed notation with the trailing zeros (and then a trailing point) removed:
 // 7 -> "7", 2.5 -> "2.5", 10 -> "10". Brings the floating-point formatter's
