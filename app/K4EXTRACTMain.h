@@ -2,9 +2,8 @@
 // target directory, and extracts everything with a progress bar when Start is pressed.
 #pragma once
 #include <cstdint>
-#include <memory>
-#include "K4CabinetFile.h"
 #include "K4CabWork.h"
+#include "K4ExtractRun.h"
 #include "K4Form.h"
 
 class TK4ExtractForm : public ui::Form {
@@ -23,10 +22,9 @@ public:
     ui::Control& Label3;        // bold title line
     std::int32_t FListedBytes = 0;
     std::int32_t FCabinetBytes = 0;
-    std::unique_ptr<TDecompr> FDecompr;  // the engine object of the running pass
-    // The cabinet's compressed blocks decoded in the window's idle time, from its first
-    // paint on; it holds the cabinet until the next pass ends, which finishes it.
-    std::unique_ptr<CabinetDecoding> FDecoding;
+    // The run: payload, temporary cabinet, passes, and the cabinet decoded in the
+    // window's idle time from its first paint on (held until the extraction pass ends).
+    ExtractionRun FRun;
 
     // Published handlers.
     void StartBtnClick();
@@ -38,7 +36,6 @@ public:
     // One slice of the idle decoding: the window's timer procedure.
     static void CALLBACK DecodeInIdleTime(HWND window, UINT, UINT_PTR, DWORD);
 
-    void RunCabinetPass();
     void RefreshWindow();
     void SetRunMode(std::int32_t value);
 
@@ -49,10 +46,19 @@ private:
         void AddLine(const ShortString& line) override;
         ui::Control& list;
     };
+    // The end of the extraction pass: the progress bar back and the window refreshed.
+    struct AfterPass : PassEnd {
+        explicit AfterPass(TK4ExtractForm& form) : form(form) {}
+        void PassEnded() override;
+        TK4ExtractForm& form;
+    };
     ShortString StatusLine() const;
     void BeginIdleDecoding();
+    // A failure the run cannot go on from: its message, the run's end, the program's.
+    [[noreturn]] void EndWith(const StepOutcome& outcome);
 
     ListBoxLines lines_;
+    AfterPass afterPass_;
 };
 
 // The one extractor window, set before its creation begins.

@@ -1,16 +1,12 @@
-// A run without window: the payload read, the listing pass and the extraction's steps
-// as Start runs them, with every message and the outcome written as lines to the
-// console of the starting process and to the log file.
+// A run without window: the run's steps (K4ExtractRun.h) as the window runs them, with
+// every message and the outcome written as lines to the console of the starting
+// process and to the log file, and the outcome as the exit code.
 #include "K4QuietRun.h"
 #include <windows.h>
 #include <initializer_list>
-#include <memory>
 #include <string>
 #include "K4Application.h"
-#include "K4CabinetPlace.h"
-#include "K4ExtractSteps.h"
-#include "K4Files.h"
-#include "K4Payload.h"
+#include "K4ExtractRun.h"
 #include "K4Settings.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
@@ -29,14 +25,10 @@ constexpr const char* kResultText[] = {
 constexpr std::string_view kNotUnderstood = "Switch not understood: ";
 
 // Where the lines go: the starting process's console or its redirected output, and
-// the log file. Messages for boxes arrive here as lines (the application layer's
-// sink), and so do the listing's lines (the engine's list of lines).
-// (One base class each: a class of two bases brings the runtime's type information
-// for multiple inheritance along, about 3 KB.)
-class RunOutput final : public ui::MessageSink {
+// the log file.
+class RunLog {
 public:
-    // A listing's output holds its lines only; start and result go to the log alone.
-    RunOutput(const std::string& logFile, bool listing) : listing_(listing) {
+    explicit RunLog(const std::string& logFile) {
         // Output a script redirected or piped arrives as the standard handle; a
         // program started from a console window has none (or a value that is no
         // handle of this process) and joins that console.
@@ -57,53 +49,14 @@ public:
     }
 
     bool LogFailed() const { return logFailed_; }
-    void SetStage(StepResult stage) { stage_ = stage; }
-    StepResult Stage() const { return stage_; }
 
     // One line of the parts, each written as it is (no copy joins them: every byte of
-    // string handling is carried by every archive).
+    // string handling is carried by every archive); on the output too unless told not.
     void Line(std::initializer_list<std::string_view> parts, bool toOutput = true) {
         for (HANDLE to : {toOutput ? out_ : nullptr, log_.Get()}) {
             for (std::string_view part : parts) Write(to, part);
             Write(to, "\r\n");
         }
-    }
-
-    void Started() { Line({"Started: ", GetCommandLineA()}, !listing_); }
-    void Failed(std::string_view text, std::string_view more = {}) { Line({"Failed: ", text, more}); }
-
-    // The result line (`text` in place of the code's own); the exit code.
-    int Result(StepResult result, std::string_view text = {}, std::string_view quoted = {}) {
-        const auto code = static_cast<unsigned>(result);
-        const ShortString number = IntegerText(code);
-        if (text.empty()) text = kResultText[code];
-        Line({"Exit code ", number.View(), ": ", text, quoted.empty() ? "" : " \"", quoted, quoted.empty() ? "" : "\""},
-             !listing_);
-        return static_cast<int>(code);
-    }
-
-    // The listing pass's lines.
-    struct Lines final : ListLines {
-        explicit Lines(RunOutput& out) : out(out) {}
-        void AddLine(const ShortString& line) override {
-            ++count;
-            if (out.listing_) out.Line({line.View()});
-        }
-        RunOutput& out;
-        std::int32_t count = 0;
-    };
-    Lines lines{*this};
-
-    bool Shown(bool, std::string_view text) override {
-        Failed(text);
-        return true;
-    }
-    // A message's end of the program (the payload reader's) ends with the stage's code;
-    // a temporary cabinet that found no folder to take it is a place without room.
-    unsigned EndCode(unsigned code) override {
-        if (!code) return 0;
-        return static_cast<unsigned>(
-            Result(stage_ == StepResult::Payload && !PlacementFailureText().Empty() ? StepResult::Target : stage_));
     }
 
     static void Write(HANDLE to, std::string_view text) {
@@ -117,79 +70,103 @@ private:
     UniqueFile console_;
     UniqueFile log_;
     bool logFailed_ = false;
-    bool listing_;
-    StepResult stage_ = StepResult::Payload;
 };
 
-// The run itself, once the output is in place.
-int ListOrExtract(const Switches& s, RunOutput& out) {
-    std::unique_ptr<TDecompr> engine;
-    try {
-        out.SetStage(StepResult::Payload);
-        LocateOwnExecutable(ExeDirectory, ExeFileName);
-        DataFileName = "DATAFILE.K4A";
-        ReadPayload();  // a refusal has written its message and ended the program
-        if (!FileExists(DataFileName.Str())) return out.Result(StepResult::Payload);
-        CabFilePath = DataFileName.Str();  // in the current directory or the temporary folder
-        if (s.hasTarget) ExtractPath = s.target;
-        if (ExtractPath.empty()) ExtractPath = "C:\\Buf\\";  // as the window's refresh puts it
+// While it lives, the messages meant for boxes arrive here (the application layer's
+// sink) and go to the lines as failures.
+// (One base class each: a class of two bases brings the runtime's type information
+// for multiple inheritance along, about 3 KB.)
+class FailureLines final : public ui::MessageSink {
+public:
+    explicit FailureLines(RunLog& log) : log_(log) { ui::SetMessageSink(this); }
+    ~FailureLines() { ui::SetMessageSink(nullptr); }
+    FailureLines(const FailureLines&) = delete;
+    FailureLines& operator=(const FailureLines&) = delete;
 
+    void Failed(std::string_view text, std::string_view more = {}) { log_.Line({"Failed: ", text, more}); }
+    bool Shown(bool, std::string_view text) override {
+        Failed(text);
+        return true;
+    }
+
+private:
+    RunLog& log_;
+};
+
+// The listing pass's lines, counted; written only in a listing run, whose output
+// holds its lines alone.
+struct ListingLines final : ListLines {
+    ListingLines(RunLog& log, bool listing) : log(log), listing(listing) {}
+    void AddLine(const ShortString& line) override {
+        ++count;
+        if (listing) log.Line({line.View()});
+    }
+    RunLog& log;
+    bool listing;
+    std::int32_t count = 0;
+};
+
+// The result line (`text` in place of the code's own), on the output unless the run
+// lists; the exit code.
+int Result(RunLog& log, bool toOutput, StepResult result, std::string_view text = {}, std::string_view quoted = {}) {
+    const auto code = static_cast<unsigned>(result);
+    const ShortString number = IntegerText(code);
+    if (text.empty()) text = kResultText[code];
+    log.Line({"Exit code ", number.View(), ": ", text, quoted.empty() ? "" : " \"", quoted, quoted.empty() ? "" : "\""},
+             toOutput);
+    return static_cast<int>(code);
+}
+
+// The run itself, once the output is in place: the window's steps in the window's
+// order, each failure's message as a line and its result as the exit code.
+int ListOrExtract(const Switches& s, RunLog& log) {
+    const bool resultShown = !s.list;
+    ExtractionRun run;
+    // /Q leaves no temporary cabinet behind, whatever the result: no later Start uses it.
+    struct EndRun {
+        ExtractionRun& run;
+        bool quiet;
+        ~EndRun() { run.End(quiet); }
+    } end{run, s.quiet};
+    ListingLines lines(log, s.list);
+    try {
+        StepOutcome outcome = run.Open(s);
+        if (outcome.Done() && !run.HasCabinet()) return Result(log, resultShown, StepResult::Payload);
         // The listing pass, as the window runs it when it is made: the extraction's
         // progress is measured against its byte total.
-        ListingPass = true;
-        TargetListBox = &out.lines;
-        RunEnginePass(engine, nullptr);
-        if (!LastErrorText.Empty()) {
-            ui::ShowPlainMessage(LastErrorText.View());
-            return out.Result(StepResult::Payload);
+        if (outcome.Done()) outcome = run.List(lines, nullptr);
+        if (outcome.Done() && s.list) {
+            log.Line({StatusLineText(lines.count, ListedByteTotal, LastCabinetSize).View()});
+            return Result(log, resultShown, StepResult::Done);
         }
-        if (s.list) {
-            out.Line({StatusLineText(out.lines.count, ListedByteTotal, LastCabinetSize).View()});
-            return out.Result(StepResult::Done);
+        if (outcome.Done()) outcome = run.Extract(nullptr);
+        if (!outcome.Done()) {
+            ui::ShowPlainMessage(outcome.text.View());
+            return Result(log, resultShown, outcome.result);
         }
-
-        // Start's steps.
-        out.SetStage(StepResult::Target);
-        ListingPass = false;
-        const StepOutcome target = PrepareTarget();
-        if (!target.Done()) {
-            ui::ShowPlainMessage(target.text.View());
-            return out.Result(target.result);
-        }
-        out.SetStage(StepResult::Extraction);
-        if (RunMode == 2) RunEnginePass(engine, nullptr);
-        const StepOutcome done = FinishExtraction();
-        if (!done.Done()) {
-            ui::ShowPlainMessage(done.text.View());
-            return out.Result(done.result);
-        }
-        return out.Result(StepResult::Done, "every file extracted into", ExtractPath);
+        return Result(log, resultShown, StepResult::Done, "every file extracted into", ExtractPath);
     } catch (...) {
         // The general error handler writes the failure's message as the window would show it.
         ui::HandleCurrentException();
-        const StepResult stage = out.Stage();
-        return out.Result(stage == StepResult::Extraction ? PassFailureResult() : stage);
+        return Result(log, resultShown, run.FailureResult());
     }
 }
 
 int RunWithoutWindow(const Switches& s) {
-    RunOutput out(s.logFile, s.list);
-    ui::SetMessageSink(&out);
-    struct Unset {
-        ~Unset() { ui::SetMessageSink(nullptr); }
-    } unset;
+    RunLog log(s.logFile);
+    FailureLines failures(log);
     if (s.help) {
-        RunOutput::Write(out.Out(), SwitchHelpText);
+        RunLog::Write(log.Out(), SwitchHelpText);
         return 0;
     }
-    out.Started();
+    log.Line({"Started: ", GetCommandLineA()}, !s.list);
     // Without /Q a switch not understood has had its box, and the run goes on.
-    if (out.LogFailed() || (s.quiet && !s.unknown.empty())) {
-        if (out.LogFailed()) out.Failed("cannot open the log file ", s.logFile);
-        else out.Failed(kNotUnderstood, s.unknown);
-        return out.Result(StepResult::CommandLine);
+    if (log.LogFailed() || (s.quiet && !s.unknown.empty())) {
+        if (log.LogFailed()) failures.Failed("cannot open the log file ", s.logFile);
+        else failures.Failed(kNotUnderstood, s.unknown);
+        return Result(log, !s.list, StepResult::CommandLine);
     }
-    return ListOrExtract(s, out);
+    return ListOrExtract(s, log);
 }
 
 }  // namespace

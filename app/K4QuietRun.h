@@ -1,6 +1,6 @@
 // The program's runs that the switches choose before any window exists: the box for
 // a switch not understood and the switch list, and the runs without window (/Q, /L),
-// which extract or list with the window's own steps and end with an exit code.
+// which extract or list with the window's own run and end with an exit code.
 #pragma once
 #include "K4Switches.h"
 

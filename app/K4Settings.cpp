@@ -13,8 +13,6 @@ ShortString AboutProductText;
 std::int32_t RunMode;
 std::string CabFilePath;
 ShortString DataFileName;
-ShortString ExeDirectory;
-ShortString ExeFileName;
 bool FirstPaintDone;
 
 void ResetSettings() {
@@ -30,8 +28,6 @@ void ResetSettings() {
     RunMode = 2;
     CabFilePath.clear();
     DataFileName = ShortString();
-    ExeDirectory = ShortString();
-    ExeFileName = ShortString();
     FirstPaintDone = false;
 }
 

@@ -17,8 +17,6 @@ extern ShortString AboutProductText;
 extern std::int32_t RunMode;             // 2: Start extracts; 1: Start does not run the engine
 extern std::string CabFilePath;          // DataFileName once the temporary cabinet exists
 extern ShortString DataFileName;
-extern ShortString ExeDirectory;
-extern ShortString ExeFileName;
 extern bool FirstPaintDone;
 
 // Puts every setting back to its built-in default (program start; tests).

@@ -21,6 +21,11 @@ inline constexpr std::size_t TextCount = 3;
 inline constexpr std::int32_t MaxTextLength = 255;
 // The shortest block: three empty texts.
 inline constexpr std::uint64_t TextFieldsSize = TextCount * LengthFieldSize;
+// The target directory where the first text names none: the packer writes it into
+// the payload, the extractor falls back to it.
+inline constexpr char DefaultTarget[] = "C:\\Buf\\";
+// The file the extractor copies the cabinet into before it lists and extracts it.
+inline constexpr char TemporaryCabinetName[] = "DATAFILE.K4A";
 
 enum class Fault {
     None,

@@ -61,7 +61,6 @@ void HandleCurrentException() noexcept {
 }
 
 void EndProgram(unsigned code) {
-    if (g_sink) code = g_sink->EndCode(code);
     if (ui_seams::endHook) ui_seams::endHook(code);
     ExitProcess(code);
 }

@@ -27,12 +27,11 @@ void HandleCurrentException() noexcept;
 [[noreturn]] void EndProgram(unsigned code = 0);
 
 // A run without window: while one is set, every plain box and every text of the
-// general error handler goes to it instead of a box (Shown returns true), and the
-// program's end asks it for the exit code. Not owned; set and cleared by that run.
+// general error handler goes to it instead of a box (Shown returns true). Not owned;
+// set and cleared by that run.
 class MessageSink {
 public:
     virtual bool Shown(bool error, std::string_view text) = 0;
-    virtual unsigned EndCode(unsigned code) = 0;
 
 protected:
     ~MessageSink() = default;

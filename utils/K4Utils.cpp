@@ -28,31 +28,6 @@ char UpCaseChar(char b) {
     return static_cast<char>(u);
 }
 
-ShortString UpperCaseShort(const ShortString& text) {
-    ShortString out = text;
-    for (std::size_t i = 0; i < out.Length(); ++i) out[i] = UpCaseChar(out[i]);
-    return out;
-}
-
-void SplitPath(const ShortString& path, ShortString& directory, ShortString& name, ShortString& extension) {
-    ShortString work = UpperCaseShort(TrimSpaces(path));
-    std::string_view v = work.View();
-    directory = ShortString();
-    extension = ShortString();
-
-    std::size_t stop = v.find_last_of(".:\\");
-    if (stop != std::string_view::npos && v[stop] == '.') {
-        extension = ShortString(v.substr(stop + 1));
-        v = v.substr(0, stop);
-    }
-    std::size_t sep = v.find_last_of(":\\");
-    if (sep != std::string_view::npos) {
-        directory = ShortString(v.substr(0, sep));
-        v = v.substr(sep + 1);
-    }
-    name = ShortString(v);
-}
-
 ShortString IntegerText(std::int64_t value) {
     // Digits from the last one back; the magnitude as unsigned, so that the most
     // negative value has one too.

@@ -1,4 +1,4 @@
-// Small routines on short strings: fill, trim, upper case, path split, number text.
+// Small routines on short strings: fill, trim, upper case, number text.
 #pragma once
 #include <cstdint>
 #include "ShortString.h"
@@ -14,12 +14,6 @@ ShortString TrimSpaces(const ShortString& text);
 
 // a..z and 0xE0..0xFF lose 0x20; every other byte is returned unchanged. No locale.
 char UpCaseChar(char b);
-ShortString UpperCaseShort(const ShortString& text);
-
-// Trims and upper-cases path, then splits it: the extension is what follows the last
-// point after the last colon or backslash; the directory is what precedes the last
-// colon or backslash (the separator belongs to neither); the name is the rest.
-void SplitPath(const ShortString& path, ShortString& directory, ShortString& name, ShortString& extension);
 
 // A whole number in decimal, "-" before a negative one; every 64-bit value fits.
 ShortString IntegerText(std::int64_t value);

@@ -7,6 +7,7 @@
 #include <string>
 #include "ControlProbe.h"
 #include "ExtractWindowFixture.h"
+#include "K4CabinetFile.h"
 #include "K4Form.h"
 #include "K4FormatSeams.h"
 #include "WindowProbe.h"
@@ -49,7 +50,7 @@ protected:
     bool IdleUntilDecoded() {
         for (int i = 0; i < 2000; ++i) {
             probe::HandleQueuedMessages();
-            if (form_->FDecoding && form_->FDecoding->Finished()) return true;
+            if (form_->FRun.Decoding() && form_->FRun.Decoding()->Finished()) return true;
             Sleep(5);
         }
         return false;
@@ -71,9 +72,9 @@ TEST_F(IdleDecoding, FinishesInIdleTimeAndStartDecodesNothingAgain) {
     UseCabinet(cabinet);
     Open();
     const std::uint64_t before = cabfmt::DecodedBlocksForTests();
-    EXPECT_EQ(form_->FDecoding, nullptr) << "nothing before the first paint";
+    EXPECT_EQ(form_->FRun.Decoding(), nullptr) << "nothing before the first paint";
     Paint();
-    ASSERT_NE(form_->FDecoding, nullptr);
+    ASSERT_NE(form_->FRun.Decoding(), nullptr);
     EXPECT_EQ(cabfmt::DecodedBlocksForTests(), before) << "not inside the paint: on timer messages";
     // Held against writers from the first slice on; readers may share it.
     EXPECT_FALSE(UniqueFile(CreateFileA("DATAFILE.K4A", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -133,7 +134,7 @@ TEST_F(IdleDecoding, ABrokenStreamFoundInIdleTimeIsShownOnlyAtStart) {
     EXPECT_EQ(cabfmt::DecodedBlocksForTests() - before, 1u) << "Start decodes nothing again";
     EXPECT_FALSE(k4test::Exists(scratch_ / "out\\more.txt"));
     EXPECT_TRUE(k4test::Exists(scratch_ / "DATAFILE.K4A"));
-    EXPECT_EQ(form_->FDecoding, nullptr) << "the cabinet is let go when the pass ends";
+    EXPECT_EQ(form_->FRun.Decoding(), nullptr) << "the cabinet is let go when the pass ends";
 
     // Start again: checked again from the start, the same text.
     PressStart();

@@ -1,15 +1,12 @@
 // Test fixture for the payload reader: a scratch folder as current directory,
-// executables with hand-made payloads, recorded boxes and a program end that throws.
+// executables with hand-made payloads, and the reader's refusals with their messages.
 #pragma once
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <cstdint>
 #include <string>
-#include <vector>
-#include "K4Application.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
-#include "K4UiSeams.h"
 #include "PayloadBytes.h"
 #include "SumRecordBytes.h"
 #include "TestFiles.h"
@@ -40,46 +37,27 @@ inline std::string Cabinet(std::size_t n, unsigned seed = 1) {
     return "MSCF" + Le32(0) + Le32(static_cast<std::uint32_t>(n)) + Pattern(n - 12, seed);
 }
 
-struct Ended {
-    unsigned code;
-};
-
 class PayloadFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         ResetSettings();
         DataFileName = "DATAFILE.K4A";
-        ui::SetBoxRecorderForTests([this](ui::BoxKind kind, const std::string& text) { boxes_.push_back({kind, text}); });
-        ui::SetEndHookForTests([](unsigned code) { throw Ended{code}; });
-    }
-
-    void TearDown() override {
-        ui::SetBoxRecorderForTests(nullptr);
-        ui::SetEndHookForTests(nullptr);
     }
 
     // Writes an executable with the given bytes into the scratch folder.
     std::string WriteExe(const std::string& bytes, const char* name = "SETUP.EXE") { return scratch_.Write(name, bytes); }
 
-    // Runs the reader; true when the program was ended.
+    // Runs the reader; true when it refused the payload, with its message in refusal_.
     bool Read(const std::string& exePath) {
-        try {
-            EXPECT_TRUE(ReadPayloadFrom(exePath));
-            return false;
-        } catch (const Ended& e) {
-            endCode_ = e.code;
-            return true;
-        }
+        const std::int32_t err = ReadPayloadFrom(exePath);
+        refusal_ = err ? std::string(PayloadRefusalText(err)) : std::string();
+        return err != 0;
     }
 
-    // The reader rejected the payload: one plain box with the text, then the end.
+    // The reader rejected the payload with the message.
     void ExpectRejected(const std::string& exePath, const char* what, const char* text = "Sorry Cannot Find Data") {
-        boxes_.clear();
         EXPECT_TRUE(Read(exePath)) << what;
-        ASSERT_EQ(boxes_.size(), 1u) << what;
-        EXPECT_EQ(boxes_[0].kind, ui::BoxKind::Plain) << what;
-        EXPECT_EQ(boxes_[0].text, text) << what;
-        EXPECT_NE(endCode_, 0u) << what;
+        EXPECT_EQ(refusal_, text) << what;
     }
 
     // The cabinet is there but not the one its sum record sums.
@@ -89,12 +67,7 @@ protected:
 
     bool DataFileExists() const { return k4test::Exists("DATAFILE.K4A"); }
 
-    struct Box {
-        ui::BoxKind kind;
-        std::string text;
-    };
-    std::vector<Box> boxes_;
-    unsigned endCode_ = 0;
+    std::string refusal_;
     k4test::ScratchFolder scratch_;
 
 private:

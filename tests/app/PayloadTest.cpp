@@ -1,5 +1,5 @@
-// The payload reader: finding the own file from a command line, the exact bytes of
-// the temporary cabinet, and every malformed payload ending in the one message.
+// The payload reader: the own file, the exact bytes of the temporary cabinet and its
+// place, and every malformed payload ending in the one message.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <algorithm>
@@ -18,72 +18,6 @@
 
 using namespace payloadtest;
 
-namespace {
-struct Located {
-    std::string directory, fileName;
-};
-Located Parse(const std::string& commandLine) {
-    ShortString d("junk"), n("junk");
-    ParseOwnCommandLine(ShortString(commandLine), d, n);
-    return {d.Str(), n.Str()};
-}
-}  // namespace
-
-TEST(CommandLine, QuotedPathDropsQuotesAndArguments) {
-    Located l = Parse("\"C:\\Program Files\\My App\\Setup.exe\" /S x.y \"q\"");
-    EXPECT_EQ(l.directory, "C:\\PROGRAM FILES\\MY APP");
-    EXPECT_EQ(l.fileName, "SETUP.EXE");
-    Located open = Parse("\"c:\\dir\\x.exe");
-    EXPECT_EQ(open.directory, "C:\\DIR") << "no closing quote: nothing more is cut";
-    EXPECT_EQ(open.fileName, "X.EXE");
-}
-
-TEST(CommandLine, UnquotedPathLosesDotlessArgumentsWithTheExtension) {
-    Located l = Parse("  c:\\dir\\setup.exe /s -q  ");
-    EXPECT_EQ(l.directory, "C:\\DIR");
-    EXPECT_EQ(l.fileName, "SETUP.EXE");
-}
-
-TEST(CommandLine, ArgumentWithAPointSplitsInsideTheArguments) {
-    Located l = Parse("C:\\DIR\\SETUP.EXE README.TXT");
-    EXPECT_EQ(l.directory, "C:\\DIR");
-    EXPECT_EQ(l.fileName, "SETUP.EXE README.EXE");
-}
-
-TEST(CommandLine, NoDirectoryAndOtherExtensions) {
-    Located bare = Parse("setup");
-    EXPECT_EQ(bare.directory, "");
-    EXPECT_EQ(bare.fileName, "SETUP.EXE");
-    Located scr = Parse("\"C:\\A\\show.scr\" /s");
-    EXPECT_EQ(scr.directory, "C:\\A");
-    EXPECT_EQ(scr.fileName, "SHOW.EXE") << "always named .EXE, whatever the real extension";
-    Located empty = Parse("");
-    EXPECT_EQ(empty.directory, "");
-    EXPECT_EQ(empty.fileName, ".EXE");
-}
-
-TEST(CommandLine, OnlyTheFirst255CharactersCount) {
-    std::string name(300, 'n');
-    Located l = Parse("C:\\D\\" + name + ".EXE");
-    EXPECT_EQ(l.directory, "C:\\D");
-    EXPECT_EQ(l.fileName, std::string(250, 'N') + ".EXE") << "the extension was beyond the first 255";
-    // ".EXE" is appended to the name, and the result cut at 255 characters.
-    const struct {
-        std::size_t nameLength;
-        std::string expected;
-    } cuts[] = {
-        {251, std::string(251, 'N') + ".EXE"},
-        {252, std::string(252, 'N') + ".EX"},
-        {254, std::string(254, 'N') + "."},
-        {255, std::string(255, 'N')},
-    };
-    for (const auto& cut : cuts) {
-        Located bare = Parse(std::string(cut.nameLength, 'n'));
-        EXPECT_EQ(bare.directory, "");
-        EXPECT_EQ(bare.fileName, cut.expected) << "a name of " << cut.nameLength;
-    }
-}
-
 TEST(OwnModule, PathNamesThisRunningProgram) {
     std::string path = OwnModulePath();
     ASSERT_GT(path.size(), 4u);
@@ -98,7 +32,6 @@ TEST_F(ReadPayloadTest, CopiesTheCabinetAloneAndSetsTheTexts) {
     std::string payload = Payload("C:\\Target", "Caption", "The title", cabinet);
     std::string exe = WriteExe(Stub() + payload);
     EXPECT_FALSE(Read(exe));
-    EXPECT_TRUE(boxes_.empty());
     EXPECT_EQ(ExtractPath, "C:\\Target");
     EXPECT_EQ(WindowCaption, "Caption");
     EXPECT_EQ(TitleLabelText, "The title");
@@ -205,10 +138,8 @@ TEST_F(ReadPayloadTest, TheSharedBlockTableAsThePackerReadsIt) {
             EXPECT_FALSE(DataFileExists());
             continue;
         }
-        boxes_.clear();
         EXPECT_FALSE(Read(exe));
-        EXPECT_TRUE(boxes_.empty());
-        const std::string copied = k4test::ReadAll(DataFileName.Str());
+            const std::string copied = k4test::ReadAll(DataFileName.Str());
         EXPECT_TRUE(copied == c.cabinet) << copied.size() << " bytes copied";
         formattest::MemoryCabinet cabinet(copied);
         EXPECT_EQ(cabfmt::Check(cabinet).Sound(), c.verdict == k4test::BlockVerdict::Accepted);
@@ -248,29 +179,55 @@ TEST_F(ReadPayloadTest, TemporaryFileThatCannotBeCreated) {
     ASSERT_TRUE(CreateDirectoryA("DATAFILE.K4A", nullptr));
     const std::string cabinet = Cabinet(50);
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet)))) << "a folder named like the file";
-    const std::string own = TemporaryCabinetFolder().Str();
+    const std::string placed = DataFileName.Str();
+    const std::string own = placed.substr(0, placed.rfind('\\') + 1);
     char temp[MAX_PATH];
     ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
     EXPECT_EQ(own.rfind(temp, 0), 0u) << own;
-    EXPECT_EQ(DataFileName.Str(), own + "DATAFILE.K4A");
-    EXPECT_TRUE(k4test::ReadAll(DataFileName.Str()) == cabinet);
+    EXPECT_GT(own.size(), std::string(temp).size()) << "a folder of its own";
+    EXPECT_EQ(placed, own + "DATAFILE.K4A");
+    EXPECT_TRUE(k4test::ReadAll(placed) == cabinet);
     RemoveTemporaryCabinet();
     EXPECT_FALSE(k4test::Exists(own));
 
     DataFileName = "NO\\SUCH\\DIR\\DATAFILE.K4A";
-    boxes_.clear();
     EXPECT_TRUE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet)))) << "missing folder";
-    ASSERT_EQ(boxes_.size(), 1u);
     const std::string reason = SystemReason(ERROR_PATH_NOT_FOUND).Str();
-    EXPECT_EQ(boxes_[0].text.rfind("Cannot write the temporary file \"NO\\SUCH\\DIR\\DATAFILE.K4A\" in \"" +
-                                       CurrentFolder().Str() + "\" (" + reason + ") nor in \"" + temp, 0),
+    EXPECT_EQ(refusal_.rfind("Cannot write the temporary file \"NO\\SUCH\\DIR\\DATAFILE.K4A\" in \"" +
+                                 CurrentFolder().Str() + "\" (" + reason + ") nor in \"" + temp, 0),
               0u)
-        << boxes_[0].text;
+        << refusal_;
     const std::string tail = "\\\" (" + reason + ")";
-    ASSERT_GT(boxes_[0].text.size(), tail.size());
-    EXPECT_EQ(boxes_[0].text.substr(boxes_[0].text.size() - tail.size()), tail) << boxes_[0].text;
-    EXPECT_NE(endCode_, 0u);
-    EXPECT_TRUE(TemporaryCabinetFolder().Empty()) << "its own folder is gone again";
+    ASSERT_GT(refusal_.size(), tail.size());
+    EXPECT_EQ(refusal_.substr(refusal_.size() - tail.size()), tail) << refusal_;
+    // The message names the folder the program made, which is gone again.
+    const std::size_t from = refusal_.rfind(" nor in \"") + 9;
+    const std::string made = refusal_.substr(from, refusal_.size() - tail.size() + 1 - from);
+    EXPECT_GT(made.size(), std::string(temp).size()) << made;
+    EXPECT_FALSE(k4test::Exists(made)) << made;
+}
+
+// A hidden or system file of the temporary cabinet's name is not replaced where it is
+// (the system's create-always call refuses such a file): the cabinet goes to the
+// temporary folder, as for a folder that takes no file, and the file stays as it was.
+TEST_F(ReadPayloadTest, AHiddenOrSystemTemporaryFileSendsTheCabinetToTheTemporaryFolder) {
+    const std::string cabinet = Cabinet(70, 3);
+    for (DWORD attribute : {DWORD{FILE_ATTRIBUTE_HIDDEN}, DWORD{FILE_ATTRIBUTE_SYSTEM}}) {
+        SCOPED_TRACE(attribute);
+        DataFileName = "DATAFILE.K4A";
+        scratch_.Write("DATAFILE.K4A", "another program's file");
+        ASSERT_TRUE(SetFileAttributesA("DATAFILE.K4A", attribute));
+        ASSERT_EQ(GetFileAttributesA("DATAFILE.K4A") & attribute, attribute) << "the file system keeps the attribute";
+        EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", cabinet))));
+        char temp[MAX_PATH];
+        ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+        EXPECT_EQ(DataFileName.Str().rfind(temp, 0), 0u) << DataFileName.Str();
+        EXPECT_TRUE(k4test::ReadAll(DataFileName.Str()) == cabinet);
+        EXPECT_EQ(k4test::ReadAll("DATAFILE.K4A"), "another program's file");
+        RemoveTemporaryCabinet();
+        SetFileAttributesA("DATAFILE.K4A", FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA("DATAFILE.K4A");
+    }
 }
 
 TEST_F(ReadPayloadTest, OwnFileOpenedByAnotherProgramForWriting) {
@@ -324,8 +281,7 @@ TEST_F(ReadPayloadTest, ACabinetMatchingItsSumRecordIsCopiedWithoutIt) {
             SCOPED_TRACE(std::to_string(size) + " bytes, padding " + std::to_string(padding));
             const std::string cabinet = Cabinet(size, 8);
             EXPECT_FALSE(Read(WriteExe(Stub() + Payload("C:\\T", "Caption", "t", k4test::Summed(cabinet, padding)))));
-            EXPECT_TRUE(boxes_.empty());
-            EXPECT_EQ(WindowCaption, "Caption");
+                    EXPECT_EQ(WindowCaption, "Caption");
             EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet);
         }
     }

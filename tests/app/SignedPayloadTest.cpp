@@ -48,7 +48,6 @@ TEST_F(SignedPayloadTest, CopiesThePayloadInFrontOfTheTableWithUpTo7InsertedZero
                              ", inserted " + std::to_string(inserted));
                 WindowCaption = "unchanged";
                 EXPECT_FALSE(Read(WriteExe(si::Signed(program.file, kind, inserted))));
-                EXPECT_TRUE(boxes_.empty());
                 EXPECT_EQ(ExtractPath, "C:\\Signed");
                 EXPECT_EQ(WindowCaption, "Signed caption");
                 EXPECT_EQ(TitleLabelText, "Title");
@@ -96,7 +95,6 @@ TEST_F(SignedPayloadTest, UnsignedFilesWithMisleadingDirectoriesOrEndsReadAsBefo
             Program program = MakeProgram(kind);
             change(program.file, kind, static_cast<std::uint32_t>(program.file.size()));
             EXPECT_FALSE(Read(WriteExe(program.file)));
-            EXPECT_TRUE(boxes_.empty());
             const std::size_t cabinetAt = program.file.size() - 4 - program.copied.size();
             EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == program.file.substr(cabinetAt, program.copied.size()));
         }

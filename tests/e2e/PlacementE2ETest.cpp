@@ -1,6 +1,7 @@
 // Where the program writes, through the real program on real volumes: started from a
 // read-only folder (the temporary cabinet in a folder of its own under the temporary
-// folder, gone at the end), neither folder writable, a target volume without room (a
+// folder, gone at the end, also after a target that cannot be created), a hidden or
+// system file in the cabinet's place, neither folder writable, a target volume without room (a
 // little, a lot, exactly enough, room made by the files replaced), a target that
 // takes no file, and a volume that fills part way through the extraction.
 //
@@ -385,5 +386,62 @@ TEST_F(Placement, AVolumeThatFillsDuringTheExtractionLosesNothing) {
         ExpectReadyAndClose();
         Empty(Tiny());
         Empty(Fill());
+    }
+}
+
+// Started from a read-only folder, with a target that cannot be created: "Error
+// creating path" ends the program, and the temporary folder goes with it, although the
+// idle decoding held the cabinet open when Start was pressed.
+TEST_F(Placement, AnUncreatableTargetLeavesNoTemporaryFolder) {
+    ScratchFolder temp, elsewhere;
+    TemporaryFolderSetting setting(temp.Path());
+    ReadOnlyCase here;
+    ASSERT_NO_FATAL_FAILURE(StartWithWindow(SomeFiles(), here.Writable(), here.Seen()));
+    const std::vector<std::string> own = FolderEntries(temp.Path());
+    ASSERT_EQ(own.size(), 1u);
+    // The decoding's hold: the cabinet cannot be opened for deleting while it lasts.
+    const std::string cabinet = temp / own[0] + "\\DATAFILE.K4A";
+    bool held = false;
+    for (DWORD start = GetTickCount(); !held && GetTickCount() - start < DefaultTimeoutMs; Sleep(10)) {
+        held = !UniqueFile(CreateFileA(cabinet.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr))
+                    .Valid() &&
+               GetLastError() == ERROR_SHARING_VIOLATION;
+    }
+    ASSERT_TRUE(held) << "the idle decoding holds the cabinet";
+    const std::string target = elsewhere / "missing\\out";
+    EXPECT_EQ(Extract(target), "Error creating path \"" + target + "\"");
+    ASSERT_TRUE(process_.WaitForExit(DefaultTimeoutMs));
+    EXPECT_EQ(process_.ExitCode(), 1u);
+    EXPECT_TRUE(FolderEntries(temp.Path()).empty()) << "the temporary folder is gone";
+}
+
+// A hidden or a system "DATAFILE.K4A" in the current folder (another program's, or a
+// copy that kept its attributes) is not replaced there: the system's create-always
+// call refuses such a file, so the cabinet goes to the temporary folder, and the file
+// stays as it was.
+TEST_F(Placement, AHiddenOrSystemTemporaryCabinetNameSendsTheCopyToTheTemporaryFolder) {
+    const struct {
+        const char* what;
+        DWORD attribute;
+    } cases[] = {{"hidden", FILE_ATTRIBUTE_HIDDEN}, {"system", FILE_ATTRIBUTE_SYSTEM}};
+    const std::vector<File> files = SomeFiles();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ScratchFolder cwd, temp, out;
+        TemporaryFolderSetting setting(temp.Path());
+        const std::string theirs = cwd / "DATAFILE.K4A";
+        WriteAll(theirs, "another program's file");
+        ASSERT_TRUE(SetFileAttributesA(theirs.c_str(), c.attribute));
+        ASSERT_EQ(GetFileAttributesA(theirs.c_str()) & c.attribute, c.attribute) << "the attribute is kept";
+        ASSERT_NO_FATAL_FAILURE(StartWithWindow(files, cwd.Path(), cwd.Path()));
+        const std::vector<std::string> own = FolderEntries(temp.Path());
+        ASSERT_EQ(own.size(), 1u) << "one folder of the program's own";
+        EXPECT_TRUE(Exists(temp / own[0] + "\\DATAFILE.K4A"));
+        ExpectSuccessAndEnd(Extract(out.Path()), out.Path());
+        ExpectFiles(out.Path(), files);
+        EXPECT_TRUE(FolderEntries(temp.Path()).empty());
+        EXPECT_EQ(ReadAll(theirs), "another program's file");
+        SetFileAttributesA(theirs.c_str(), FILE_ATTRIBUTE_NORMAL);
     }
 }

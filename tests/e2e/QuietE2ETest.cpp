@@ -238,6 +238,38 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
     EXPECT_EQ(ReadAll(locked + "\\readme.txt"), "") << "the locked file stays as it was";
 }
 
+// /Q leaves no temporary cabinet in the current folder, whatever the result: a failure
+// at the cabinet's check, at the target, while writing, and a listing.
+TEST_F(QuietE2E, AQuietRunLeavesNoTemporaryCabinetAfterAnyResult) {
+    std::string damaged = parts_.cabinet;
+    damaged[GetLe(damaged, 8) - 20] ^= 0x55;  // inside the last data block, found at the check
+    damaged.resize(GetLe(damaged, 8));        // without the sum record, which the start would check
+    const std::string locked = folder_ / "locked";
+    ASSERT_TRUE(CreateDirectoryA(locked.c_str(), nullptr));
+    UniqueFile lock(CreateFileA((locked + "\\readme.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(lock);
+    const struct {
+        const char* what;
+        std::string program;
+        std::string switches;
+        DWORD code;
+    } cases[] = {
+        {"damaged cabinet", parts_.image + Payload(parts_.target, parts_.caption, parts_.title, damaged), "/Q", 2},
+        {"missing parent", packed_, "/Q /T:" + folder_ / "new1\\new2", 3},
+        {"locked member file", packed_, "/Q /T:" + locked, 4},
+        {"listing", packed_, "/Q /L", 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteAll(exe_, c.program);
+        const RunSeen seen = Run(c.switches);
+        EXPECT_EQ(seen.exitCode, c.code) << seen.output;
+        EXPECT_TRUE(seen.windows.empty()) << seen.windows.front();
+        EXPECT_FALSE(Exists(folder_ / "DATAFILE.K4A"));
+    }
+}
+
 // /L lists as the window does and extracts nothing; /? on the console; a log is
 // appended to, not replaced.
 TEST_F(QuietE2E, ListingIsWhatTheWindowShows) {

@@ -1,5 +1,4 @@
-// Short-string routines: fill and trim bounds, byte-wise upper case, path splits and
-// whole-number texts.
+// Short-string routines: fill and trim bounds, byte-wise upper case and whole-number texts.
 #include <gtest/gtest.h>
 #include <string>
 #include "K4Utils.h"
@@ -42,63 +41,6 @@ TEST(UpperCase, ChangesOnlyLowerLettersAndTheUpperBytes) {
         EXPECT_EQ(up(b), b) << "byte " << b << " stays";
 }
 
-TEST(UpperCase, ShortStringKeepsItsLength) {
-    EXPECT_EQ(UpperCaseShort("c:\\Dir\\setup.exe \xE9"), "C:\\DIR\\SETUP.EXE \xC9");
-    EXPECT_EQ(UpperCaseShort(std::string("a\0b", 3)).View(), std::string_view("A\0B", 3));
-    EXPECT_EQ(UpperCaseShort(ShortString(std::string(255, 'q'))).Str(), std::string(255, 'Q'));
-}
-
-namespace {
-struct Split {
-    std::string directory, name, extension;
-};
-Split SplitOf(const char* path) {
-    ShortString d("junk"), n("junk"), e("junk");
-    SplitPath(path, d, n, e);
-    return {d.Str(), n.Str(), e.Str()};
-}
-}  // namespace
-
-TEST(SplitPath, TypicalInputs) {
-    struct Row {
-        const char *path, *directory, *name, *extension;
-    } rows[] = {
-        {"C:\\DIR\\SETUP.EXE", "C:\\DIR", "SETUP", "EXE"},
-        {"c:\\setup.exe", "C:", "SETUP", "EXE"},
-        {"C:\\MY.DIR\\SETUP", "C:\\MY.DIR", "SETUP", ""},
-        {"C:\\DIR\\SETUP.EXE /S", "C:\\DIR", "SETUP", "EXE /S"},
-        {"SETUP.EXE", "", "SETUP", "EXE"},
-        {"C:SETUP.EXE", "C", "SETUP", "EXE"},
-    };
-    for (const Row& r : rows) {
-        Split s = SplitOf(r.path);
-        EXPECT_EQ(s.directory, r.directory) << r.path;
-        EXPECT_EQ(s.name, r.name) << r.path;
-        EXPECT_EQ(s.extension, r.extension) << r.path;
-    }
-}
-
-TEST(SplitPath, EdgeInputs) {
-    struct Row {
-        const char *path, *directory, *name, *extension;
-    } rows[] = {
-        {"", "", "", ""},
-        {"   ", "", "", ""},
-        {"C:\\DIR\\", "C:\\DIR", "", ""},
-        {"\\", "", "", ""},
-        {"  c:\\a\\b.c  ", "C:\\A", "B", "C"},     // trimmed before the split
-        {"C:\\A\\.PROFILE", "C:\\A", "", "PROFILE"},
-        {"C:\\A\\B.", "C:\\A", "B", ""},
-        {"A.B.C", "", "A.B", "C"},
-        {"\\\\SERVER\\SHARE\\X.EXE", "\\\\SERVER\\SHARE", "X", "EXE"},
-        {"SETUP.EXE A:B", "SETUP.EXE A", "B", ""},      // a colon in the arguments
-    };
-    for (const Row& r : rows) {
-        Split s = SplitOf(r.path);
-        EXPECT_EQ(s.directory, r.directory) << r.path;
-        EXPECT_EQ(s.name, r.name) << r.path;
-        EXPECT_EQ(s.extension, r.extension) << r.path;
-    }
 }
 
 TEST(IntegerText, EveryValueInDecimalWithItsSign) {

@@ -5,6 +5,7 @@
 #include <unordered_set>
 
 #include "K4MemberNames.h"
+#include "K4PayloadBlock.h"
 #include "PackError.h"
 
 namespace k4pack {
@@ -36,7 +37,7 @@ std::string ComponentProblem(std::string_view component) {
 }  // namespace
 
 std::string ExtractPrefix(std::string_view targetDirectory) {
-    if (targetDirectory.empty()) return "C:\\Buf\\";
+    if (targetDirectory.empty()) return payloadblock::DefaultTarget;
     if (targetDirectory == "\\") return {};
     std::string prefix(targetDirectory);
     if (prefix.back() != '\\') prefix += '\\';

@@ -15,6 +15,7 @@
 #include "FileIo.h"
 #include "InspectProgram.h"
 #include "K4CabFormat.h"
+#include "K4PayloadBlock.h"
 #include "PayloadLayout.h"
 #include "VerifySources.h"
 
@@ -64,7 +65,7 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
     if (const std::string fault = CabinetSumFault(file, payload.layout); !fault.empty())
         report.faults.push_back(fault);
     const TemporaryFolder scratch((std::filesystem::temp_directory_path() / "verify").string());
-    const std::string cabinetPath = scratch.PathOf("DATAFILE.K4A");
+    const std::string cabinetPath = scratch.PathOf(payloadblock::TemporaryCabinetName);
     CopyCabinet(file, payload.layout, cabinetPath);
     const ReadableFile cabinet(cabinetPath);
     SourceReadAt source(cabinet);

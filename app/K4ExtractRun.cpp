@@ -1,0 +1,130 @@
+// The run's steps over the engine and the settings, without any window.
+#include "K4ExtractRun.h"
+#include <windows.h>
+#include "K4CabinetPlace.h"
+#include "K4Files.h"
+#include "K4Payload.h"
+#include "K4PayloadBlock.h"
+#include "K4Utils.h"
+
+ExtractionRun::~ExtractionRun() { End(false); }
+
+StepOutcome ExtractionRun::Open(const Switches& switches) {
+    stage_ = StepResult::Payload;
+    DataFileName = payloadblock::TemporaryCabinetName;
+    if (const std::int32_t err = ReadPayload())
+        return {err == NoPlaceForCabinet ? StepResult::Target : StepResult::Payload, ShortString(PayloadRefusalText(err))};
+    placed_ = true;
+    if (switches.hasTarget) ExtractPath = switches.target;  // /T: in place of text 1
+    DefaultTargetWhereNone();
+    // In the current directory, or the temporary folder's full path.
+    if (FileExists(DataFileName.Str())) CabFilePath = DataFileName.Str();
+    return {};
+}
+
+StepOutcome ExtractionRun::List(ListLines& lines, TProgressHandler progress) {
+    RunPass(&lines, progress);
+    if (!LastErrorText.Empty()) return {StepResult::Payload, LastErrorText};
+    return {};
+}
+
+bool ExtractionRun::BeginDecoding() {
+    if (RunMode != 2 || decoding_) return false;
+    decoding_ = std::make_unique<CabinetDecoding>(CabFilePath.c_str());
+    // Not opened: the pass opens it again, and reports what stands in its way.
+    if (!decoding_->Opened()) decoding_.reset();
+    return decoding_ != nullptr;
+}
+
+void ExtractionRun::DropDecoding() { decoding_.reset(); }
+
+bool ExtractionRun::DecodeSlice(std::uint32_t blocks) { return !decoding_ || decoding_->Step(blocks); }
+
+StepOutcome ExtractionRun::Extract(TProgressHandler progress, PassEnd* passEnd) {
+    stage_ = StepResult::Target;
+    const StepOutcome target = PrepareTarget();
+    if (!target.Done()) return target;
+    stage_ = StepResult::Extraction;
+    if (RunMode == 2) RunPass(nullptr, progress);
+    decoding_.reset();   // a pass has released it; without one, the decoding still holds the cabinet
+    if (passEnd) passEnd->PassEnded();
+    return AfterExtraction();
+}
+
+StepOutcome ExtractionRun::AfterExtraction() {
+    if (!LastErrorText.Empty()) return {FailureResult(), LastErrorText};
+    End(true);
+    return {};
+}
+
+StepResult ExtractionRun::FailureResult() const {
+    if (stage_ != StepResult::Extraction) return stage_;
+    // The target's own check runs after the cabinet's, before the copy.
+    if (CabError.erfOper == TargetRefusedCode) return StepResult::Target;
+    return copyBegun_ ? StepResult::Extraction : StepResult::Payload;
+}
+
+void ExtractionRun::End(bool removeHere) {
+    // The hold goes first: the system deletes no file that is held open.
+    decoding_.reset();
+    engine_.reset();
+    if (removeHere && placed_) DeleteFileA(DataFileName.CStr());
+    placed_ = placed_ && !removeHere;
+    RemoveTemporaryCabinet();
+}
+
+void ExtractionRun::RunPass(ListLines* lines, TProgressHandler progress) {
+    // The engine's mode: set here alone, for this pass.
+    ListingPass = lines != nullptr;
+    TargetListBox = lines;
+    ProgressHandler = progress;
+    ClearCabError();
+    copyBegun_ = false;
+    // The pass's engine object goes when the pass ends, also when the engine raises
+    // a failure: its destructor releases the library context and open streams, and
+    // the engine's reference to it; the decoding done ahead holds the cabinet until
+    // then. The list the engine appends to is the caller's for this pass only.
+    struct ReleaseOnExit {
+        ExtractionRun& run;
+        ~ReleaseOnExit() {
+            if (run.engine_) run.copyBegun_ = run.engine_->CopyBegun;
+            run.engine_.reset();
+            run.decoding_.reset();
+            TargetListBox = nullptr;
+        }
+    } release{*this};
+    engine_ = std::make_unique<TDecompr>();
+    engine_->TakeUpDecoding(decoding_.get());
+    engine_->Open(ShortString(CabFilePath), ShortString(ExtractPath));
+    engine_->Run();
+    engine_->Close();
+}
+
+StepOutcome ExtractionRun::PrepareTarget() {
+    if (!ExtractPath.empty() && ExtractPath.back() == '\\') ExtractPath.pop_back();
+    if (!ExtractPath.empty() && !DirectoryExists(ExtractPath) && !CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
+        ShortString text("Error creating path \"");
+        text += std::string_view(ExtractPath);
+        text += '"';
+        return {StepResult::Target, text};
+    }
+    if (DirectoryExists(ExtractPath) && (ExtractPath.empty() || ExtractPath.back() != '\\')) ExtractPath += '\\';
+    return {};
+}
+
+void DefaultTargetWhereNone() {
+    if (ExtractPath.empty()) ExtractPath = payloadblock::DefaultTarget;
+}
+
+ShortString StatusLineText(std::int32_t files, std::int32_t bytes, std::int32_t cabinetBytes) {
+    // Appended in place: every '+' of short strings copies the whole 256-byte record.
+    ShortString line = IntegerText(files);
+    line += ' ';
+    line += FilesWord;
+    line += ' ';
+    line += IntegerText(bytes);
+    line += '(';
+    line += IntegerText(cabinetBytes);
+    line += ')';
+    return line;
+}
