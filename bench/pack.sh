@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Packing speed: k4pack against gcab -c -z on the benchmark's mixed200 and small20k source
-# folders (bench/pack.py). Uses the builds under $K4_BUILD_ROOT (scripts/build.sh makes
-# them) and the data sets under $K4_BENCH_DATA (bench/make_data.py makes them).
+# Packing speed: k4pack (one thread and every core) against gcab -c -z, and the cabinet
+# sizes, on the benchmark's mixed200 and small20k source folders (bench/pack.py). Uses
+# the builds under $K4_BUILD_ROOT (scripts/build.sh makes them) and the data sets under
+# $K4_BENCH_DATA (bench/make_data.py makes them).
 #   K4_BUILD_ROOT=build K4_BENCH_DATA=build-bench/bench-data bash bench/pack.sh [REPS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)

@@ -55,6 +55,8 @@ inline constexpr std::uint32_t FileEntrySize = 16;   // without the name
 inline constexpr std::uint32_t FileSizeField = 0;
 inline constexpr std::uint32_t FileOffsetField = 4;
 inline constexpr std::uint32_t FileFolderField = 8;
+inline constexpr std::uint32_t FileDateField = 10;
+inline constexpr std::uint32_t FileTimeField = 12;
 inline constexpr std::uint32_t FileAttribsField = 14;
 // A data block's header: its checksum (32 bits), its compressed and uncompressed
 // sizes (16 bits each), then the block reserve.
@@ -72,6 +74,8 @@ inline constexpr std::uint16_t MaxHeaderReserve = 60000;
 inline constexpr std::size_t MaxTextBytes = 256;
 // File entries with a folder index from here on belong to a set of cabinets.
 inline constexpr std::uint16_t FolderContinuedFromPrev = 0xFFFD;
+// The largest data a compressed block may hold (cbData) beside its 32 KB of output.
+inline constexpr std::uint32_t MaxBlockCompressed = 32768 + 6144;
 
 // A window of the cabinet's bytes: the tables and the blocks (each far smaller
 // than the window) come from a few large reads, and nothing more is ever held.

@@ -14,6 +14,11 @@ inline std::uint32_t Read32(const unsigned char* p) {
            static_cast<std::uint32_t>(p[3]) << 24;
 }
 
+inline void Write16(unsigned char* p, std::uint16_t value) {
+    p[0] = static_cast<unsigned char>(value);
+    p[1] = static_cast<unsigned char>(value >> 8);
+}
+
 inline void Write32(unsigned char* p, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(value >> (8 * i));
 }

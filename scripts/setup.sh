@@ -24,7 +24,7 @@ packages=(
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686
   wine64 fonts-wine xvfb xdotool imagemagick
   googletest libgtest-dev
-  gcab cabextract libgcab-dev
+  gcab cabextract 7zip
   libz-mingw-w64-dev zlib1g-dev
   clang libclang-rt-14-dev
   osslsigncode openssl

@@ -134,6 +134,9 @@ TEST_F(RefusalTest, CommandLineErrorsEndWithStatus2AndNoOutput) {
         {"empty cabinet name", PackArgs({"--cab="}), 2},
         {"option twice", PackArgs({"-o", dir / "other.exe", src}), 2},
         {"value for a switch", PackArgs({"--no-compression=yes", src}), 2},
+        {"no threads", PackArgs({"--threads", "0", src}), 2},
+        {"too many threads", PackArgs({"-j", "257", src}), 2},
+        {"threads not a number", PackArgs({"-j", "two", src}), 2},
         {"inspect without a file", {"inspect"}, 2},
         {"inspect with two files", {"inspect", out, stub}, 2},
         {"inspect with an option", {"inspect", "-o", out, stub}, 2},
@@ -156,7 +159,7 @@ TEST_F(RefusalTest, ExistingOutputStaysAsItWasWhenPackingFails) {
     EXPECT_TRUE(fs::is_directory(dir / "taken"));
 }
 
-TEST_F(RefusalTest, CabinetLibraryFailuresBecomeErrors) {
+TEST_F(RefusalTest, CabinetWriterAndReaderFailuresBecomeErrors) {
     EXPECT_THROW(k4pack::WriteCabinet({{dir / "gone.txt", "gone.txt", 1, SampleTime()}},
                                       k4pack::Compression::Mszip, dir / "x.cab"),
                  k4pack::PackError);

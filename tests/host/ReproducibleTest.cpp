@@ -8,13 +8,15 @@ namespace {
 
 class ReproducibleTest : public PackTest {
 protected:
-    RunResult PackWith(const std::string& tree, const std::string& output, const char* epoch) {
+    RunResult PackWith(const std::string& tree, const std::string& output, const char* epoch,
+                       const std::string& threads = "") {
         std::ostringstream outText, errText;
         k4pack::Environment env;
         env.sourceDateEpoch = epoch;
         RunResult result;
-        result.status = k4pack::RunCommandLine(
-            {"-o", output, "-s", stub, "-t", "C:\\Out", "-c", "Caption", tree}, outText, errText, env);
+        std::vector<std::string> args{"-o", output, "-s", stub, "-t", "C:\\Out", "-c", "Caption", tree};
+        if (!threads.empty()) args.insert(args.begin(), {"--threads", threads});
+        result.status = k4pack::RunCommandLine(args, outText, errText, env);
         result.err = errText.str();
         return result;
     }
@@ -34,6 +36,17 @@ TEST_F(ReproducibleTest, SameTreeTwiceGivesTheSameBytes) {
     ASSERT_EQ(PackWith(src, dir / "one.exe", nullptr).status, 0);
     ASSERT_EQ(PackWith(src, dir / "two.exe", nullptr).status, 0);
     EXPECT_EQ(ReadFile(dir / "one.exe"), ReadFile(dir / "two.exe"));
+}
+
+TEST_F(ReproducibleTest, AnyNumberOfThreadsGivesTheSameBytes) {
+    // Enough data for several batches of blocks on every thread.
+    WriteFile(src + "/sub/large.bin", PatternBytes(3 << 20, 7));
+    ASSERT_EQ(PackWith(src, dir / "default.exe", nullptr).status, 0);
+    for (const char* threads : {"1", "2", "8"}) {
+        ASSERT_EQ(PackWith(src, dir / "threads.exe", nullptr, threads).status, 0) << threads;
+        EXPECT_EQ(ReadFile(dir / "threads.exe"), ReadFile(dir / "default.exe")) << threads << " threads";
+        fs::remove(dir / "threads.exe");
+    }
 }
 
 TEST_F(ReproducibleTest, SourceDateEpochClampsLaterTimesOnly) {

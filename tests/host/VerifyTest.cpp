@@ -63,7 +63,7 @@ TEST_F(VerifyTest, FlippedDataByteFailsItsBlockAndNamesTheMember) {
     const RunResult run = Verify({out});
     ASSERT_NE(SumFault(), "");
     ExpectFaults(run, {SumFault(), "cabinet: Damaged cabinet: data block 2 of folder 1 fails its checksum",
-                       "\"sub\\deep\\data.bin\": cannot be decompressed: incorrect checksum detected"});
+                       "\"sub\\deep\\data.bin\": cannot be decompressed: data block 2 of folder 1: wrong checksum"});
 }
 
 TEST_F(VerifyTest, TruncatedFilesHaveNoPayloadOrACabinetCutShort) {
@@ -144,7 +144,7 @@ TEST_F(VerifyTest, HeaderDamageSeenByBothChecksAndAnEmptyCabinet) {
     noFolders[at + 26] = 0;  // CFHEADER.cFolders
     WriteFile(out, noFolders);
     ExpectFaults(Verify({out}), {SumFault(), "cabinet: Damaged cabinet: \"readme.txt\" names folder 1, which the cabinet does not have",
-                                 "the cabinet cannot be read by libgcab: Invalid folder index"});
+                                 "the cabinet cannot be read: \"readme.txt\" names folder 1, which the cabinet does not have"});
     Bytes noFiles = good;
     noFiles[at + 28] = 0;  // CFHEADER.cFiles: a sound cabinet of nothing
     WriteFile(out, noFiles);

@@ -1,48 +1,65 @@
-// libgcab behind plain C++: cabinet writing, loading and listing, entries described as values.
+// The packer's cabinets: source files fed to the shared writer, the file list read by the
+// shared reader, entries described as values.
 #include "Cabinet.h"
-
-#include <libgcab.h>
 
 #include <cstdio>
 #include <memory>
 
-#include "Bytes.h"
-#include "GLibOwners.h"
+#include "CabinetListing.h"
+#include "FileIo.h"
+#include "K4CabWriter.h"
 
 namespace k4pack {
 namespace {
 
-void AddFile(GCabFolder* folder, const SourceFile& source) {
-    GObjectPtr<GFile> file(g_file_new_for_path(source.path.c_str()));
-    GObjectPtr<GCabFile> entry(gcab_file_new_with_file(source.name.c_str(), file.get()));
-    GErrorSlot error;
-    if (!gcab_folder_add_file(folder, entry.get(), FALSE, nullptr, error.Out()))
-        error.Throw(source.path);
-    // Set after adding: adding reads the file's own time, which libgcab stores as UTC.
-    const DosStamp stamp = ToDosStamp(source.modified);
-    GDateTime* raw = g_date_time_new_utc(stamp.year, stamp.month, stamp.day, stamp.hour,
-                                         stamp.minute, stamp.second);
-    gcab_file_set_date_time(entry.get(), raw);
-    g_date_time_unref(raw);
-}
-
-class ObserverCall {
+// The source files, each opened when the writer begins it.
+class SourceInput final : public cabwrite::Input {
 public:
-    static gboolean FileStarted(GCabFile* file, gpointer data) {
-        static_cast<WriteObserver*>(data)->FileStarted(gcab_file_get_size(file));
-        return TRUE;
+    SourceInput(const std::vector<SourceFile>& files, WriteObserver* observer) : files_(files), observer_(observer) {}
+    void Begin(std::size_t index) override {
+        const SourceFile& source = files_[index];
+        if (observer_) observer_->FileStarted(source.size);
+        current_ = std::make_unique<ReadableFile>(source.path);
+        if (current_->Size() != source.size)
+            throw PackError(source.path + ": changed while being packed (" + std::to_string(source.size) + " bytes, now " +
+                            std::to_string(current_->Size()) + ")");
+        at_ = 0;
     }
+    void Read(unsigned char* out, std::size_t count) override {
+        current_->ReadAt(at_, std::span(out, count));
+        at_ += count;
+    }
+
+private:
+    const std::vector<SourceFile>& files_;
+    WriteObserver* observer_;
+    std::unique_ptr<ReadableFile> current_;
+    std::uint64_t at_ = 0;
 };
 
-std::string FormatStamp(GCabFile* file) {
-    GDateTime* stamp = gcab_file_get_date_time(file);
-    if (stamp == nullptr) return "-";
-    const DosStamp dos{g_date_time_get_year(stamp),   g_date_time_get_month(stamp),
-                       g_date_time_get_day_of_month(stamp), g_date_time_get_hour(stamp),
-                       g_date_time_get_minute(stamp), g_date_time_get_second(stamp)};
-    g_date_time_unref(stamp);
-    return FormatDosStamp(dos);
+class FileOutput final : public cabwrite::Output {
+public:
+    explicit FileOutput(WritableFile& file) : file_(file) {}
+    void Write(const unsigned char* bytes, std::size_t count) override { file_.Write(std::span(bytes, count)); }
+    void Rewrite(std::uint64_t offset, const unsigned char* bytes, std::size_t count) override {
+        file_.WriteAt(offset, std::span(bytes, count));
+    }
+
+private:
+    WritableFile& file_;
+};
+
+cabwrite::Entry ToEntry(const SourceFile& source) {
+    const DosStamp s = ToDosStamp(source.modified);
+    cabwrite::Entry entry;
+    entry.name = source.name;
+    entry.size = static_cast<std::uint32_t>(source.size);
+    entry.date = static_cast<std::uint16_t>((s.year - 1980) << 9 | s.month << 5 | s.day);
+    entry.time = static_cast<std::uint16_t>(s.hour << 11 | s.minute << 5 | s.second / 2);
+    return entry;
 }
+
+bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 }  // namespace
 
@@ -75,6 +92,15 @@ DosStamp ToDosStamp(std::time_t modified) {
     return DosStamp{year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second};
 }
 
+std::optional<DosStamp> FromDosFields(std::uint16_t date, std::uint16_t time) {
+    const DosStamp s{1980 + (date >> 9), date >> 5 & 15, date & 31, time >> 11, time >> 5 & 63, (time & 31) * 2};
+    static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (s.month < 1 || s.month > 12 || s.hour > 23 || s.minute > 59 || s.second > 59) return std::nullopt;
+    const int days = kDays[s.month - 1] + (s.month == 2 && LeapYear(s.year) ? 1 : 0);
+    if (s.day < 1 || s.day > days) return std::nullopt;
+    return s;
+}
+
 std::string FormatDosStamp(const DosStamp& stamp) {
     char text[32];
     std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", stamp.year, stamp.month,
@@ -83,70 +109,61 @@ std::string FormatDosStamp(const DosStamp& stamp) {
 }
 
 std::string CompressionName(int comptype) {
-    switch (comptype & GCAB_COMPRESSION_MASK) {
-    case GCAB_COMPRESSION_NONE: return "none";
-    case GCAB_COMPRESSION_MSZIP: return "mszip";
-    case GCAB_COMPRESSION_QUANTUM: return "quantum";
-    case GCAB_COMPRESSION_LZX: return "lzx";
+    switch (comptype & 0x000F) {
+    case 0: return "none";
+    case 1: return "mszip";
+    case 2: return "quantum";
+    case 3: return "lzx";
     default: return "unknown";
     }
 }
 
-CabinetEntry DescribeEntry(GCabFile* file, std::uint32_t folder, int comptype) {
-    return CabinetEntry{gcab_file_get_name(file), gcab_file_get_size(file), FormatStamp(file),
-                        folder, CompressionName(comptype)};
+CabinetEntry DescribeEntry(const cabread::Listing& listing, std::size_t index) {
+    const cabread::File& file = listing.files[index];
+    const std::optional<DosStamp> stamp = FromDosFields(file.date, file.time);
+    return CabinetEntry{file.name, file.size, stamp ? FormatDosStamp(*stamp) : "-", file.folder,
+                        CompressionName(listing.folders[file.folder].compression)};
 }
 
-void WriteCabinet(const std::vector<SourceFile>& files, Compression compression,
+void WriteCabinet(const std::vector<SourceFile>& files, const WriteSettings& settings,
                   const std::string& cabinetPath, WriteObserver* observer) {
-    GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
-    GObjectPtr<GCabFolder> folder(gcab_folder_new(
-        compression == Compression::Mszip ? GCAB_COMPRESSION_MSZIP : GCAB_COMPRESSION_NONE));
-    for (const SourceFile& source : files)
-        AddFile(folder.get(), source);
-    GErrorSlot error;
-    if (!gcab_cabinet_add_folder(cabinet.get(), folder.get(), error.Out()))
-        error.Throw(cabinetPath);
-
-    GObjectPtr<GFile> target(g_file_new_for_path(cabinetPath.c_str()));
-    GObjectPtr<GFileOutputStream> stream(g_file_replace(
-        target.get(), nullptr, FALSE, G_FILE_CREATE_REPLACE_DESTINATION, nullptr, error.Out()));
-    if (!stream) error.Throw(cabinetPath);
-    auto* out = G_OUTPUT_STREAM(stream.get());
-    GCabFileCallback started = observer ? &ObserverCall::FileStarted : nullptr;
-    if (!gcab_cabinet_write_simple(cabinet.get(), out, started, observer, nullptr, error.Out()))
-        error.Throw(cabinetPath);
-    if (!g_output_stream_close(out, nullptr, error.Out())) error.Throw(cabinetPath);
+    std::vector<cabwrite::Entry> entries;
+    for (const SourceFile& source : files) {
+        if (source.size > kMaxFolderBytes)
+            throw PackError(source.path + ": " + std::to_string(source.size) + " bytes; a cabinet holds at most " +
+                            std::to_string(kMaxFolderBytes));
+        entries.push_back(ToEntry(source));
+    }
+    const cabwrite::Options options{
+        settings.compression == Compression::Mszip ? cabwrite::Compression::Mszip : cabwrite::Compression::Stored,
+        settings.threads};
+    WritableFile out(cabinetPath);
+    SourceInput input(files, observer);
+    FileOutput output(out);
+    try {
+        cabwrite::Write(entries, input, output, options);
+    } catch (const cabwrite::Refused& e) {
+        throw PackError(e.what());
+    }
+    out.Close(WritableFile::Sync::No);
 }
 
-GObjectPtr<GCabCabinet> LoadCabinet(const std::string& path, std::uint64_t offset,
-                                    const std::string& unreadable) {
-    GObjectPtr<GFile> file(g_file_new_for_path(path.c_str()));
-    GErrorSlot error;
-    GObjectPtr<GFileInputStream> stream(g_file_read(file.get(), nullptr, error.Out()));
-    if (!stream) error.Throw(path);
-    // libgcab reads header, folders and file list in sequence from the stream's position.
-    if (!g_seekable_seek(G_SEEKABLE(stream.get()), static_cast<goffset>(offset), G_SEEK_SET,
-                         nullptr, error.Out()))
-        error.Throw(path);
-    GObjectPtr<GCabCabinet> cabinet(gcab_cabinet_new());
-    if (!gcab_cabinet_load(cabinet.get(), G_INPUT_STREAM(stream.get()), nullptr, error.Out()))
-        error.Throw(unreadable);
-    return cabinet;
+cabread::Listing LoadListing(const ByteSource& cabinet, const std::string& unreadable) {
+    SourceReadAt source(cabinet);
+    try {
+        return cabread::List(source);
+    } catch (const cabread::Unreadable& e) {
+        throw PackError(unreadable + ": " + e.what());
+    }
 }
 
 std::vector<CabinetEntry> ListCabinet(const std::string& path, std::uint64_t offset) {
-    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(path, offset, path + ": cabinet cannot be read");
+    const ReadableFile file(path);
+    if (offset > file.Size()) throw PackError(path + ": no cabinet at byte " + std::to_string(offset));
+    const ByteRange cabinet(file, offset, file.Size() - offset);
+    const cabread::Listing listing = LoadListing(cabinet, path + ": cabinet cannot be read");
     std::vector<CabinetEntry> entries;
-    GPtrArray* folders = gcab_cabinet_get_folders(cabinet.get());
-    for (guint i = 0; i < folders->len; ++i) {
-        auto* folder = static_cast<GCabFolder*>(g_ptr_array_index(folders, i));
-        GSList* list = gcab_folder_get_files(folder);
-        for (GSList* item = list; item != nullptr; item = item->next)
-            entries.push_back(DescribeEntry(static_cast<GCabFile*>(item->data), i,
-                                            gcab_folder_get_comptype(folder)));
-        g_slist_free(list);
-    }
+    for (std::size_t i = 0; i < listing.files.size(); ++i) entries.push_back(DescribeEntry(listing, i));
     return entries;
 }
 

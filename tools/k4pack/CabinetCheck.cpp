@@ -4,25 +4,6 @@
 #include "ArchiveNames.h"
 
 namespace k4pack {
-namespace {
-
-// The cabinet's bytes inside a larger file (a self-extractor), seen from their start.
-class ByteRange final : public ByteSource {
-public:
-    ByteRange(const ByteSource& file, std::uint64_t offset, std::uint64_t size)
-        : file_(file), offset_(offset), size_(size) {}
-    std::uint64_t Size() const override { return size_; }
-    void ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) const override {
-        if (offset > size_ || out.size() > size_ - offset) throw PackError("read beyond the end of the cabinet");
-        file_.ReadAt(offset_ + offset, out);
-    }
-
-private:
-    const ByteSource& file_;
-    std::uint64_t offset_, size_;
-};
-
-}  // namespace
 
 cabfmt::Options ExtractorCheckOptions(std::string_view targetDirectory) {
     const std::size_t used = ExtractPrefix(targetDirectory).size();

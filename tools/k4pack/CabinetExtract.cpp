@@ -1,96 +1,76 @@
-// Extraction through gcab_cabinet_extract_simple: its file callback, called before each
-// member is written, renames the member and hands over the one before it, which libgcab
-// has finished and closed by then.
+// Extraction through the shared reader: the members in table order, each folder decoded
+// once from its start while its members follow each other, every member written to its
+// own private file and handed over when complete.
 #include "CabinetExtract.h"
 
-#include <exception>
-#include <map>
+#include <cstdio>
+#include <memory>
 #include <optional>
 
-#include "GLibOwners.h"
+#include "CabinetListing.h"
+#include "FileIo.h"
 
 namespace k4pack {
 namespace {
 
-struct FolderOf {
-    std::uint32_t index = 0;
-    int comptype = 0;
-};
-
-class Extraction {
+// A folder's bytes as they are decoded, from a position on.
+class FolderStream {
 public:
-    Extraction(const std::string& folder, const ExtractedMember& visit) : folder_(folder), visit_(visit) {}
-
-    void Learn(GCabCabinet* cabinet) {
-        GPtrArray* folders = gcab_cabinet_get_folders(cabinet);
-        for (guint i = 0; i < folders->len; ++i) {
-            auto* folder = static_cast<GCabFolder*>(g_ptr_array_index(folders, i));
-            GSList* list = gcab_folder_get_files(folder);
-            for (GSList* item = list; item != nullptr; item = item->next)
-                folders_[static_cast<GCabFile*>(item->data)] = {i, gcab_folder_get_comptype(folder)};
-            g_slist_free(list);
+    FolderStream(cabfmt::ReadAt& source, const cabread::Listing& listing, std::size_t folder)
+        : decoder_(source, listing, folder) {}
+    std::uint64_t Position() const { return position_; }
+    std::size_t Index() const { return decoder_.Index(); }
+    // Up to `count` bytes from `offset` (not behind Position()) to `out`; fewer when the
+    // folder ends. Returns how many.
+    std::uint64_t Copy(std::uint64_t offset, std::uint64_t count, ByteSink& out) {
+        std::uint64_t copied = 0;
+        while (copied < count) {
+            if (pending_.empty()) {
+                pending_ = decoder_.Next();
+                if (pending_.empty()) break;
+            }
+            const std::uint64_t skip = std::min<std::uint64_t>(offset > position_ ? offset - position_ : 0, pending_.size());
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(count - copied, pending_.size() - skip));
+            if (skip == 0) out.Write(pending_.first(take));
+            const std::uint64_t used = skip > 0 ? skip : take;
+            pending_ = pending_.subspan(static_cast<std::size_t>(used));
+            position_ += used;
+            if (skip == 0) copied += take;
         }
+        return copied;
     }
-
-    // libgcab's file callback: a C frame, so nothing may be thrown through it.
-    static gboolean Next(GCabFile* file, gpointer data) noexcept {
-        auto* self = static_cast<Extraction*>(data);
-        try {
-            if (self->failure_) return FALSE;
-            self->HandOver();
-            const FolderOf where = self->folders_[file];
-            self->current_ = DescribeEntry(file, where.index, where.comptype);
-            self->currentFile_ = std::to_string(++self->count_);
-            self->currentFile_.insert(0, 1, 'm');
-            gcab_file_set_extract_name(file, self->currentFile_.c_str());
-            return TRUE;
-        } catch (...) {
-            self->failure_ = std::current_exception();
-            return FALSE;
-        }
-    }
-
-    // The member being written, once libgcab is done with it.
-    void HandOver() {
-        if (!current_) return;
-        const CabinetEntry entry = std::move(*current_);
-        current_.reset();
-        visit_(entry, folder_ + "/" + currentFile_);
-    }
-
-    void RethrowFailure() const {
-        if (failure_) std::rethrow_exception(failure_);
-    }
-    std::string CurrentName() const { return current_ ? current_->name : std::string(); }
 
 private:
-    std::string folder_;
-    const ExtractedMember& visit_;
-    std::map<GCabFile*, FolderOf> folders_;
-    std::optional<CabinetEntry> current_;
-    std::string currentFile_;
-    std::size_t count_ = 0;
-    std::exception_ptr failure_;
+    cabread::FolderDecoder decoder_;
+    std::span<const unsigned char> pending_;
+    std::uint64_t position_ = 0;
 };
 
 }  // namespace
 
 std::string ExtractEachMember(const std::string& cabinetPath, const std::string& folder,
                               const ExtractedMember& visit) {
-    const GObjectPtr<GCabCabinet> cabinet = LoadCabinet(cabinetPath, 0, "the cabinet cannot be read by libgcab");
-    Extraction extraction(folder, visit);
-    extraction.Learn(cabinet.get());
-    GObjectPtr<GFile> target(g_file_new_for_path(folder.c_str()));
-    GErrorSlot error;
-    const bool done = gcab_cabinet_extract_simple(cabinet.get(), target.get(), &Extraction::Next,
-                                                  &extraction, nullptr, error.Out());
-    extraction.RethrowFailure();
-    if (!done) {
-        const std::string name = extraction.CurrentName();
-        return (name.empty() ? std::string("the cabinet") : "\"" + name + "\"") +
-               ": cannot be decompressed: " + error.Take();
+    const ReadableFile file(cabinetPath);
+    SourceReadAt source(file);
+    const cabread::Listing listing = LoadListing(file, "the cabinet cannot be read");
+    std::unique_ptr<FolderStream> stream;
+    for (std::size_t i = 0; i < listing.files.size(); ++i) {
+        const cabread::File& member = listing.files[i];
+        const CabinetEntry entry = DescribeEntry(listing, i);
+        const std::string path = folder + "/m" + std::to_string(i + 1);
+        try {
+            // A member behind the decoding, or in another folder: that folder from its start.
+            if (!stream || stream->Index() != member.folder || member.offset < stream->Position())
+                stream = std::make_unique<FolderStream>(source, listing, member.folder);
+            std::remove(path.c_str());   // a member file of an earlier extraction into the folder
+            WritableFile out(path);
+            stream->Copy(member.offset, member.size, out);
+            out.Close(WritableFile::Sync::No);
+        } catch (const cabread::Unreadable& e) {
+            return "\"" + member.name + "\": cannot be decompressed: " + e.what();
+        }
+        visit(entry, path);
     }
-    extraction.HandOver();
     return {};
 }
 

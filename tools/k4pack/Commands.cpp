@@ -48,6 +48,13 @@ void ChooseInputs(const ParsedArguments& parsed, PackRequest& request) {
             throw UsageError("--no-compression does not apply to a cabinet taken as is");
         request.compression = Compression::None;
     }
+    if (parsed.options.count("threads")) {
+        const std::string value = Option(parsed, "threads");
+        if (value.empty() || value.size() > 3 || value.find_first_not_of("0123456789") != std::string::npos ||
+            std::stoi(value) < 1 || std::stoi(value) > kMaxThreads)
+            throw UsageError("--threads takes a number from 1 to " + std::to_string(kMaxThreads) + ", not \"" + value + "\"");
+        request.threads = static_cast<unsigned>(std::stoi(value));
+    }
 }
 
 }  // namespace
@@ -55,7 +62,7 @@ void ChooseInputs(const ParsedArguments& parsed, PackRequest& request) {
 int RunPack(const ParsedArguments& parsed, const Environment& env, std::ostream& out,
             std::ostream& err) {
     OnlyOptions(parsed, "packing", {"output", "stub", "arch", "target", "caption", "title", "cab",
-                                    "no-compression", "quiet"},
+                                    "no-compression", "threads", "quiet"},
                 BrandingOptionNames());
     PackRequest request;
     request.outputPath = Option(parsed, "output");

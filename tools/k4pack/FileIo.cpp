@@ -72,6 +72,17 @@ void WritableFile::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+void WritableFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pwrite(fd_.Get(), bytes.data() + done, bytes.size() - done,
+                                   static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) throw PackError(SystemErrorText(path_));
+        done += static_cast<std::size_t>(n);
+    }
+}
+
 void WritableFile::MakeExecutable() {
     const mode_t mask = ::umask(0);
     ::umask(mask);

@@ -44,6 +44,8 @@ class WritableFile : public ByteSink {
 public:
     explicit WritableFile(const std::string& path);
     void Write(std::span<const std::uint8_t> bytes) override;
+    // Overwrites bytes already written, at `offset`; the next Write still goes to the end.
+    void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
     // Executable for everyone the user's umask lets see it.
     void MakeExecutable();
     // Sync::Yes: on the disk before Close returns, for files that replace an output.

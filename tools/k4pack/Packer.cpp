@@ -179,7 +179,7 @@ PackSummary Pack(const PackRequest& request) {
     if (!givenCabinet) {
         PackProgress progress(request.progress ? *request.progress : std::cerr,
                               request.progress != nullptr, sources.size(), TotalSize(sources));
-        WriteCabinet(sources, request.compression, scratch.PathOf("payload.cab"), &progress);
+        WriteCabinet(sources, {request.compression, request.threads}, scratch.PathOf("payload.cab"), &progress);
         builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;

@@ -23,6 +23,8 @@ struct PackRequest {
     std::vector<std::string> inputs;  // files and folders to pack, or
     std::string cabinetPath;          // an existing cabinet taken as is
     Compression compression = Compression::Mszip;
+    // Threads that compress; 0: one per core. The cabinet is the same for any number.
+    unsigned threads = 0;
     // Times later than this are stored as this (SOURCE_DATE_EPOCH).
     std::optional<std::time_t> sourceDateEpoch;
     // Where the progress line goes (a terminal), or null for none.

@@ -32,6 +32,8 @@ constexpr const char* kUsage =
     "  -T, --title TEXT       title line (text 3, at most 255 bytes)\n"
     "      --cab FILE         carry the existing cabinet FILE as is instead of INPUTs\n"
     "  -0, --no-compression   store the files uncompressed (default: MSZIP)\n"
+    "  -j, --threads N        compress on N threads (default: one per core; the\n"
+    "                         archive is the same for any N)\n"
     "  -q, --quiet            no progress line on a terminal\n"
     "      --json             (inspect) print the report as JSON\n"
     "  -V, --version          show the version and the carried extractor programs\n"

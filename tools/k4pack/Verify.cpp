@@ -1,6 +1,6 @@
 // verify in the order the extractor works: payload found (signed files too), cabinet copied
 // out on its own, the whole cabinet checked by the shared format check, then every member
-// decompressed by libgcab, its size checked and, with sources, compared with them.
+// decompressed by the shared reader, its size checked and, with sources, compared with them.
 #include "Verify.h"
 
 #include <sys/stat.h>

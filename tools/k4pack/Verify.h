@@ -1,5 +1,5 @@
 // The verify command: a built self-extractor read as the extractor reads it, its cabinet
-// checked by the extractor's own format check, every member decompressed with libgcab, and
+// checked by the extractor's own format check, every member decompressed by the shared reader, and
 // optionally everything compared with the files it was packed from.
 #pragma once
 #include <cstdint>
