@@ -106,29 +106,3 @@ ShortString CurrentFolder() {
     if (folder[n - 1] != '\\') text += '\\';
     return text;
 }
-
-ShortString CheckTarget(const ShortString& folder, const std::vector<PlannedFile>& files) {
-    const ShortString shown = folder.Empty() ? CurrentFolder() : folder;
-    ShortString text;
-    VolumeRoom room;
-    std::uint64_t needed = 0;
-    if (const std::int32_t err = ProbeNewFile(folder)) {
-        text += "Cannot create a file in \"";
-        text += shown;
-        text += "\": ";
-        text += SystemReason(static_cast<std::uint32_t>(err));
-    } else if (RoomIn(folder, room) == 0 && (needed = SpaceNeeded(files, room.cluster)) > room.free) {
-        // (A volume that does not say how much room it has is left to the writes.)
-        // Figures that round to the same text are given in bytes: "4.0 MB (4.0 MB
-        // free)" would not say what is missing.
-        const bool close = SizeText(needed) == SizeText(room.free);
-        text += "Not enough free space in \"";
-        text += shown;
-        text += "\" for ";
-        text += close ? IntegerText(static_cast<std::int64_t>(needed)) + " bytes" : SizeText(needed);
-        text += " (";
-        text += close ? IntegerText(static_cast<std::int64_t>(room.free)) + " bytes" : SizeText(room.free);
-        text += " free)";
-    }
-    return text;
-}
