@@ -12,6 +12,7 @@
 #include "K4Payload.h"
 #include "K4Settings.h"
 #include "K4Switches.h"
+#include "K4TextEncoding.h"
 #include "K4Utils.h"
 
 TK4ExtractForm* K4ExtractForm = nullptr;
@@ -111,7 +112,7 @@ void TK4ExtractForm::FormCreate() {
     LocateOwnExecutable(ExeDirectory, ExeFileName);
     DataFileName = "DATAFILE.K4A";
     ReadPayload();  // a failure has shown its message and ended the program
-    if (ProgramSwitches.hasTarget) ExtractPath = ProgramSwitches.target;  // /T: in place of text 1
+    if (ProgramSwitches.hasTarget) ExtractPath = ShownValue(ProgramSwitches.target);  // /T: in place of text 1
     if (!FileExists(DataFileName.Str())) return;  // the first paint refreshes the window
     CabFilePath = DataFileName.Str();   // in the current directory, or the temporary folder's full path
     ListBox1.Clear();
@@ -132,7 +133,7 @@ void TK4ExtractForm::RunCabinetPass() {
         ~ReleaseOnExit() { decoding.reset(); }
     } release{FDecoding};
     ProgressBar1.SetMax(100);
-    RunEnginePass(FDecompr, ShowProgress, FDecoding.get());
+    RunEnginePass(FDecompr, ShowProgress, WideFromCodePage(ExtractPath, CP_ACP), FDecoding.get());
     ProgressBar1.SetPosition(0);
 }
 
@@ -170,7 +171,10 @@ void TK4ExtractForm::StartBtnClick() {
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     ListingPass = false;
-    const StepOutcome target = PrepareTarget();
+    // The window's target is the edit's single-byte text.
+    std::wstring wideTarget = WideFromCodePage(ExtractPath, CP_ACP);
+    const StepOutcome target = PrepareTarget(wideTarget);
+    ExtractPath = NarrowFromWide(wideTarget, CP_ACP);
     if (!target.Done()) {
         app::ShowPlainMessage(target.text.View());
         RemoveTemporaryCabinet();

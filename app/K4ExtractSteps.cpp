@@ -2,6 +2,8 @@
 #include "K4ExtractSteps.h"
 #include <windows.h>
 #include "K4Files.h"
+#include "K4LongPath.h"
+#include "K4TextEncoding.h"
 #include "K4Settings.h"
 #include "K4Utils.h"
 
@@ -10,19 +12,28 @@ namespace {
 bool g_copyBegun = false;
 }  // namespace
 
-StepOutcome PrepareTarget() {
-    if (!ExtractPath.empty() && ExtractPath.back() == '\\') ExtractPath.pop_back();
-    if (!ExtractPath.empty() && !DirectoryExists(ExtractPath) && !CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
+namespace {
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+}  // namespace
+
+StepOutcome PrepareTarget(std::wstring& target) {
+    if (!target.empty() && target.back() == L'\\') target.pop_back();
+    const std::wstring path = PathToOpen(target, L"", ClassicFolderLimit);
+    if (!target.empty() && !IsFolder(path) && !CreateDirectoryW(path.c_str(), nullptr)) {
         ShortString text("Error creating path \"");
-        text += std::string_view(ExtractPath);
+        text += NarrowFromWide(target, CP_ACP);
         text += '"';
         return {StepResult::Target, text};
     }
-    if (DirectoryExists(ExtractPath) && (ExtractPath.empty() || ExtractPath.back() != '\\')) ExtractPath += '\\';
+    if (!target.empty() && IsFolder(path) && target.back() != L'\\') target += L'\\';
     return {};
 }
 
-void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, CabinetDecoding* ahead) {
+void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, const std::wstring& target,
+                   CabinetDecoding* ahead) {
     ProgressHandler = progress;
     ClearCabError();
     g_copyBegun = false;
@@ -38,14 +49,15 @@ void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, 
     } release{owner};
     owner = std::make_unique<TDecompr>();
     owner->TakeUpDecoding(ahead);
-    owner->Open(ShortString(CabFilePath), ShortString(ExtractPath));
+    owner->Open(ShortString(CabFilePath), target);
     owner->Run();
     owner->Close();
 }
 
 StepResult PassFailureResult() {
-    // The target's own check runs after the cabinet's, before the copy.
-    if (CabError.erfOper == TargetRefusedCode) return StepResult::Target;
+    // The target's own check runs after the cabinet's, before the copy; a path the
+    // system refuses during the copy is the target's fault too.
+    if (CabError.erfOper == TargetRefusedCode || CabError.erfOper == TargetPathRefusedCode) return StepResult::Target;
     return g_copyBegun ? StepResult::Extraction : StepResult::Payload;
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include "K4CabWork.h"
 #include "ShortString.h"
 
@@ -23,17 +24,18 @@ struct StepOutcome {
     bool Done() const { return result == StepResult::Done; }
 };
 
-// Makes ExtractPath the target directory: one trailing '\' dropped, the directory
-// created when missing (its parent must exist), and a '\' appended once it exists.
-// Target with "Error creating path ..." when it cannot be created.
-StepOutcome PrepareTarget();
+// Makes `target` (of any length) the target directory: one trailing '\' dropped, the
+// directory created when missing (its parent must exist), and a '\' appended once it
+// exists. Target with "Error creating path ..." when it cannot be created.
+StepOutcome PrepareTarget(std::wstring& target);
 
-// One pass of the engine over CabFilePath into ExtractPath, listing or extracting as
+// One pass of the engine over CabFilePath into `target`, listing or extracting as
 // ListingPass says; the engine's progress goes to `progress` (may be null). `owner`
 // holds the engine object while the pass runs and is empty afterwards, also when a
 // failure (K4FileError, std::bad_alloc) is raised out of it. `ahead`, where given, is
 // the decoding of the cabinet begun before the pass; the pass's check finishes it.
-void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, CabinetDecoding* ahead = nullptr);
+void RunEnginePass(std::unique_ptr<TDecompr>& owner, TProgressHandler progress, const std::wstring& target,
+                   CabinetDecoding* ahead = nullptr);
 
 // The result a failure of the last pass stands for: Payload while the cabinet was
 // still being probed and checked, Target when the target's check refused it (no new

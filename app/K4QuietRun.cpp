@@ -10,8 +10,11 @@
 #include "K4CabinetPlace.h"
 #include "K4ExtractSteps.h"
 #include "K4Files.h"
+#include "K4LongPath.h"
 #include "K4Payload.h"
 #include "K4Settings.h"
+#include "K4Switches.h"
+#include "K4TextEncoding.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
 
@@ -51,7 +54,8 @@ public:
         }
         if (logFile.empty()) return;
         // Appended, so that runs of one deployment share a log; others may read it.
-        log_.Reset(CreateFileA(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        // Named in UTF-8 (the switches' text), of any length.
+        log_.Reset(CreateFileW(PathToOpen(L"", WideValue(logFile)).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         logFailed_ = !log_;
     }
@@ -131,14 +135,16 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
         ReadPayload();  // a refusal has written its message and ended the program
         if (!FileExists(DataFileName.Str())) return out.Result(StepResult::Payload);
         CabFilePath = DataFileName.Str();  // in the current directory or the temporary folder
-        if (s.hasTarget) ExtractPath = s.target;
-        if (ExtractPath.empty()) ExtractPath = "C:\\Buf\\";  // as the window's refresh puts it
+        // /T: as given, whatever its characters and length; the payload's text in the
+        // system code page.
+        std::wstring target = s.hasTarget ? WideValue(s.target) : WideFromCodePage(ExtractPath, CP_ACP);
+        if (target.empty()) target = L"C:\\Buf\\";  // as the window's refresh puts it
 
         // The listing pass, as the window runs it when it is made: the extraction's
         // progress is measured against its byte total.
         ListingPass = true;
         TargetListBox = &out.lines;
-        RunEnginePass(engine, nullptr);
+        RunEnginePass(engine, nullptr, target);
         if (!LastErrorText.Empty()) {
             app::ShowPlainMessage(LastErrorText.View());
             return out.Result(StepResult::Payload);
@@ -151,19 +157,19 @@ int ListOrExtract(const Switches& s, RunOutput& out) {
         // Start's steps.
         out.SetStage(StepResult::Target);
         ListingPass = false;
-        const StepOutcome target = PrepareTarget();
-        if (!target.Done()) {
-            app::ShowPlainMessage(target.text.View());
-            return out.Result(target.result);
+        const StepOutcome prepared = PrepareTarget(target);
+        if (!prepared.Done()) {
+            app::ShowPlainMessage(prepared.text.View());
+            return out.Result(prepared.result);
         }
         out.SetStage(StepResult::Extraction);
-        if (RunMode == 2) RunEnginePass(engine, nullptr);
+        if (RunMode == 2) RunEnginePass(engine, nullptr, target);
         const StepOutcome done = FinishExtraction();
         if (!done.Done()) {
             app::ShowPlainMessage(done.text.View());
             return out.Result(done.result);
         }
-        return out.Result(StepResult::Done, "every file extracted into", ExtractPath);
+        return out.Result(StepResult::Done, "every file extracted into", NarrowFromWide(target, CP_ACP));
     } catch (...) {
         // The general error handler writes the failure's message as the window would show it.
         app::HandleCurrentException();
@@ -185,8 +191,8 @@ int RunWithoutWindow(const Switches& s) {
     out.Started();
     // Without /Q a switch not understood has had its box, and the run goes on.
     if (out.LogFailed() || (s.quiet && !s.unknown.empty())) {
-        if (out.LogFailed()) out.Failed("cannot open the log file ", s.logFile);
-        else out.Failed(kNotUnderstood, s.unknown);
+        if (out.LogFailed()) out.Failed("cannot open the log file ", ShownValue(s.logFile));
+        else out.Failed(kNotUnderstood, ShownValue(s.unknown));
         return out.Result(StepResult::CommandLine);
     }
     return ListOrExtract(s, out);
@@ -198,7 +204,7 @@ bool RunFromSwitches(const Switches& s, int& exitCode) {
     exitCode = 0;
     if (!s.quiet) {
         if (!s.unknown.empty())
-            app::ShowPlainMessage(((std::string(kNotUnderstood) += s.unknown) += "\r\n\r\n") += SwitchHelpText);
+            app::ShowPlainMessage(((std::string(kNotUnderstood) += ShownValue(s.unknown)) += "\r\n\r\n") += SwitchHelpText);
         if (s.help) {
             app::ShowPlainMessage(SwitchHelpText);
             return true;

@@ -20,16 +20,10 @@ std::string FoldStoredName(std::string_view stored, bool utf) {
     return NarrowFromWide(wide, CP_UTF8);
 }
 
-std::size_t Room(std::size_t used) { return used < ShortString::MaxLength ? ShortString::MaxLength - used : 0; }
-
 }  // namespace
 
-cabfmt::Result CheckCabinet(CabinetDecoding& decoding, std::size_t targetLength, std::size_t wideTargetLength) {
+cabfmt::Result CheckCabinet(CabinetDecoding& decoding) {
     cabfmt::Options options;
-    // What a target path may hold beyond the target folder, in the units each
-    // kind of name is created in.
-    options.maxNameLength = Room(targetLength);
-    options.maxUtfNameLength = Room(wideTargetLength);
     options.showName = ShowStoredName;
     options.foldName = FoldStoredName;
     return decoding.Check(options);

@@ -7,10 +7,10 @@
 
 // The cabinet as `decoding` holds it, checked against its format (structure, every
 // block's checksum, every compressed block decoded, the members' names as names
-// shown in the system code page and compared as the file system compares them), the
-// target path a name makes (`targetLength` bytes, `wideTargetLength` UTF-16 units
-// before it) at most 255 long.
-cabfmt::Result CheckCabinet(CabinetDecoding& decoding, std::size_t targetLength, std::size_t wideTargetLength);
+// shown in the system code page and compared as the file system compares them). A
+// name is judged by itself, not by the length it reaches below the target: the
+// extraction creates paths of any length.
+cabfmt::Result CheckCabinet(CabinetDecoding& decoding);
 
 // A checked member's name as messages show it.
 ShortString ShownMemberName(const cabfmt::Member& m);

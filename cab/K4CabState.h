@@ -28,10 +28,13 @@ extern ERF CabError;
 
 // The code in CabError.erfOper when an extraction was refused before it wrote
 // anything because its target folder takes no new file or lacks the room
-// (LastErrorText says which); and when a file could not be written or put in place
-// during the extraction.
+// (LastErrorText says which); when a file could not be written or put in place
+// during the extraction; and when the system refused the path of a member's file or
+// folder (its form, its length), which is the target's fault as much as a refusal
+// before the first file.
 inline constexpr std::int32_t TargetRefusedCode = -20;
 inline constexpr std::int32_t TargetWriteFailedCode = -21;
+inline constexpr std::int32_t TargetPathRefusedCode = -22;
 
 // Empties LastErrorText and sets CabError.erfOper to 0 (erfType, fError untouched).
 void ClearCabError();

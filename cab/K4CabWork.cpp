@@ -1,7 +1,6 @@
 // The decompressor's pass over the cabinet library: probe, checks, the copy, and the
 // engine's part in each member's extraction.
 #include "K4CabWork.h"
-#include <cstring>
 #include <memory>
 #include <string>
 #include "K4CabCallbacks.h"
@@ -9,14 +8,11 @@
 #include "K4CabinetFile.h"
 #include "K4CabNames.h"
 #include "K4Error.h"
+#include "K4LongPath.h"
 #include "K4MemberNames.h"
 #include "K4TextEncoding.h"
 
 namespace {
-// Wide paths beyond this are refused like long single-byte ones: nothing is ever
-// created under a cut name.
-constexpr std::size_t MaxTargetPath = ShortString::MaxLength;
-
 INT_PTR RefuseUnsafe(const ShortString& shownName) {
     RecordCabFailure(-1, ShortString("Unsafe file name \"") + shownName + "\"");
     return -1;
@@ -31,11 +27,16 @@ TDecompr::~TDecompr() {
 }
 
 void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir) {
+    Open(cabinetPath, WideFromCodePage(targetDir.View(), CP_ACP));
+}
+
+void TDecompr::Open(const ShortString& cabinetPath, const std::wstring& targetDir) {
     streams_.Empty();
     probeFailed_ = false;
     CopyBegun = false;
     CabinetPath = cabinetPath;
-    TargetDir = targetDir;
+    wideTargetDir_ = targetDir;
+    TargetDir = ShortString(NarrowFromWide(targetDir, CP_ACP));
     CabSetId = 0;
     if (ListingPass) ListedByteTotal = 0;
     CabinetSize = 0;
@@ -82,7 +83,6 @@ void TDecompr::Run() {
 
     ForgetCabException();
     cabinet_.Take(WideFromCodePage(CabinetPath.View(), CP_ACP));
-    wideTargetDir_ = WideFromCodePage(TargetDir.View(), CP_ACP);
     reportedPercent_ = -1;
     target_.Begin(wideTargetDir_, TargetDir);
     // Nothing is created from a cabinet that fails its probe or its check: the
@@ -123,7 +123,7 @@ bool TDecompr::CheckBeforeCopy() {
         }
         decoding_ = ownDecoding_.get();
     }
-    cabfmt::Result result = CheckCabinet(*decoding_, TargetDir.Length(), wideTargetDir_.size());
+    cabfmt::Result result = CheckCabinet(*decoding_);
     if (!result.Sound()) {
         ReleaseDecoding();
         RecordCabFailure(-1, ShortString(result.text));
@@ -154,23 +154,25 @@ INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
     const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
     std::wstring widePath = wideTargetDir_;
     widePath += wideName;
-    // Shown paths are cut at 255 characters, as every message that shows one is.
+    // Shown paths are cut at 255 characters, as every message that shows one is; the
+    // paths created are not.
     const ShortString shownPath = TargetDir + shownName;
-    const std::size_t length = utf ? widePath.size() : TargetDir.Length() + std::strlen(raw);
-    if (length > MaxTargetPath) FailStream(ModeCreate, shownPath);
     if (cabinet_.Names(widePath)) return RefuseUnsafe(shownName);
     if (!streams_.HasRoom()) return -1;
 
+    // From the classic limit on, the long form.
+    const std::wstring openPath = PathToOpen(wideTargetDir_, wideName);
     std::unique_ptr<TNamedStream> stream;
     try {
-        stream = target_.Create(wideName, widePath, shownPath, account_.Index(raw));
+        stream = target_.Create(wideName, openPath, shownPath, account_.Index(raw));
     } catch (const K4FileError&) {
         // The library holds the cabinet open for the whole copy, so creating over it
         // under another name (a hard link, a short name) fails on sharing; only then
         // is the identity worth a look.
-        if (cabinet_.Is(widePath)) return RefuseUnsafe(shownName);
+        if (cabinet_.Is(openPath)) return RefuseUnsafe(shownName);
         throw;
     }
+    if (!stream) return -1;   // the system refused the path: recorded
     const INT_PTR id = stream->Id();
     streams_.Add(std::move(stream));
     target_.Opened(streams_.Count(), static_cast<std::uint32_t>(note.cb));

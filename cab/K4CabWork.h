@@ -30,6 +30,10 @@ public:
     TDecompr(const TDecompr&) = delete;
     TDecompr& operator=(const TDecompr&) = delete;
 
+    // `targetDir` ends in its separator (or is empty for the current directory); the
+    // wide one may be of any length and hold any character, the single-byte one is
+    // read in the system code page.
+    void Open(const ShortString& cabinetPath, const std::wstring& targetDir);
     void Open(const ShortString& cabinetPath, const ShortString& targetDir);
     void Run();
     void Close();
@@ -57,7 +61,7 @@ public:
     HFDI FdiHandle = nullptr;
     FDICABINETINFO CabInfo = {};
     ShortString CabinetPath;
-    ShortString TargetDir;
+    ShortString TargetDir;   // as messages show it (system code page, cut at 255)
     std::int32_t StartedBytes = 0;
     std::int32_t CabinetSize = 0;
     // Set by Run once the cabinet passed its probe and check and the library began

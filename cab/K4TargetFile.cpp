@@ -3,6 +3,7 @@
 #include "K4TargetFile.h"
 #include "K4CabNames.h"
 #include "K4CabState.h"
+#include "K4LongPath.h"
 #include "K4Placement.h"
 #include "K4TextEncoding.h"
 #include "K4Utils.h"
@@ -31,7 +32,9 @@ public:
         const std::wstring_view folder(path.data(), cut == std::wstring::npos ? 0 : cut);
         if (!looked_ || folder != folder_) {
             folder_.assign(folder);
-            const DWORD attributes = folder_.empty() ? FILE_ATTRIBUTE_DIRECTORY : GetFileAttributesW(folder_.c_str());
+            const DWORD attributes =
+                folder_.empty() ? FILE_ATTRIBUTE_DIRECTORY
+                                : GetFileAttributesW(PathToOpen(folder_, L"", ClassicFolderLimit).c_str());
             exists_ = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
             looked_ = true;
         }
@@ -55,10 +58,26 @@ ShortString ReasonText(const char* what, const ShortString& shown, DWORD code) {
     return text;
 }
 
+// Errors by which the system refuses a path as such (its length, its form), as opposed
+// to the file it names (locked, read-only, in the way). Creating a file or a folder
+// finds nothing missing but its path: "not found" is a refusal of the path too (Wine
+// says it for a name longer than its volume takes).
+bool RefusesPath(DWORD code) {
+    return code == ERROR_FILENAME_EXCED_RANGE || code == ERROR_INVALID_NAME || code == ERROR_BAD_PATHNAME ||
+           code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND || code == ERROR_DIRECTORY;
+}
+
+// A path the system refused, with its reason; false, for the caller to return.
+bool RecordRefusedPath(const ShortString& shownPath, DWORD code) {
+    RecordCabFailure(TargetPathRefusedCode, ReasonText("Cannot create file", shownPath, code));
+    return false;
+}
+
 // The target's refusal, naming the folder and the system's reason or both sizes in
 // readable units; empty when it takes a new file and holds `needed`.
-ShortString TargetRefusal(const ShortString& folder, const std::vector<PlannedFile>& files) {
-    const ShortString shown = folder.Empty() ? CurrentFolder() : folder;
+ShortString TargetRefusal(const std::wstring& folder, const ShortString& shownFolder,
+                          const std::vector<PlannedFile>& files) {
+    const ShortString shown = shownFolder.Empty() ? CurrentFolder() : shownFolder;
     VolumeRoom room;
     std::uint64_t needed = 0;
     ShortString text;
@@ -108,34 +127,44 @@ bool TargetFile::Check(const std::vector<cabfmt::Member>& members) {
         files[i].size = members[i].size;
         std::wstring path = target_;   // appended: a '+' would bring another string routine
         path += WideMemberName(members[i]);
-        replaces_[i] = folders.MayHoldFiles(path) && ExistingFileSize(path, files[i].replaces);
+        replaces_[i] = folders.MayHoldFiles(path) && ExistingFileSize(PathToOpen(path, L""), files[i].replaces);
     }
-    const ShortString refusal = TargetRefusal(targetShown_, files);
+    const ShortString refusal = TargetRefusal(target_, targetShown_, files);
     if (refusal.Empty()) return true;
     RecordCabFailure(TargetRefusedCode, refusal);
     return false;
 }
 
-void TargetFile::MakeFolders(std::wstring_view name, const ShortString& shownPath) {
+bool TargetFile::MakeFolders(std::wstring_view name, const ShortString& shownPath) {
     // Members of one folder come one after another: the folders of the previous
     // member are known to stand, and looking them up again costs a few file-system
     // calls per file, which adds up over tens of thousands of files.
     const std::size_t folderEnd = name.find_last_of(L"\\/");
     const std::wstring_view folder = folderEnd == std::wstring::npos ? std::wstring_view() : name.substr(0, folderEnd + 1);
-    if (folder == madeFolder_) return;
-    if (!CreateMemberFolders(target_, name)) FailStream(ModeCreate, shownPath);
+    if (folder == madeFolder_) return true;
+    if (!CreateMemberFolders(target_, name)) {
+        const DWORD code = GetLastError();
+        if (!RefusesPath(code)) FailStream(ModeCreate, shownPath);
+        return RecordRefusedPath(shownPath, code);
+    }
     madeFolder_ = folder;
+    return true;
 }
 
 std::unique_ptr<TNamedStream> TargetFile::Create(std::wstring_view name, const std::wstring& path,
                                                  const ShortString& shownPath, std::size_t member) {
-    MakeFolders(name, shownPath);
+    if (!MakeFolders(name, shownPath)) return nullptr;
     // A file of that name is replaced by one written beside it (final_ set).
     std::wstring createPath = PathToCreate(path, shownPath, member);
     const CreateFileArgs a = CreateArgsForMode(ModeCreate);
     UniqueFile file(CreateFileW(createPath.c_str(), a.access, a.share, nullptr, a.disposition, FILE_ATTRIBUTE_NORMAL,
                                 nullptr));
-    if (!file) FailStream(ModeCreate, shownPath);
+    if (!file) {
+        const DWORD code = GetLastError();
+        if (!RefusesPath(code)) FailStream(ModeCreate, shownPath);
+        RecordRefusedPath(shownPath, code);
+        return nullptr;
+    }
     path_ = std::move(createPath);
     shown_ = shownPath;
     member_ = member;
@@ -157,9 +186,9 @@ std::wstring TargetFile::PathToCreate(const std::wstring& path, const ShortStrin
     final_ = path;
     // Beside it: in the member's folder (madeFolder_, below the target).
     for (;;) {
-        std::wstring beside = target_;
-        beside += madeFolder_;
+        std::wstring beside = madeFolder_;
         beside += WideFromCodePage(OwnName().View(), CP_ACP);
+        beside = PathToOpen(target_, beside);
         if (GetFileAttributesW(beside.c_str()) == INVALID_FILE_ATTRIBUTES) return beside;
     }
 }

@@ -18,7 +18,7 @@ public:
     static constexpr std::size_t NoMember = static_cast<std::size_t>(-1);
 
     // A new run into `target` (ending in its separator, or empty for the current
-    // directory), `shown` as messages show it: nothing created yet.
+    // directory; any length), `shown` as messages show it: nothing created yet.
     void Begin(const std::wstring& target, const ShortString& shown);
 
     // After the cabinet's check, before anything is created: the target takes a new
@@ -27,9 +27,10 @@ public:
     bool Check(const std::vector<cabfmt::Member>& members);
 
     // Creates the file of member number `member` (NoMember: not a checked one) under
-    // `name` below the target (`path`: the two joined), its folders first; `shownPath`
-    // names it in messages.
-    // A file that cannot be created raises K4FileError.
+    // `name` below the target (`path`: the two joined, in the form to open), its
+    // folders first; `shownPath` names it in messages. Null when the system refused the
+    // path (recorded, TargetPathRefusedCode); a file that cannot be created otherwise
+    // raises K4FileError.
     std::unique_ptr<TNamedStream> Create(std::wstring_view name, const std::wstring& path, const ShortString& shownPath,
                                          std::size_t member);
     // The created file now lives in `slot` of the table and is to hold `size` bytes.
@@ -63,7 +64,7 @@ private:
     // The member's whole file in place of the one it replaces; false (recorded) when
     // the system refuses, and then the new file is gone and the old one stays.
     bool Place(StreamTable& streams);
-    void MakeFolders(std::wstring_view name, const ShortString& shownPath);
+    bool MakeFolders(std::wstring_view name, const ShortString& shownPath);
 
     std::wstring target_;
     ShortString targetShown_;

@@ -22,8 +22,9 @@ struct VolumeRoom {
     std::uint64_t free = 0;
     std::uint32_t cluster = 0;
 };
-// For `folder` (with or without its trailing '\'; empty: the current directory): 0, or
-// the system error of the query.
+// For `folder` (with or without its trailing '\'; empty: the current directory; any
+// length): 0, or the system error of the query.
+std::int32_t RoomIn(const std::wstring& folder, VolumeRoom& room);
 std::int32_t RoomIn(const ShortString& folder, VolumeRoom& room);
 
 // `bytes` as the volume holds them: rounded up to whole clusters (a cluster of 0
@@ -42,8 +43,9 @@ struct PlannedFile {
 std::uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, std::uint32_t cluster);
 
 // Creates a new file of an unused name in `folder` (ending in '\', or empty for the
-// current directory) and deletes it again: 0, or the system error of the creation.
-std::int32_t ProbeNewFile(const ShortString& folder);
+// current directory; any length) and deletes it again: 0, or the system error of the
+// creation.
+std::int32_t ProbeNewFile(const std::wstring& folder);
 
 // The current directory (with a trailing '\'), for messages; empty if the system has none.
 ShortString CurrentFolder();
