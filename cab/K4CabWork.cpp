@@ -98,6 +98,8 @@ void TDecompr::Run() {
     ReleaseDecoding();
     cabinet_.Forget();
     if (!copied) target_.Discard(streams_);   // the member the library gave up on, if any
+    // The library writes its own code (a user abort) over the engine's when it stops.
+    if (target_.PathRefused()) CabError.erfOper = TargetPathRefusedCode;
     // What the library left open after a failure is closed here, not leaked.
     streams_.ReleaseAll();
     RecordRunFailure(copied != FALSE);

@@ -67,10 +67,9 @@ bool RefusesPath(DWORD code) {
            code == ERROR_PATH_NOT_FOUND || code == ERROR_FILE_NOT_FOUND || code == ERROR_DIRECTORY;
 }
 
-// A path the system refused, with its reason; false, for the caller to return.
-bool RecordRefusedPath(const ShortString& shownPath, DWORD code) {
+// A path the system refused, with its reason.
+void RecordRefusedPath(const ShortString& shownPath, DWORD code) {
     RecordCabFailure(TargetPathRefusedCode, ReasonText("Cannot create file", shownPath, code));
-    return false;
 }
 
 // The target's refusal, naming the folder and the system's reason or both sizes in
@@ -113,6 +112,7 @@ void TargetFile::Begin(const std::wstring& target, const ShortString& shown) {
     final_.clear();
     member_ = NoMember;
     discardedShown_ = ShortString();
+    pathRefused_ = false;
 }
 
 bool TargetFile::Check(const std::vector<cabfmt::Member>& members) {
@@ -145,7 +145,9 @@ bool TargetFile::MakeFolders(std::wstring_view name, const ShortString& shownPat
     if (!CreateMemberFolders(target_, name)) {
         const DWORD code = GetLastError();
         if (!RefusesPath(code)) FailStream(ModeCreate, shownPath);
-        return RecordRefusedPath(shownPath, code);
+        RecordRefusedPath(shownPath, code);
+        pathRefused_ = true;
+        return false;
     }
     madeFolder_ = folder;
     return true;
@@ -161,8 +163,13 @@ std::unique_ptr<TNamedStream> TargetFile::Create(std::wstring_view name, const s
                                 nullptr));
     if (!file) {
         const DWORD code = GetLastError();
-        if (!RefusesPath(code)) FailStream(ModeCreate, shownPath);
+        // A file standing where the member's folder should be is the file's fault, not
+        // the path's.
+        if (!RefusesPath(code) || (!madeFolder_.empty() && IsExistingFile(PathToOpen(
+                                       target_, std::wstring_view(madeFolder_).substr(0, madeFolder_.size() - 1)))))
+            FailStream(ModeCreate, shownPath);
         RecordRefusedPath(shownPath, code);
+        pathRefused_ = true;
         return nullptr;
     }
     path_ = std::move(createPath);

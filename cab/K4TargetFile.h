@@ -50,6 +50,8 @@ public:
     // Whether `slot` holds the member being written, and that member.
     bool Holds(std::int32_t slot) const { return slot_ > 0 && slot == slot_; }
     std::size_t Member() const { return member_; }
+    // Whether the system refused a member's path in this run (TargetPathRefusedCode).
+    bool PathRefused() const { return pathRefused_; }
     // The last file discarded, as messages show it; empty when none was.
     const ShortString& Discarded() const { return discardedShown_; }
 
@@ -81,4 +83,5 @@ private:
     ShortString shown_;
     std::size_t member_ = NoMember;
     ShortString discardedShown_;
+    bool pathRefused_ = false;
 };
