@@ -155,6 +155,7 @@ void TK4ExtractForm::StartBtnClick() {
     SetTimer(Handle(), IdleTimer, ParkedMilliseconds, DecodeInIdleTime);   // the pass finishes the decoding
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
+    FRun.SetTarget(ExtractPath);   // the edit's single-byte text
     const StepOutcome done = FRun.Extract(ShowProgress, &afterPass_);
     if (!done.Done()) {
         if (!FRun.TargetReady()) EndWith(done);

@@ -13,7 +13,7 @@ int K4StubMain() {
         syslib::RestrictDllSearchToSystem32();
         ui::SetTitle("V4OvudEvuvuruda");
         // Read before any window exists: a quiet run must never show one.
-        ProgramSwitches = ParseSwitches(GetCommandLineA());
+        ProgramSwitches = ParseSwitches(SwitchCommandLine());
         if (int code = 0; RunFromSwitches(ProgramSwitches, code)) return code;
         auto form = std::make_unique<TK4ExtractForm>();
         // Set before creation: creation runs the listing pass, whose progress

@@ -3,8 +3,10 @@
 #include <windows.h>
 #include "K4CabinetPlace.h"
 #include "K4Files.h"
+#include "K4LongPath.h"
 #include "K4Payload.h"
 #include "K4PayloadBlock.h"
+#include "K4TextEncoding.h"
 #include "K4Utils.h"
 
 ExtractionRun::~ExtractionRun() { End(false); }
@@ -15,8 +17,12 @@ StepOutcome ExtractionRun::Open(const Switches& switches) {
     if (const std::int32_t err = ReadPayload())
         return {err == NoPlaceForCabinet ? StepResult::Target : StepResult::Payload, ShortString(PayloadRefusalText(err))};
     placed_ = true;
-    if (switches.hasTarget) ExtractPath = switches.target;  // /T: in place of text 1
+    // /T: in place of text 1, as given, whatever its characters and length; the window
+    // shows it in the system code page.
+    if (switches.hasTarget) ExtractPath = ShownValue(switches.target);
     DefaultTargetWhereNone();
+    target_ = switches.hasTarget && !switches.target.empty() ? WideValue(switches.target)
+                                                            : WideFromCodePage(ExtractPath, CP_ACP);
     // In the current directory, or the temporary folder's full path.
     if (FileExists(DataFileName.Str())) CabFilePath = DataFileName.Str();
     return {};
@@ -59,8 +65,9 @@ StepOutcome ExtractionRun::AfterExtraction() {
 
 StepResult ExtractionRun::FailureResult() const {
     if (stage_ != StepResult::Extraction) return stage_;
-    // The target's own check runs after the cabinet's, before the copy.
-    if (CabError.erfOper == TargetRefusedCode) return StepResult::Target;
+    // The target's own check runs after the cabinet's, before the copy; a path the
+    // system refuses during the copy is the target's fault too.
+    if (CabError.erfOper == TargetRefusedCode || CabError.erfOper == TargetPathRefusedCode) return StepResult::Target;
     return copyBegun_ ? StepResult::Extraction : StepResult::Payload;
 }
 
@@ -95,20 +102,34 @@ void ExtractionRun::RunPass(ListLines* lines, TProgressHandler progress) {
     } release{*this};
     engine_ = std::make_unique<TDecompr>();
     engine_->TakeUpDecoding(decoding_.get());
-    engine_->Open(ShortString(CabFilePath), ShortString(ExtractPath));
+    engine_->Open(ShortString(CabFilePath), target_);
     engine_->Run();
     engine_->Close();
 }
 
+namespace {
+bool IsFolder(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+}  // namespace
+
+void ExtractionRun::SetTarget(const std::string& codePageText) { target_ = WideFromCodePage(codePageText, CP_ACP); }
+
+std::string ExtractionRun::TargetShown() const { return NarrowFromWide(target_, CP_ACP); }
+
 StepOutcome ExtractionRun::PrepareTarget() {
-    if (!ExtractPath.empty() && ExtractPath.back() == '\\') ExtractPath.pop_back();
-    if (!ExtractPath.empty() && !DirectoryExists(ExtractPath) && !CreateDirectoryA(ExtractPath.c_str(), nullptr)) {
+    if (!target_.empty() && target_.back() == L'\\') target_.pop_back();
+    const std::wstring path = PathToOpen(target_, L"", ClassicFolderLimit);
+    if (!target_.empty() && !IsFolder(path) && !CreateDirectoryW(path.c_str(), nullptr)) {
         ShortString text("Error creating path \"");
-        text += std::string_view(ExtractPath);
+        text += TargetShown();
         text += '"';
         return {StepResult::Target, text};
     }
-    if (DirectoryExists(ExtractPath) && (ExtractPath.empty() || ExtractPath.back() != '\\')) ExtractPath += '\\';
+    if (!target_.empty() && IsFolder(path) && target_.back() != L'\\') target_ += L'\\';
+    // The window's success message names the target as the code page shows it.
+    ExtractPath = TargetShown();
     return {};
 }
 

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 #include "K4CabinetFile.h"
 #include "K4CabWork.h"
 #include "K4Settings.h"
@@ -65,6 +66,12 @@ public:
     void DropDecoding();
     const CabinetDecoding* Decoding() const { return decoding_.get(); }
 
+    // The target the passes use, of any length and in any characters: Open sets it from
+    // /T: (or the payload's text in the system code page); the window sets its edit's.
+    void SetTarget(const std::string& codePageText);
+    // The target as the system code page shows it (characters it lacks as '?').
+    std::string TargetShown() const;
+
     // Start: the target made ready, the check and extraction pass (in mode 2), then the
     // steps after it. `passEnd`, where given, is told when the pass is over. Done once
     // every member was written and the temporary cabinet is removed; otherwise the
@@ -93,6 +100,7 @@ private:
     // outcome).
     StepOutcome AfterExtraction();
 
+    std::wstring target_;
     std::unique_ptr<TDecompr> engine_;
     std::unique_ptr<CabinetDecoding> decoding_;
     StepResult stage_ = StepResult::Payload;

@@ -7,7 +7,10 @@
 #include <string>
 #include "K4Application.h"
 #include "K4ExtractRun.h"
+#include "K4LongPath.h"
 #include "K4Settings.h"
+#include "K4Switches.h"
+#include "K4TextEncoding.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
 
@@ -43,7 +46,8 @@ public:
         }
         if (logFile.empty()) return;
         // Appended, so that runs of one deployment share a log; others may read it.
-        log_.Reset(CreateFileA(logFile.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+        // Named in UTF-8 (the switches' text), of any length.
+        log_.Reset(CreateFileW(PathToOpen(L"", WideValue(logFile)).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         logFailed_ = !log_;
     }
@@ -144,7 +148,7 @@ int ListOrExtract(const Switches& s, RunLog& log) {
             ui::ShowPlainMessage(outcome.text.View());
             return Result(log, resultShown, outcome.result);
         }
-        return Result(log, resultShown, StepResult::Done, "every file extracted into", ExtractPath);
+        return Result(log, resultShown, StepResult::Done, "every file extracted into", run.TargetShown());
     } catch (...) {
         // The general error handler writes the failure's message as the window would show it.
         ui::HandleCurrentException();
@@ -162,8 +166,8 @@ int RunWithoutWindow(const Switches& s) {
     log.Line({"Started: ", GetCommandLineA()}, !s.list);
     // Without /Q a switch not understood has had its box, and the run goes on.
     if (log.LogFailed() || (s.quiet && !s.unknown.empty())) {
-        if (log.LogFailed()) failures.Failed("cannot open the log file ", s.logFile);
-        else failures.Failed(kNotUnderstood, s.unknown);
+        if (log.LogFailed()) failures.Failed("cannot open the log file ", ShownValue(s.logFile));
+        else failures.Failed(kNotUnderstood, ShownValue(s.unknown));
         return Result(log, !s.list, StepResult::CommandLine);
     }
     return ListOrExtract(s, log);
@@ -175,7 +179,7 @@ bool RunFromSwitches(const Switches& s, int& exitCode) {
     exitCode = 0;
     if (!s.quiet) {
         if (!s.unknown.empty())
-            ui::ShowPlainMessage(((std::string(kNotUnderstood) += s.unknown) += "\r\n\r\n") += SwitchHelpText);
+            ui::ShowPlainMessage(((std::string(kNotUnderstood) += ShownValue(s.unknown)) += "\r\n\r\n") += SwitchHelpText);
         if (s.help) {
             ui::ShowPlainMessage(SwitchHelpText);
             return true;

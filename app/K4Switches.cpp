@@ -1,5 +1,7 @@
 // Reading the switches from the command line, and the switch list.
 #include "K4Switches.h"
+#include <windows.h>
+#include "K4TextEncoding.h"
 #include "K4Utils.h"
 
 Switches ProgramSwitches;
@@ -60,6 +62,12 @@ bool ReadSwitch(std::string_view argument, Switches& s) {
 }
 
 }  // namespace
+
+std::string SwitchCommandLine() { return NarrowFromWide(GetCommandLineW(), CP_UTF8); }
+
+std::wstring WideValue(std::string_view utf8) { return WideFromCodePage(utf8, CP_UTF8); }
+
+std::string ShownValue(std::string_view utf8) { return NarrowFromWide(WideValue(utf8), CP_ACP); }
 
 Switches ParseSwitches(std::string_view commandLine) {
     Switches s;

@@ -9,6 +9,8 @@ struct Switches {
     bool quiet = false;      // /Q: no window, no box; the outcome as exit code
     bool list = false;       // /L: the listing lines and the status line, nothing extracted
     bool help = false;       // /?: the switch list
+    // Texts as read from the command line the entry hands over: UTF-8, so that a
+    // target or log outside the system code page arrives whole (WideValue, ShownValue).
     bool hasTarget = false;  // /T:DIR given
     std::string target;      // its directory
     std::string logFile;     // /LOG:FILE, empty when not given
@@ -27,6 +29,14 @@ extern Switches ProgramSwitches;
 // (/T:"C:\My Files"). Names are case-blind and start with '/' or '-'. Arguments are
 // only judged on a command line that holds at least one of these switches.
 Switches ParseSwitches(std::string_view commandLine);
+
+// The program's command line as the switches are read from it: the system's wide
+// command line in UTF-8.
+std::string SwitchCommandLine();
+// A text of the switches (UTF-8) as the wide file calls take it, and as the system
+// code page shows it (characters it lacks as '?').
+std::wstring WideValue(std::string_view utf8);
+std::string ShownValue(std::string_view utf8);
 
 // The switch list, as /? shows it, with the exit codes; lines end in "\r\n".
 extern const char SwitchHelpText[];

@@ -1,11 +1,13 @@
 // The callbacks handed to the system cabinet library: memory, the five file
-// callbacks over the running decompressor's stream table, and the notification
-// callback, which hands each member to the engine's work on it.
+// callbacks over the running decompressor's stream table (the library hands them no
+// user pointer: they find it as CurrentDecompr), and the notification callback,
+// which hands each member to the engine the library's user pointer names.
 #include "K4CabCallbacks.h"
 #include <cstdlib>
 #include <exception>
 #include <memory>
 #include <new>
+#include "K4CabMembers.h"
 #include "K4CabSeams.h"
 #include "K4CabWork.h"
 
@@ -86,7 +88,7 @@ UINT DIAMONDAPI CabWrite(INT_PTR hf, void* pv, UINT cb) noexcept {
         const std::int32_t done = stream->Write(pv, cb);
         // The library names a failed write as a damaged cabinet; the engine names the
         // member and the system's reason (a full disk, a lost drive).
-        if (done != static_cast<std::int32_t>(cb)) CurrentDecompr->WriteFailed(*stream);
+        if (done != static_cast<std::int32_t>(cb)) TargetFile::WriteFailed(*stream);
         return static_cast<UINT>(done);
     } catch (...) {
         KeepCurrentException();
@@ -119,13 +121,15 @@ INT_PTR DIAMONDAPI CabNotify(FDINOTIFICATIONTYPE fdint, PFDINOTIFICATION pfdin) 
     try {
         // After a kept failure nothing more is done: -1 makes the library stop.
         if (CabExceptionPending() || !pfdin) return -1;
+        // The engine that called FDICopy, as it handed itself over.
+        TDecompr* engine = static_cast<TDecompr*>(pfdin->pv);
         switch (fdint) {
         case fdintCABINET_INFO: return 0;
         case fdintPARTIAL_FILE: return 1;
         case fdintCOPY_FILE:
             if (ListingPass) return ListMember(*pfdin);
-            return CurrentDecompr ? CurrentDecompr->CreateTarget(*pfdin) : -1;
-        case fdintCLOSE_FILE_INFO: return CurrentDecompr ? CurrentDecompr->FinishTarget(*pfdin) : 0;
+            return engine ? engine->CreateTarget(*pfdin) : -1;
+        case fdintCLOSE_FILE_INFO: return engine ? engine->FinishTarget(*pfdin) : 0;
         case fdintNEXT_CABINET: return RefuseNextCabinet(*pfdin);
         default: return 1;
         }

@@ -1,10 +1,8 @@
-// The extraction pass's check of the whole cabinet before its first file is created:
-// the system library decodes damaged blocks without a word (or crashes on them).
-#include "K4CabinetFile.h"
+// The check of the whole cabinet before an extraction creates anything.
+#include "K4CabCheck.h"
+#include "k4cabstructs.h"
 #include "K4CabNames.h"
 #include "K4TextEncoding.h"
-#include "K4CabWork.h"
-#include "K4Error.h"
 
 namespace {
 
@@ -22,44 +20,13 @@ std::string FoldStoredName(std::string_view stored, bool utf) {
     return NarrowFromWide(wide, CP_UTF8);
 }
 
-std::size_t Room(std::size_t used) { return used < ShortString::MaxLength ? ShortString::MaxLength - used : 0; }
-
 }  // namespace
 
-bool TDecompr::CheckCabinet() {
-    account_.Reset({});
-    // Decoded ahead in the window's idle time, or here from the start.
-    if (!decoding_) {
-        ownDecoding_ = std::make_unique<CabinetDecoding>(CabinetPath.CStr().text);
-        if (!ownDecoding_->Opened()) {
-            ownDecoding_.reset();
-            throw K4FileError(StreamFailureText(ModeReadShared, CabinetPath.View()).Str());
-        }
-        decoding_ = ownDecoding_.get();
-    }
+cabfmt::Result CheckCabinet(CabinetDecoding& decoding) {
     cabfmt::Options options;
-    // What a target path may hold beyond the target folder, in the units each
-    // kind of name is created in.
-    options.maxNameLength = Room(TargetDir.Length());
-    options.maxUtfNameLength = Room(wideTargetDir_.size());
     options.showName = ShowStoredName;
     options.foldName = FoldStoredName;
-    cabfmt::Result result = decoding_->Check(options);
-    if (!result.Sound()) {
-        ReleaseDecoding();
-        RecordCabFailure(-1, ShortString(result.text));
-        return false;
-    }
-    account_.Reset(std::move(result.members));
-    return true;
+    return decoding.Check(options);
 }
 
-void TDecompr::ReleaseDecoding() {
-    ownDecoding_.reset();
-    decoding_ = nullptr;
-}
-
-ShortString TDecompr::FirstUnwrittenMember() const {
-    const cabfmt::Member* m = account_.FirstUnwritten();
-    return m ? ShortString(ShowStoredName(m->name, m->Utf())) : ShortString();
-}
+ShortString ShownMemberName(const cabfmt::Member& m) { return ShortString(ShowStoredName(m.name, m.Utf())); }

@@ -4,6 +4,7 @@
 #include <fdi.h>
 #include "K4Utils.h"
 #include "K4LongDivision.h"
+#include "K4LongPath.h"
 
 ShortString ListingLine(const ShortString& name, std::int32_t size) {
     ShortString line(name.View().substr(0, 44));
@@ -61,7 +62,6 @@ ShortString MemberDisplayName(const char* name, unsigned attribs) {
 }
 
 bool CreateMemberFolders(const std::wstring& targetDir, std::wstring_view memberName) {
-    std::wstring path = targetDir;
     std::size_t start = 0;
     for (;;) {
         const std::size_t end = memberName.find_first_of(L"\\/", start);
@@ -69,12 +69,12 @@ bool CreateMemberFolders(const std::wstring& targetDir, std::wstring_view member
         const std::wstring_view component = memberName.substr(start, end - start);
         start = end + 1;
         if (component.empty()) continue;
-        path.append(component);
-        path.push_back(L'\\');
+        const std::wstring path = PathToOpen(targetDir, memberName.substr(0, end + 1), ClassicFolderLimit);
         const DWORD attributes = GetFileAttributesW(path.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES) {
-            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
-            continue;
+            if (attributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            SetLastError(ERROR_FILE_EXISTS);   // a file in the way
+            return false;
         }
         if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
     }

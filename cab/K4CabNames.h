@@ -24,6 +24,7 @@ bool ValidDosDateTime(unsigned date, unsigned time);
 ShortString MemberDisplayName(const char* name, unsigned attribs);
 
 // Creates, level by level, the folders that `memberName` names below `targetDir`
-// (`targetDir` itself must exist). False when one cannot be made or a file of that
-// name is in the way.
+// (`targetDir` itself must exist), each in the form to open at its length. False when
+// one cannot be made (GetLastError the system's reason) or a file of that name is in
+// the way (ERROR_FILE_EXISTS).
 bool CreateMemberFolders(const std::wstring& targetDir, std::wstring_view memberName);

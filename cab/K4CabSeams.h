@@ -5,7 +5,8 @@
 // through K4CabSeams.cpp, which the extractor program never links.
 #pragma once
 #include <cstddef>
-#include "k4cabstructs.h"
+
+struct FdiEntryPoints;
 
 // Makes the engine call `replacement` instead of Fdi()'s system library (null
 // restores the system library).

@@ -1,67 +1,42 @@
-// Engine state, error names and the decompressor's pass over the cabinet library.
+// The decompressor's pass over the cabinet library: probe, checks, the copy, and the
+// engine's part in each member's extraction.
 #include "K4CabWork.h"
-#include <cstring>
-#include <string>
 #include <memory>
+#include <string>
 #include "K4CabCallbacks.h"
+#include "K4CabCheck.h"
 #include "K4CabinetFile.h"
-#include "K4Paths.h"
+#include "K4CabNames.h"
+#include "K4Error.h"
+#include "K4LongPath.h"
+#include "K4MemberNames.h"
 #include "K4TextEncoding.h"
-#include "K4Utils.h"
 
-bool ListingPass = false;
-ListLines* TargetListBox = nullptr;
-TProgressHandler ProgressHandler = nullptr;
-TDecompr* CurrentDecompr = nullptr;
-ShortString LastErrorText;
-std::int32_t ListedByteTotal = 0;
-std::int32_t LastCabinetSize = 0;
-std::int32_t CabSetId = 0;
-ERF CabError = {};
-
-void ClearCabError() {
-    LastErrorText = ShortString();
-    CabError.erfOper = 0;
+namespace {
+INT_PTR RefuseUnsafe(const ShortString& shownName) {
+    RecordCabFailure(-1, ShortString("Unsafe file name \"") + shownName + "\"");
+    return -1;
 }
-
-void RecordCabFailure(std::int32_t code, const ShortString& text) {
-    if (!LastErrorText.Empty()) return;
-    CabError.erfOper = code;
-    LastErrorText = text;
-}
-
-ShortString CabErrorName(ERF err) {
-    static constexpr const char* names[] = {
-        "",
-        "FDIERROR_CABINET_NOT_FOUND",
-        "FDIERROR_NOT_A_CABINET",
-        "FDIERROR_UNKNOWN_CABINET_VERSION",
-        "FDIERROR_CORRUPT_CABINET",
-        "FDIERROR_ALLOC_FAIL",
-        "FDIERROR_BAD_COMPR_TYPE",
-        "FDIERROR_MDI_FAIL",
-        "FDIERROR_TARGET_FILE",
-        "FDIERROR_RESERVE_MISMATCH",
-        "FDIERROR_WRONG_CABINET",
-        "FDIERROR_USER_ABORT",
-    };
-    if (err.erfOper >= 0 && err.erfOper <= 11) return ShortString(names[err.erfOper]);
-    return ShortString("UNKNOWN CAB ERROR ") + IntegerText(err.erfOper);
-}
+}  // namespace
 
 TDecompr::TDecompr() = default;
 
 TDecompr::~TDecompr() {
-    ReleaseAllStreams();
+    streams_.ReleaseAll();
     Close();
 }
 
 void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir) {
-    EmptyTable();
+    Open(cabinetPath, WideFromCodePage(targetDir.View(), CP_ACP));
+}
+
+void TDecompr::Open(const ShortString& cabinetPath, const std::wstring& targetDir) {
+    streams_.Empty();
     probeFailed_ = false;
     CopyBegun = false;
     CabinetPath = cabinetPath;
-    TargetDir = targetDir;
+    wideTargetDir_ = targetDir;
+    TargetDir = ShortString(NarrowFromWide(targetDir, CP_ACP));
     CabSetId = 0;
     if (ListingPass) ListedByteTotal = 0;
     CabinetSize = 0;
@@ -76,7 +51,8 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
         RethrowCabException();
         return;
     }
-    // From here until Close the callbacks find their streams through this object.
+    // From here until Close the file callbacks, which the library hands no user
+    // pointer, find their streams through this object.
     CurrentDecompr = this;
     CabInfo = {};
     // The probe: the library reads the cabinet through CabRead/CabSeek with this
@@ -85,11 +61,11 @@ void TDecompr::Open(const ShortString& cabinetPath, const ShortString& targetDir
     // out, and holds the file open for reading.
     auto probe = std::make_unique<TNamedStream>(CabinetPath, decoding_ ? ModeReadShared : ModeReadNotShared);
     const INT_PTR probeId = probe->Id();
-    AddStream(std::move(probe));
+    streams_.Add(std::move(probe));
     const BOOL isCabinet = fdi.FDIIsCabinet(FdiHandle, probeId, &CabInfo);
     CabinetSize = CabInfo.cbCabinet;
     CabSetId = static_cast<std::int16_t>(CabInfo.setID);
-    EmptyTable();
+    streams_.Empty();
     RethrowCabException();
     probeFailed_ = !isCabinet;
     if (!isCabinet) RecordCabFailure(-1, ShortString("Not a valid source \"") + CabinetPath + "\"");
@@ -106,28 +82,26 @@ void TDecompr::Run() {
     ShortString::CString name = ShortString(path.substr(dirLength)).CStr();
 
     ForgetCabException();
-    const std::wstring cabinet = WideFromCodePage(CabinetPath.View(), CP_ACP);
-    cabinet_.Take(cabinet);
-    wideTargetDir_ = WideFromCodePage(TargetDir.View(), CP_ACP);
+    cabinet_.Take(WideFromCodePage(CabinetPath.View(), CP_ACP));
     reportedPercent_ = -1;
-    targetPath_.clear();
-    targetFinal_.clear();
-    madeFolder_.clear();
-    discardedShown_ = ShortString();
+    target_.Begin(wideTargetDir_, TargetDir);
     // Nothing is created from a cabinet that fails its probe or its check: the
     // library decodes damaged data without complaint, and may crash on it. Nor in a
     // target that would be found unwritable or full only part way.
-    if (!ListingPass && (probeFailed_ || !CheckCabinet() || !CheckTarget())) {
+    if (!ListingPass && (probeFailed_ || !CheckBeforeCopy())) {
         cabinet_.Forget();
         return;
     }
     CopyBegun = true;
+    // The notification callback finds this object through the library's user pointer.
     const BOOL copied = Fdi().FDICopy(FdiHandle, name.text, dir.text, 0, CabNotify, nullptr, this);
     ReleaseDecoding();
     cabinet_.Forget();
-    if (!copied) DiscardTarget();   // the member the library gave up on, if any
+    if (!copied) target_.Discard(streams_);   // the member the library gave up on, if any
+    // The library writes its own code (a user abort) over the engine's when it stops.
+    if (target_.PathRefused()) CabError.erfOper = TargetPathRefusedCode;
     // What the library left open after a failure is closed here, not leaked.
-    ReleaseAllStreams();
+    streams_.ReleaseAll();
     RecordRunFailure(copied != FALSE);
     RethrowCabException();
     if (ListingPass) LastCabinetSize = CabinetSize;
@@ -140,52 +114,112 @@ void TDecompr::Close() {
     FdiHandle = nullptr;
 }
 
-bool TDecompr::HasRoomForStream() {
-    if (streamCount_ < MaxStreams) return true;
-    RecordCabFailure(-1, "Too many files: a cabinet may open at most 100000 streams in one pass");
+bool TDecompr::CheckBeforeCopy() {
+    account_.Reset({});
+    // Decoded ahead in the window's idle time, or here from the start.
+    if (!decoding_) {
+        ownDecoding_ = std::make_unique<CabinetDecoding>(CabinetPath.CStr().text);
+        if (!ownDecoding_->Opened()) {
+            ownDecoding_.reset();
+            FailStream(ModeReadShared, CabinetPath);
+        }
+        decoding_ = ownDecoding_.get();
+    }
+    cabfmt::Result result = CheckCabinet(*decoding_);
+    if (!result.Sound()) {
+        ReleaseDecoding();
+        RecordCabFailure(-1, ShortString(result.text));
+        return false;
+    }
+    account_.Reset(std::move(result.members));
+    if (target_.Check(account_.Members())) return true;
+    ReleaseDecoding();
     return false;
 }
 
-bool TDecompr::AddStream(std::unique_ptr<TNamedStream> stream) {
-    if (!stream || !HasRoomForStream()) return false;
-    slots_[streamCount_] = std::move(stream);
-    ++streamCount_;
-    openSlots_[openCount_++] = streamCount_;
-    return true;
+void TDecompr::ReleaseDecoding() {
+    ownDecoding_.reset();
+    decoding_ = nullptr;
 }
 
-TNamedStream* TDecompr::FindStream(INT_PTR handle, std::int32_t& slot) {
-    // Open slots ascend, so this is the newest-first scan of the table without the
-    // closed slots in between.
-    for (std::int32_t i = openCount_ - 1; i >= 0; --i) {
-        TNamedStream* stream = slots_[openSlots_[i] - 1].get();
-        if (stream->Id() == handle) {
-            slot = openSlots_[i];
-            return stream;
-        }
+bool TDecompr::MayOpen(const char* path) const {
+    if (!cabinet_.Guarding()) return true;   // no run under way
+    return path && cabinet_.Names(WideFromCodePage(path, CP_ACP));
+}
+
+INT_PTR TDecompr::CreateTarget(const FDINOTIFICATION& note) {
+    const char* raw = note.psz1 ? note.psz1 : "";
+    const bool utf = (note.attribs & _A_NAME_IS_UTF) != 0;
+    const ShortString shownName = MemberDisplayName(raw, note.attribs);
+    if (membername::IsUnsafe(raw)) return RefuseUnsafe(shownName);
+
+    const std::wstring wideName = WideFromCodePage(raw, utf ? CP_UTF8 : CP_ACP);
+    std::wstring widePath = wideTargetDir_;
+    widePath += wideName;
+    // Shown paths are cut at 255 characters, as every message that shows one is; the
+    // paths created are not.
+    const ShortString shownPath = TargetDir + shownName;
+    if (cabinet_.Names(widePath)) return RefuseUnsafe(shownName);
+    if (!streams_.HasRoom()) return -1;
+
+    // From the classic limit on, the long form.
+    const std::wstring openPath = PathToOpen(wideTargetDir_, wideName);
+    std::unique_ptr<TNamedStream> stream;
+    try {
+        stream = target_.Create(wideName, openPath, shownPath, account_.Index(raw));
+    } catch (const K4FileError&) {
+        // The library holds the cabinet open for the whole copy, so creating over it
+        // under another name (a hard link, a short name) fails on sharing; only then
+        // is the identity worth a look.
+        if (cabinet_.Is(openPath)) return RefuseUnsafe(shownName);
+        throw;
     }
-    slot = 0;
-    RecordCabFailure(CabError.erfOper, CabErrorName(CabError));
-    return nullptr;
+    if (!stream) return -1;   // the system refused the path: recorded
+    const INT_PTR id = stream->Id();
+    streams_.Add(std::move(stream));
+    target_.Opened(streams_.Count(), static_cast<std::uint32_t>(note.cb));
+
+    StartedBytes = static_cast<std::int32_t>(static_cast<std::uint32_t>(StartedBytes) + static_cast<std::uint32_t>(note.cb));
+    ReportProgress();
+    return id;
 }
 
-void TDecompr::ReleaseStream(std::int32_t slot) {
-    if (slot < 1 || slot > streamCount_ || !slots_[slot - 1]) return;
-    slots_[slot - 1].reset();
-    // The newest streams close first, so the search from the end is short.
-    for (std::int32_t i = openCount_ - 1; i >= 0; --i) {
-        if (openSlots_[i] != slot) continue;
-        std::memmove(openSlots_ + i, openSlots_ + i + 1, sizeof(std::int32_t) * static_cast<std::size_t>(openCount_ - i - 1));
-        --openCount_;
-        break;
+void TDecompr::ReportProgress() {
+    if (ListedByteTotal == 0 || !ProgressHandler) return;
+    // Tens of thousands of small files move the bar by the same percentage many
+    // times over; the window hears of each new value once.
+    const std::int32_t percent = ProgressPercent(StartedBytes, ListedByteTotal);
+    if (percent == reportedPercent_) return;
+    reportedPercent_ = percent;
+    ProgressHandler(percent);
+}
+
+INT_PTR TDecompr::FinishTarget(const FDINOTIFICATION& note) {
+    std::int32_t slot = 0;
+    TNamedStream* stream = streams_.Find(note.hf, slot);
+    if (!stream) return 0;
+    const bool member = target_.Holds(slot);
+    const std::size_t index = target_.Member();
+    if (!target_.Finish(streams_, slot, *stream, note.date, note.time)) return 0;
+    if (member) account_.Written(index);
+    return 1;
+}
+
+void TDecompr::RecordRunFailure(bool copied) {
+    // A kept exception speaks for itself; the listing's errors are never shown.
+    if (ListingPass || !LastErrorText.Empty() || CabExceptionPending()) return;
+    // The library's code where it left one, the engine's own otherwise.
+    const std::int32_t code = CabError.erfOper != 0 ? CabError.erfOper : -1;
+    const ShortString& discarded = target_.Discarded();
+    if (!discarded.Empty()) {
+        const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("FDIERROR_CORRUPT_CABINET");
+        RecordCabFailure(code, reason + " while extracting \"" + discarded + "\"");
+    } else if (!copied || !account_.AllWritten()) {
+        // A failed copy, or a member the library passed over, must never look like
+        // success to the caller, whatever the library's code says.
+        const ShortString reason = CabError.erfOper != 0 ? CabErrorName(CabError) : ShortString("Extraction failed");
+        const cabfmt::Member* m = account_.FirstUnwritten();
+        const ShortString missing = m ? ShownMemberName(*m) : ShortString();
+        RecordCabFailure(code, missing.Empty() ? reason : reason + ": \"" + missing + "\" was not extracted");
     }
-}
-
-void TDecompr::ReleaseAllStreams() {
-    while (openCount_ > 0) ReleaseStream(openSlots_[openCount_ - 1]);
-}
-
-void TDecompr::EmptyTable() {
-    ReleaseAllStreams();
-    streamCount_ = 0;
 }

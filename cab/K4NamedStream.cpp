@@ -34,11 +34,9 @@ ShortString StreamFailureText(std::uint16_t mode, std::string_view path) {
     return text;
 }
 
-namespace {
-[[noreturn]] void FailStream(std::uint16_t mode, const ShortString& shownPath) {
+void FailStream(std::uint16_t mode, const ShortString& shownPath) {
     throw K4FileError(StreamFailureText(mode, shownPath.View()).Str());
 }
-}  // namespace
 
 TFileStream::TFileStream(const char* path, std::uint16_t mode, const ShortString& shownPath) {
     const CreateFileArgs a = CreateArgsForMode(mode);

@@ -70,3 +70,5 @@ public:
 
 // The failure message of a stream that could not open or create `path`.
 ShortString StreamFailureText(std::uint16_t mode, std::string_view path);
+// Raises that failure (K4FileError) for `shownPath`.
+[[noreturn]] void FailStream(std::uint16_t mode, const ShortString& shownPath);

@@ -121,7 +121,7 @@ write_job() {  # job dir, command...
     echo 'set -u'
     echo 'echo "k4 guest: booted"'
     for d in "${dirs[@]}"; do
-      printf 'mkdir -p %q && mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=mmap k4share%d %q || echo "k4 guest: share %q not mounted"\n' "$d" "$i" "$d" "$d"
+      printf 'mkdir -p %q && mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=${K4_GUEST_9P_CACHE:-loose} k4share%d %q || echo "k4 guest: share %q not mounted"\n' "$d" "$i" "$d" "$d"
       i=$((i + 1))
     done
     # What runs in the guest, every 30 s, for a run that hangs (guest.sh prints it then).
@@ -151,7 +151,8 @@ boot() {  # job dir; 0 when the guest ran the job to its end
     -virtfs "local,path=$job,mount_tag=k4job,security_model=none,id=k4job" \
     -rtc base=utc -nic none </dev/null >"$job/console.log" 2>&1 &
   pid=$!
-  trap 'kill "$pid" 2>/dev/null' EXIT
+  qemu_pid=$pid
+  trap 'kill "$qemu_pid" 2>/dev/null' EXIT
   tail -n +1 -f --pid="$pid" "$job/out" &
   local tailer=$!
   while kill -0 "$pid" 2>/dev/null; do

@@ -3,6 +3,9 @@
 #include "K4Placement.h"
 #include <windows.h>
 #include "K4Files.h"
+#include "K4LongPath.h"
+#include "K4Paths.h"
+#include "K4TextEncoding.h"
 #include "K4LongDivision.h"
 #include "K4Utils.h"
 #include "UniqueHandle.h"
@@ -52,22 +55,26 @@ ShortString SizeText(std::uint64_t bytes) {
     return text;
 }
 
-std::int32_t RoomIn(const ShortString& folder, VolumeRoom& room) {
-    const ShortString::CString path = (folder.Empty() ? ShortString(".") : folder).CStr();
+std::int32_t RoomIn(const std::wstring& folder, VolumeRoom& room) {
+    const std::wstring path = PathToOpen(folder.empty() ? L"." : folder, L"", ClassicFolderLimit);
     ULARGE_INTEGER available, total, totalFree;
-    if (!GetDiskFreeSpaceExA(path, &available, &total, &totalFree)) return LastErrorCode();
+    if (!GetDiskFreeSpaceExW(path.c_str(), &available, &total, &totalFree)) return LastErrorCode();
     room.free = available.QuadPart;
     room.cluster = 0;
-    // The allocation unit is asked of the volume's root; GetDiskFreeSpaceA takes no
+    // The allocation unit is asked of the volume's root; GetDiskFreeSpaceW takes no
     // other folder.
-    char full[MAX_PATH];
-    const DWORD n = GetFullPathNameA(path, MAX_PATH, full, nullptr);
-    if (n < 3 || n >= MAX_PATH || full[1] != ':') return 0;
-    const char root[] = {full[0], ':', '\\', '\0'};
+    std::wstring full = FullPathOf(path);
+    if (full.rfind(L"\\\\?\\", 0) == 0) full.erase(0, 4);
+    if (full.size() < 3 || full[1] != L':') return 0;
+    const wchar_t root[] = {full[0], L':', L'\\', L'\0'};
     DWORD sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, clusters = 0;
-    if (GetDiskFreeSpaceA(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
+    if (GetDiskFreeSpaceW(root, &sectorsPerCluster, &bytesPerSector, &freeClusters, &clusters))
         room.cluster = sectorsPerCluster * bytesPerSector;
     return 0;
+}
+
+std::int32_t RoomIn(const ShortString& folder, VolumeRoom& room) {
+    return RoomIn(WideFromCodePage(folder.View(), CP_ACP), room);
 }
 
 std::uint64_t OnDisk(std::uint64_t bytes, std::uint32_t cluster) {
@@ -87,10 +94,11 @@ std::uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, std::uint32_t c
     return static_cast<std::uint64_t>(most);
 }
 
-std::int32_t ProbeNewFile(const ShortString& folder) {
+std::int32_t ProbeNewFile(const std::wstring& folder) {
     for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::wstring path = PathToOpen(folder, WideFromCodePage(OwnName().View(), CP_ACP));
         // Deleted by the system when closed, even if this process ends before.
-        UniqueFile file(CreateFileA((folder + OwnName()).CStr(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+        UniqueFile file(CreateFileW(path.c_str(), GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
                                     FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
         if (file) return 0;
         const std::int32_t err = LastErrorCode();
@@ -105,31 +113,5 @@ ShortString CurrentFolder() {
     if (n == 0 || n >= MAX_PATH) return {};
     ShortString text(std::string_view(folder, n));
     if (folder[n - 1] != '\\') text += '\\';
-    return text;
-}
-
-ShortString CheckTarget(const ShortString& folder, const std::vector<PlannedFile>& files) {
-    const ShortString shown = folder.Empty() ? CurrentFolder() : folder;
-    ShortString text;
-    VolumeRoom room;
-    std::uint64_t needed = 0;
-    if (const std::int32_t err = ProbeNewFile(folder)) {
-        text += "Cannot create a file in \"";
-        text += shown;
-        text += "\": ";
-        text += SystemReason(static_cast<std::uint32_t>(err));
-    } else if (RoomIn(folder, room) == 0 && (needed = SpaceNeeded(files, room.cluster)) > room.free) {
-        // (A volume that does not say how much room it has is left to the writes.)
-        // Figures that round to the same text are given in bytes: "4.0 MB (4.0 MB
-        // free)" would not say what is missing.
-        const bool close = SizeText(needed) == SizeText(room.free);
-        text += "Not enough free space in \"";
-        text += shown;
-        text += "\" for ";
-        text += close ? IntegerText(static_cast<std::int64_t>(needed)) + " bytes" : SizeText(needed);
-        text += " (";
-        text += close ? IntegerText(static_cast<std::int64_t>(room.free)) + " bytes" : SizeText(room.free);
-        text += " free)";
-    }
     return text;
 }

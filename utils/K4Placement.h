@@ -1,7 +1,7 @@
 // Where the program may write, asked of the system before it writes: a folder's free
 // space and allocation unit, whether it takes a new file, what a set of files will
 // take there, and the system's own words for a failure. Callers turn the answers into
-// their messages; CheckTarget gives the whole message for a target folder.
+// their messages.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -22,8 +22,9 @@ struct VolumeRoom {
     std::uint64_t free = 0;
     std::uint32_t cluster = 0;
 };
-// For `folder` (with or without its trailing '\'; empty: the current directory): 0, or
-// the system error of the query.
+// For `folder` (with or without its trailing '\'; empty: the current directory; any
+// length): 0, or the system error of the query.
+std::int32_t RoomIn(const std::wstring& folder, VolumeRoom& room);
 std::int32_t RoomIn(const ShortString& folder, VolumeRoom& room);
 
 // `bytes` as the volume holds them: rounded up to whole clusters (a cluster of 0
@@ -42,14 +43,9 @@ struct PlannedFile {
 std::uint64_t SpaceNeeded(const std::vector<PlannedFile>& files, std::uint32_t cluster);
 
 // Creates a new file of an unused name in `folder` (ending in '\', or empty for the
-// current directory) and deletes it again: 0, or the system error of the creation.
-std::int32_t ProbeNewFile(const ShortString& folder);
-
-// Before an extraction writes `files` into `folder` (ending in '\', or empty for the
-// current directory): empty when the folder takes a new file and its volume holds
-// the files; otherwise the message, naming the folder and the system's reason, or
-// both sizes in readable units.
-ShortString CheckTarget(const ShortString& folder, const std::vector<PlannedFile>& files);
+// current directory; any length) and deletes it again: 0, or the system error of the
+// creation.
+std::int32_t ProbeNewFile(const std::wstring& folder);
 
 // The current directory (with a trailing '\'), for messages; empty if the system has none.
 ShortString CurrentFolder();

@@ -31,6 +31,11 @@ const Case kCases[] = {
     {"SETUP.EXE /T:D:\\Out", false, false, false, "D:\\Out", "", ""},
     {"SETUP.EXE /log:\"C:\\Logs\\setup log.txt\" /Q", true, false, false, nullptr, "C:\\Logs\\setup log.txt", ""},
     {"SETUP.EXE /T:a /T:b", false, false, false, "b", "", ""},
+    // The entry hands over the wide command line in UTF-8: values outside the code page
+    // (C:\тест, D:\日本\log.txt) arrive byte for byte.
+    {"SETUP.EXE /Q /T:C:\\\xD1\x82\xD0\xB5\xD1\x81\xD1\x82", true, false, false, "C:\\\xD1\x82\xD0\xB5\xD1\x81\xD1\x82", "", ""},
+    {"SETUP.EXE /LOG:\"D:\\\xE6\x97\xA5\xE6\x9C\xAC\\log.txt\" /L", false, true, false, nullptr,
+     "D:\\\xE6\x97\xA5\xE6\x9C\xAC\\log.txt", ""},
     // Not understood: the first one as given, once any switch of these is there; the
     // others are still read.
     {"SETUP.EXE /X /Q", true, false, false, nullptr, "", "/X"},
@@ -63,6 +68,15 @@ TEST(Switches, ReadFromTheCommandLine) {
         EXPECT_EQ(s.unknown, c.unknown);
         EXPECT_EQ(s.Windowless(), c.quiet || c.list);
     }
+}
+
+// A value as the wide file calls take it and as the system code page shows it.
+TEST(Switches, ValuesInUtf8AsWideAndAsShown) {
+    EXPECT_EQ(WideValue("C:\\\xD1\x82\xD0\xB5\xD1\x81\xD1\x82"), L"C:\\\x0442\x0435\x0441\x0442");
+    EXPECT_EQ(WideValue("C:\\Out"), L"C:\\Out");
+    EXPECT_EQ(ShownValue("C:\\Out"), "C:\\Out");
+    // Letters the code page lacks are shown as '?' (the test machines' code pages have no Cyrillic).
+    EXPECT_EQ(ShownValue("C:\\\xD1\x82"), "C:\\?");
 }
 
 TEST(Switches, TheListNamesEverySwitchAndExitCode) {

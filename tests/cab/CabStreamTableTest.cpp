@@ -191,6 +191,7 @@ TEST(FileCallbacks, UnknownHandlesFailTheWayTheLibraryExpects) {
     EXPECT_EQ(CabClose(12345), 0);
     FDINOTIFICATION note{};
     note.hf = 12345;
+    note.pv = decompr.get();   // the engine, as FDICopy hands it to the notification
     EXPECT_EQ(CabNotify(fdintCLOSE_FILE_INFO, &note), 0) << "asks the library to stop";
     CurrentDecompr = nullptr;
     EXPECT_EQ(CabRead(12345, buffer, 4), static_cast<UINT>(-1)) << "no decompressor running";

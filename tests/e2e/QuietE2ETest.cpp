@@ -3,6 +3,7 @@
 // through a pipe and a console, the /LOG: lines and an exit code for each kind of
 // failure; and the switches' boxes and /T: in front of the window.
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cstdio>
 #include <iterator>
 #include <sstream>
@@ -26,6 +27,45 @@ const char* const kCaption = "K4 window test";
 const char* const kMembers[] = {"readme.txt", "empty.txt", "docs\\manual.txt",
                                 "a_member_name_longer_than_the_name_column_of_the_list.txt"};
 
+std::wstring Utf16(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(std::max(0, MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                                        wide.data(), static_cast<int>(wide.size())))));
+    return wide;
+}
+
+// UTF-8 text as the program's single-byte output shows it: in the system code page.
+std::string Shown(const std::string& utf8) {
+    const std::wstring wide = Utf16(utf8);
+    std::string narrow(wide.size() * 2, '\0');
+    narrow.resize(static_cast<std::size_t>(std::max(0, WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                                                          narrow.data(), static_cast<int>(narrow.size()),
+                                                                          nullptr, nullptr))));
+    return narrow;
+}
+
+// A file at a full path of any length and in any characters (UTF-8).
+bool ReadAnyPath(const std::string& path, std::string& bytes) {
+    UniqueFile file(CreateFileW((L"\\\\?\\" + Utf16(path)).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!file) return false;
+    bytes.clear();
+    char buffer[4096];
+    DWORD n = 0;
+    while (ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
+    return true;
+}
+
+// Makes the folders of `path` (full, UTF-8) above its last one.
+void MakeParents(std::string path) {
+    if (!path.empty() && path.back() == '\\') path.pop_back();
+    const std::string parent = path.substr(0, path.rfind('\\'));
+    for (std::size_t at = parent.find('\\', 3);; at = parent.find('\\', at + 1)) {
+        CreateDirectoryW((L"\\\\?\\" + Utf16(parent.substr(0, at))).c_str(), nullptr);
+        if (at == std::string::npos) break;
+    }
+}
+
 std::vector<std::string> Lines(const std::string& text) {
     std::vector<std::string> lines;
     std::istringstream in(text);
@@ -46,14 +86,14 @@ struct RunSeen {
 
 enum class Output { Pipe, None };
 
-// Starts the command line (the system finds the program in it) and watches the
+// Starts the command line (UTF-8; the system finds the program in it) and watches the
 // process's top-level windows until it ends. A visible message box is recorded and
 // answered, so that a run that shows one still ends.
 RunSeen RunWatched(const std::string& commandLine, const std::string& dir, Output output = Output::Pipe) {
     RunSeen seen;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     UniqueFile readEnd, writeEnd;
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
     if (output == Output::Pipe) {
         HANDLE r = nullptr, w = nullptr;
@@ -65,8 +105,8 @@ RunSeen RunWatched(const std::string& commandLine, const std::string& dir, Outpu
         si.hStdOutput = si.hStdError = w;
     }
     PROCESS_INFORMATION pi{};
-    std::string cmd = commandLine;
-    if (!CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, output == Output::Pipe, 0, nullptr, dir.c_str(), &si,
+    std::wstring cmd = Utf16(commandLine);
+    if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output == Output::Pipe, 0, nullptr, Utf16(dir).c_str(), &si,
                         &pi)) {
         seen.windows.push_back("(not started)");
         return seen;
@@ -119,7 +159,7 @@ protected:
     void ExpectExtracted(const std::string& dir) {
         for (const char* name : kMembers) {
             std::string got;
-            ASSERT_TRUE(ReadBytes(dir + name, got)) << dir + name;
+            ASSERT_TRUE(ReadAnyPath(dir + name, got)) << dir + name;
             EXPECT_TRUE(got == ReadAll(PackedWindowInput() + "\\" + name)) << dir + name << " differs";
         }
         EXPECT_FALSE(Exists(folder_ / "DATAFILE.K4A")) << "the temporary cabinet is removed";
@@ -133,20 +173,26 @@ protected:
 
 }  // namespace
 
-// The target of the payload or of /T: (with blanks), the program named with and
-// without quotes: every file byte for byte, exit code 0, no window at any time.
+// The target of the payload or of /T: (with blanks, outside the system code page,
+// of 300 characters in three folders), the program named with and without quotes:
+// every file byte for byte, exit code 0, no window at any time.
 TEST_F(QuietE2E, QuietRunsExtractWithoutAnyWindow) {
     struct Case {
         const char* how;
         bool quotedProgram;
         bool payloadTarget;  // the target in the payload, or in /T:
+        std::string dir;     // UTF-8, its parents made; empty: "Some Dir N"
     };
-    const Case cases[] = {{"payload target, quoted program", true, true},
-                          {"/T: with blanks, unquoted program", false, false},
-                          {"/T: with blanks, quoted program", true, false}};
+    const std::string three = folder_ / (std::string(100, 'x') + "\\" + std::string(100, 'y') + "\\");
+    const Case cases[] = {{"payload target, quoted program", true, true, ""},
+                          {"/T: with blanks, unquoted program", false, false, ""},
+                          {"/T: with blanks, quoted program", true, false, ""},
+                          {"/T: outside the code page", true, false, folder_ / "\xd1\x82\xd0\xb5\xd1\x81\xd1\x82\\"},
+                          {"/T: of 300 characters", true, false, three + std::string(300 - three.size(), 'z') + "\\"}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.how);
-        const std::string dir = folder_ / ("Some Dir " + std::to_string(&c - cases)) + "\\";
+        const std::string dir = c.dir.empty() ? folder_ / ("Some Dir " + std::to_string(&c - cases)) + "\\" : c.dir;
+        MakeParents(dir);
         std::string switches = "/Q";
         if (c.payloadTarget) WithPayloadTarget(dir);
         else switches = "-q /t:\"" + dir.substr(0, dir.size() - 1) + "\"";
@@ -156,8 +202,8 @@ TEST_F(QuietE2E, QuietRunsExtractWithoutAnyWindow) {
         EXPECT_TRUE(seen.windows.empty()) << seen.windows.front();
         ExpectExtracted(dir);
         EXPECT_EQ(Lines(seen.output),
-                  (std::vector<std::string>{"Started: " + program + " " + switches,
-                                            "Exit code 0: every file extracted into \"" + dir + "\""}));
+                  (std::vector<std::string>{"Started: " + Shown(program + " " + switches),
+                                            "Exit code 0: every file extracted into \"" + Shown(dir) + "\""}));
         WriteAll(exe_, packed_);
     }
 }
@@ -192,6 +238,14 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
         std::string failure;  // the start of its "Failed: " line
     };
     const std::string missingParent = folder_ / "new1\\new2";
+    // A name the volume refuses: Wine keeps names in UTF-8 on a Linux file system, which
+    // takes at most 255 bytes in a name; 150 letters é (0xE9 in the code page) are 150 bytes in
+    // the cabinet and 300 there.
+    cabw::Cabinet tooLong;
+    tooLong.members.push_back({});
+    tooLong.members[0].name = std::string(150, '\xE9') + ".txt";
+    tooLong.members[0].data = "refused";
+    const std::string refused = folder_ / "refused";
     std::vector<Case> cases = {
         {"unknown switch", packed_, "/Q /X", 1, "Switch not understood: /X"},
         {"malformed switch", packed_, "/T: /Q", 1, "Switch not understood: /T:"},
@@ -204,6 +258,8 @@ TEST_F(QuietE2E, EachFailureHasItsExitCodeAndLogLines) {
         {"a file in the target's place", packed_, "/Q /T:\"" + file + "\"", 3, "Error creating path \"" + file + "\""},
         {"missing drive", packed_, "/Q /T:" + drive + "\\Out", 3, "Error creating path \"" + drive + "\\Out\""},
         {"locked member file", packed_, "/Q /T:" + locked, 4, "Cannot create file " + locked + "\\readme.txt."},
+        {"a path the system refuses", parts_.image + Payload(parts_.target, parts_.caption, parts_.title, cabw::Build(tooLong)),
+         "/Q /T:" + refused, 3, "Cannot create file \"" + refused + "\\" + std::string(150, '\xE9') + ".txt\": "},
     };
     // A volume without room: the 4 MiB one that scripts/fixture-mounts.sh mounts.
     const std::string small = Backslashed(placement_paths::Mounts) + "\\small";

@@ -49,3 +49,45 @@ k4_add_e2e_test(test_e2e_window WindowE2ETest.cpp QuietE2ETest.cpp WindowDriver.
 target_include_directories(test_e2e_window PRIVATE ${CMAKE_SOURCE_DIR}/app)
 target_link_libraries(test_e2e_window PRIVATE k4format k4cabwriter)
 add_dependencies(test_e2e_window k4_window_packed)
+
+# Members whose paths pass the classic 260-character limit below a long target: a
+# 206-character name of three levels (60 + 60 + 80 and ".txt") and one of 255, the
+# longest a cabinet holds. Packed for the current directory ("\"), the only target
+# under which k4pack takes a 255-character name; the tests give theirs with /T:.
+set(k4_long_input ${CMAKE_CURRENT_BINARY_DIR}/longinput)
+string(REPEAT "d" 60 k4_long_d)
+string(REPEAT "e" 60 k4_long_e)
+string(REPEAT "f" 80 k4_long_f)
+string(REPEAT "a" 100 k4_long_a)
+string(REPEAT "b" 100 k4_long_b)
+string(REPEAT "c" 49 k4_long_c)
+set(k4_long_206 "${k4_long_d}/${k4_long_e}/${k4_long_f}.txt")
+set(k4_long_255 "${k4_long_a}/${k4_long_b}/${k4_long_c}.txt")
+string(REPEAT "A long path's content.\r\n" 300 k4_long_content)
+file(GENERATE OUTPUT ${k4_long_input}/${k4_long_206} CONTENT "${k4_long_content}")
+file(GENERATE OUTPUT ${k4_long_input}/${k4_long_255} CONTENT "255 characters of name\r\n")
+set(k4_long_exe ${CMAKE_CURRENT_BINARY_DIR}/long-e2e.exe)
+add_custom_command(
+  OUTPUT ${k4_long_exe}
+  COMMAND touch -d "2022-01-02 03:04:06" ${k4_long_206} ${k4_long_255}
+  COMMAND ${K4PACK_EXECUTABLE} -o ${k4_long_exe} -s $<TARGET_FILE:K4EXTRACTOR> -t "\\"
+          -c "K4 long path test" -T "Long paths" ${k4_long_input}
+  WORKING_DIRECTORY ${k4_long_input}
+  DEPENDS K4EXTRACTOR ${K4PACK_EXECUTABLE}
+  COMMENT "Packing the long path test's self-extractor with k4pack"
+  VERBATIM)
+add_custom_target(k4_long_packed DEPENDS ${k4_long_exe})
+k4_windows_path(k4_long_exe_win "${k4_long_exe}")
+k4_windows_path(k4_long_input_win "${k4_long_input}")
+file(GENERATE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/generated/LongPaths.h CONTENT
+"// Generated: the long path test's self-extractor, the folder it packs and its names.
+#pragma once
+namespace e2e::long_paths {
+inline constexpr char Packed[] = R\"(${k4_long_exe_win})\";
+inline constexpr char Input[] = R\"(${k4_long_input_win})\";
+inline constexpr char Name206[] = R\"(${k4_long_206})\";
+inline constexpr char Name255[] = R\"(${k4_long_255})\";
+}  // namespace e2e::long_paths
+")
+k4_add_e2e_test(test_e2e_long_paths LongPathE2ETest.cpp)
+add_dependencies(test_e2e_long_paths k4_long_packed)

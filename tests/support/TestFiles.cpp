@@ -59,7 +59,8 @@ ScratchFolder::ScratchFolder() {
     }
 }
 
-ScratchFolder::~ScratchFolder() { RemoveTree(Wide(path_)); }
+// In the long form: the program's tests leave paths of any length behind.
+ScratchFolder::~ScratchFolder() { RemoveTree(L"\\\\?\\" + Wide(path_)); }
 
 std::string ScratchFolder::Write(const std::string& name, const std::string& bytes) const {
     const std::string path = *this / name;
@@ -79,8 +80,12 @@ CurrentDirectory::~CurrentDirectory() { SetCurrentDirectoryA(previous_.c_str());
 bool ReadBytes(const std::string& path, std::string& bytes) {
     bytes.clear();
     // Shared for writing too: the program under test may still hold the file open.
-    UniqueFile file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
+    // A full path past the classic limit in the long form, as the program writes it.
+    UniqueFile file(path.size() < MAX_PATH
+                        ? CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                      OPEN_EXISTING, 0, nullptr)
+                        : CreateFileW((L"\\\\?\\" + Wide(path)).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
     if (!file) return false;
     char block[65536];
     DWORD got = 0;

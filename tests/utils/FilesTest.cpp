@@ -96,17 +96,7 @@ TEST(SpaceNeeded, CountsClustersAndReplacedFilesAfterTheirReplacement) {
     EXPECT_EQ(OnDisk(8192, 4096), 8192u);
 }
 
-// The check a target folder gets: it must take a new file (and keep none), and hold
-// the files; the messages name the folder.
-TEST(CheckTarget, NeedsANewFileAndTheRoom) {
-    k4test::ScratchFolder folder;
-    const ShortString dir(folder.Dir());
-    EXPECT_EQ(CheckTarget(dir, {{1000, 0}}), "");
-    EXPECT_TRUE(k4test::FolderEntries(folder.Path()).empty()) << "the probe file is gone";
-    const std::string tooMuch = CheckTarget(dir, {{~0ull >> 2, 0}}).Str();
-    EXPECT_EQ(tooMuch.rfind("Not enough free space in \"" + folder.Dir() + "\" for ", 0), 0u) << tooMuch;
-    const std::string missing = CheckTarget(ShortString(folder.Dir() + "missing\\"), {}).Str();
-    EXPECT_EQ(missing, "Cannot create a file in \"" + folder.Dir() + "missing\\\": " +
-                           SystemReason(ERROR_PATH_NOT_FOUND).Str());
+// The system's words for an error it has no text for.
+TEST(SystemReason, NamesAnErrorWithoutText) {
     EXPECT_EQ(SystemReason(0xDEADBEEF), "error 3735928559");
 }
