@@ -11,6 +11,9 @@ root=${K4_BUILD_ROOT:-$here/build}
 export PATH=/usr/lib/wine:/usr/sbin:/usr/bin:/sbin:/bin HOME=/root
 export WINEPREFIX=/var/k4/wineprefix-i686 WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=,winemenubuilder.exe=d" K4_WINE32_PREFIX=/var/k4/wineprefix-i686
+# The display-scale test's prefix on the guest's disk too; K4_EMULATED tells the few
+# tests that are too slow for full-system emulation (they say so when they skip).
+export K4_DPI_PREFIX=/var/k4/wineprefix-dpi K4_EMULATED=1
 export LANG=${LANG:-C.UTF-8}
 mkdir -p /var/k4 /tmp/.X11-unix
 Xvfb :90 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &

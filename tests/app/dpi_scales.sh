@@ -12,7 +12,9 @@
 set -uo pipefail
 if [ $# -lt 2 ]; then echo "usage: $0 EMULATOR PROGRAM [ARGS...]" >&2; exit 2; fi
 emulator=$1 program=$2; shift 2
-prefix=$(cd "$(dirname "$program")" && pwd)/wineprefix-dpi  # Wine wants it absolute
+# Beside the program, or where K4_DPI_PREFIX says (the emulated guest keeps it on its
+# own disk: a prefix copied onto the shared build folder takes minutes there).
+prefix=${K4_DPI_PREFIX:-$(cd "$(dirname "$program")" && pwd)/wineprefix-dpi}  # Wine wants it absolute
 
 case "$(basename "$emulator")" in
   wine32-run.sh)

@@ -1,6 +1,7 @@
 // Real cabinets of 1, 100 and 20,000 files, listed and extracted byte for byte.
 #include <gtest/gtest.h>
 #include <cstdio>
+#include <cstdlib>
 #include "CabTestSupport.h"
 
 using namespace k4test;
@@ -37,4 +38,10 @@ void ListAndExtractAll(const std::string& set, int files) {
 
 TEST(LargeCabinets, OneFile) { ListAndExtractAll("one", 1); }
 TEST(LargeCabinets, HundredFiles) { ListAndExtractAll("hundred", 100); }
-TEST(LargeCabinets, TwentyThousandFiles) { ListAndExtractAll("many", 20000); }
+TEST(LargeCabinets, TwentyThousandFiles) {
+    // Each of 20,000 files is created, listed and compared through the emulated
+    // processor and the shared folder: past ten minutes there, about three minutes
+    // natively, where this case runs on both builds.
+    if (std::getenv("K4_EMULATED")) GTEST_SKIP() << "20,000 files: natively only (full-system emulation)";
+    ListAndExtractAll("many", 20000);
+}

@@ -41,8 +41,6 @@ TEST(UpperCase, ChangesOnlyLowerLettersAndTheUpperBytes) {
         EXPECT_EQ(up(b), b) << "byte " << b << " stays";
 }
 
-}
-
 TEST(IntegerText, EveryValueInDecimalWithItsSign) {
     EXPECT_EQ(IntegerText(0), "0");
     EXPECT_EQ(IntegerText(7), "7");
