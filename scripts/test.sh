@@ -99,11 +99,14 @@ echo "== Win32 tests (x86_64 under wine64)"; run_ctest x86_64 "$root/x86_64"; ph
 # packing fixtures, which need the host's tools) run here first.
 run_i686() {
   local reason started=$SECONDS
-  if reason=$("$here/scripts/wine32-run.sh" --check); then
+  # K4_I686_GUEST=1 takes the guest even where the kernel runs i386 code: the way to
+  # prove the guest on a machine that does not need it.
+  if [ "${K4_I686_GUEST:-0}" != 1 ] && reason=$("$here/scripts/wine32-run.sh" --check); then
     echo "== Win32 tests (i686 under 32-bit Wine in the i386 root)"; run_ctest i686 "$root/i686"
     return
   fi
-  echo "i686: this kernel cannot run it natively ($reason); using the emulated guest"
+  [ "${K4_I686_GUEST:-0}" != 1 ] || reason="K4_I686_GUEST=1"
+  echo "i686: not natively ($reason); using the emulated guest"
   if ! reason=$("$here/scripts/guest.sh" --check); then
     echo "i686: not run: $reason"; failed=$((failed + 1)); summary+=("i686: not run: $reason (a failure)")
     return
