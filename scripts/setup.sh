@@ -122,6 +122,11 @@ make_guest() {  # the probe's reason
   "$here/scripts/guest.sh" --image
 }
 
+# The guest also where the root works, when a run asks for it (K4_I686_GUEST=1).
+forced_guest() {
+  [ "${K4_I686_GUEST:-0}" != 1 ] || "$here/scripts/guest.sh" --image
+}
+
 prepare_i386_root() {
   if [ "${K4_NO_I686_RUN:-0}" = 1 ] && [ "${CI:-}" != true ]; then
     echo "i686: not run: K4_NO_I686_RUN=1"
@@ -148,9 +153,9 @@ prepare_i386_root() {
 }
 
 case "${1:-}" in
-  "") install_packages; prepare_i386_root ;;
+  "") install_packages; prepare_i386_root; forced_guest ;;
   --packages) install_packages ;;
-  --i386-root) prepare_i386_root ;;
+  --i386-root) prepare_i386_root; forced_guest ;;
   --mirror) host_mirror ;;
   *) echo "usage: setup.sh [--packages | --i386-root | --mirror]" >&2; exit 2 ;;
 esac
