@@ -6,19 +6,7 @@
 #   guest_test.sh SCRIPTS_DIR
 set -uo pipefail
 scripts=$1
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# expect NAME STATUS PATTERN command...: the command's exit status and what it says.
-expect() {
-  local name=$1 status=$2 pattern=$3 out got
-  shift 3
-  out=$("$@" 2>&1); got=$?
-  [ "$got" -eq "$status" ] || fail "$name: exit $got, not $status ($out)"
-  [[ "$out" == *$pattern* ]] || fail "$name: said \"$out\", not *$pattern*"
-}
+. "$(dirname "$0")/expect.sh"
 
 # No image in the cache: the check says where it looked, and a run boots nothing.
 expect "check without image" 1 "no guest image in $scratch/cache" \

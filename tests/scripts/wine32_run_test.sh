@@ -11,19 +11,7 @@ run=$1
 # names in K4_I386_ROOT would take their place.
 unset K4_I386_ROOT
 [ "$(id -u)" -eq 0 ] || { echo "skipped: chroot needs root"; exit 77; }
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-# expect NAME STATUS PATTERN command...: the command's exit status and what it says.
-expect() {
-  local name=$1 status=$2 pattern=$3 out got
-  shift 3
-  out=$("$@" 2>&1); got=$?
-  [ "$got" -eq "$status" ] || fail "$name: exit $got, not $status ($out)"
-  [[ "$out" == *$pattern* ]] || fail "$name: said \"$out\", not *$pattern*"
-}
+. "$(dirname "$0")/expect.sh"
 
 # A root whose /bin/true and /bin/sh are not programs for this kernel: execve refuses
 # them with ENOEXEC, exactly as a kernel without IA32 emulation refuses i386 programs.
