@@ -9,7 +9,8 @@
 #   K4_DEMO_ARCH    x86_64 (default, under wine64) or i686: the shipped 32-bit program and
 #                   its driver under the 32-bit Wine of the i386 root (scripts/wine32-run.sh),
 #                   or, where this kernel refuses i386 code, in the emulated guest
-#                   (scripts/guest.sh): packed here, run and checked there
+#                   (scripts/guest.sh; K4_I686_GUEST=1 takes it anyway): packed here,
+#                   run and checked there
 #   K4_DEMO_STUB    extractor program to pack into (default: the one k4pack carries for
 #                   K4_DEMO_ARCH, no -s)
 #   K4_DEMO_SKIP_BUILD=1   use the builds as they are (no setup, no build)
@@ -162,7 +163,8 @@ step_check_extracted() {
 # The i686 program where this kernel refuses i386 code: k4pack packs here, the guest runs
 # the rest of the demo (its own Wine, display and driver; the build root is shared).
 in_guest() {
-  [ "$arch" = i686 ] && [ "${K4_GUEST:-0}" != 1 ] && ! "$here/scripts/wine32-run.sh" --check >/dev/null 2>&1
+  [ "$arch" = i686 ] && [ "${K4_GUEST:-0}" != 1 ] &&
+    { [ "${K4_I686_GUEST:-0}" = 1 ] || ! "$here/scripts/wine32-run.sh" --check >/dev/null 2>&1; }
 }
 
 main() {
