@@ -1,5 +1,5 @@
-// The payload block's reading: the trailer, the three texts, the sum record, where the
-// cabinet lies and how long it says it is.
+// The payload block's reading: the trailer, the three texts, the sum and run records,
+// where the cabinet lies and how long it says it is.
 #include "K4PayloadBlock.h"
 #include "K4LittleEndian.h"
 
@@ -33,6 +33,41 @@ void FindSumRecord(cabfmt::ReadAt& file, std::uint64_t blockEnd, Block& block) {
     }
 }
 
+// Whether the record's texts, read from the file in small steps, have the sum its tail
+// states.
+bool RunRecordSummed(cabfmt::ReadAt& file, std::uint64_t offset, const runrecord::Tail& tail) {
+    unsigned char step[256];
+    std::uint32_t crc = 0;
+    for (std::uint64_t left = std::uint64_t{tail.programLength} + tail.argumentsLength; left > 0;) {
+        const std::size_t count = left < sizeof step ? static_cast<std::size_t>(left) : sizeof step;
+        if (!file.Read(offset, step, count)) return false;
+        crc = runrecord::SmallCrc32(crc, step, count);
+        offset += count;
+        left -= count;
+    }
+    unsigned char fixed[runrecord::TailSize];
+    runrecord::EncodeTail(tail, fixed);
+    return runrecord::SmallCrc32(crc, fixed, runrecord::SummedTailSize) == tail.crc;
+}
+
+// Looks for the run record ending at `recordEnd` (the sum record's start, or the
+// trailer's); false when a record's marker is there but the record does not hold.
+bool FindRunRecord(cabfmt::ReadAt& file, std::uint64_t recordEnd, Block& block) {
+    if (block.cabinetRoom < cabfmt::SignatureSize + runrecord::TailSize) return true;
+    unsigned char raw[runrecord::TailSize];
+    if (!file.Read(recordEnd - runrecord::TailSize, raw, sizeof raw)) return true;
+    const std::optional<runrecord::Tail> tail = runrecord::DecodeTail(raw);
+    if (!tail) return true;
+    if (!tail->Followable() || tail->RecordSize() > block.cabinetRoom - cabfmt::SignatureSize) return false;
+    const std::uint64_t offset = recordEnd - tail->RecordSize();
+    if (!RunRecordSummed(file, offset, *tail)) return false;
+    block.runs = true;
+    block.run = *tail;
+    block.runOffset = offset;
+    block.cabinetRoom -= tail->RecordSize();
+    return true;
+}
+
 }  // namespace
 
 Block ReadBlock(cabfmt::ReadAt& file, std::uint64_t end) {
@@ -60,6 +95,7 @@ Block ReadBlock(cabfmt::ReadAt& file, std::uint64_t end) {
     block.cabinetRoom = blockEnd - position;
     if (block.cabinetRoom == 0) return Failed(block, Fault::NoCabinet);
     FindSumRecord(file, blockEnd, block);
+    if (!FindRunRecord(file, block.cabinetOffset + block.cabinetRoom, block)) return Failed(block, Fault::RunRecordDamaged);
     unsigned char head[cabfmt::SignatureSize];
     block.signature = block.cabinetRoom >= sizeof head && file.Read(position, head, sizeof head) &&
                       cabfmt::HasSignature(head);

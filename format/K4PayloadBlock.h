@@ -11,6 +11,7 @@
 #include <cstdint>
 #include "K4CabFormat.h"
 #include "K4CabinetSum.h"
+#include "K4RunRecord.h"
 
 namespace payloadblock {
 
@@ -36,6 +37,7 @@ enum class Fault {
     TextLengthOutside,  // a text length is negative or above MaxTextLength
     TextOutside,        // a text runs past the block
     NoCabinet,          // nothing follows the texts
+    RunRecordDamaged,   // a run record's marker, but lengths, flags or sum that do not hold
 };
 
 struct Block {
@@ -47,19 +49,24 @@ struct Block {
     std::uint64_t textOffset[TextCount] = {};
     std::uint32_t textLength[TextCount] = {};
     std::uint64_t cabinetOffset = 0;   // the first byte after the third text
-    // The cabinet and any padding behind it: up to the sum record, or without one
-    // up to the trailer.
+    // The cabinet and any padding behind it: up to the run record, the sum record or
+    // the trailer, whichever comes first.
     std::uint64_t cabinetRoom = 0;
     bool signature = false;      // the room begins with the cabinet signature
     bool summed = false;         // the block ends in a sum record
     cabsum::Record sum;          // that record, when summed
+    bool runs = false;           // the block carries a run record, sound by its sum
+    std::uint64_t runOffset = 0; // where its program text starts; its arguments follow
+    runrecord::Tail run;         // its lengths and flags, when it runs
     bool Sound() const { return fault == Fault::None; }
 };
 
 // Reads the block whose trailer ends at `end` (the end of the file, or in front of a
 // certificate table). A sum record is found from the trailer, never from the cabinet's
 // header, which may be the damaged part: 16 bytes in front of the trailer that begin
-// with its marker, where the room holds at least a cabinet signature besides.
+// with its marker, where the room holds at least a cabinet signature besides. A run
+// record is found the same way in front of the sum record (or of the trailer), and its
+// sum is checked here: a block whose record is damaged is refused as a whole.
 Block ReadBlock(cabfmt::ReadAt& file, std::uint64_t end);
 
 // How much of the `room` bytes whose first `headSize` bytes are `head` is the cabinet:

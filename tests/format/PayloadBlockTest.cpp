@@ -6,6 +6,7 @@
 #include "K4PayloadBlock.h"
 #include "MemoryCabinet.h"
 #include "PayloadBytes.h"
+#include "SumRecordBytes.h"
 
 using payloadblock::Fault;
 using k4test::Counted;
@@ -51,5 +52,54 @@ TEST(PayloadBlock, AFailedReadIsUnreadableNotABadBlock) {
         formattest::MemoryCabinet failing(file);
         failing.failFrom = failFrom;
         EXPECT_EQ(payloadblock::ReadBlock(failing, file.size()).fault, Fault::Unreadable) << failFrom;
+    }
+}
+
+// The run record is found from the trailer's side, in front of the sum record or of the
+// trailer itself, and the cabinet's room ends where it begins; a record whose marker is
+// there but whose lengths, flags or sum do not hold refuses the block, so that a damaged
+// command is never run.
+TEST(PayloadBlock, ARunRecordIsFoundInFrontOfTheSumAndADamagedOneRefusesTheBlock) {
+    const std::string cab = "MSCF" + std::string(40, 'c');
+    const std::string program = "sub\\setup.exe", arguments = "/quiet \"a b\"";
+    const std::string record = k4test::RunRecord(program, arguments, runrecord::FlagTemporary);
+    const struct {
+        const char* what;
+        std::string afterTexts;
+        Fault fault;
+        bool runs;
+        bool summed;
+    } cases[] = {
+        {"no record", cab, Fault::None, false, false},
+        {"record before the trailer", cab + record, Fault::None, true, false},
+        {"record before the sum", cab + std::string(3, '\0') + record + k4test::SumRecord(44, k4test::Crc32(cab)),
+         Fault::None, true, true},
+        {"sum before the record is padding", cab + k4test::SumRecord(44, 0) + record, Fault::None, true, false},
+        {"sum off by one", cab + k4test::RunRecord(program, arguments, 0, 1), Fault::RunRecordDamaged, false, false},
+        {"no program", cab + k4test::RunRecord("", arguments), Fault::RunRecordDamaged, false, false},
+        {"program of 256 bytes", cab + k4test::RunRecord(std::string(256, 'p'), ""), Fault::RunRecordDamaged, false,
+         false},
+        {"arguments of 8192 bytes", cab + k4test::RunRecord("a.exe", std::string(8192, 'a')),
+         Fault::RunRecordDamaged, false, false},
+        {"unknown flag", cab + k4test::RunRecord("a.exe", "", 2), Fault::RunRecordDamaged, false, false},
+        {"record reaching into the signature", "MSC" + k4test::RunRecord("a.exe", ""), Fault::RunRecordDamaged, false,
+         false},
+    };
+    for (const auto& c : cases) {
+        const std::string file = "image" + k4test::Payload("d", "c", "t", c.afterTexts);
+        formattest::MemoryCabinet reader(file);
+        const payloadblock::Block block = payloadblock::ReadBlock(reader, file.size());
+        EXPECT_EQ(block.fault, c.fault) << c.what;
+        if (c.fault != Fault::None) continue;
+        EXPECT_EQ(block.runs, c.runs) << c.what;
+        EXPECT_EQ(block.summed, c.summed) << c.what;
+        const std::size_t recordStart = c.afterTexts.rfind("sub\\setup.exe");
+        if (!c.runs) continue;
+        EXPECT_EQ(block.runOffset, block.cabinetOffset + recordStart) << c.what;
+        EXPECT_EQ(block.cabinetOffset + block.cabinetRoom, block.runOffset) << c.what;
+        EXPECT_EQ(block.run.programLength, program.size()) << c.what;
+        EXPECT_EQ(block.run.argumentsLength, arguments.size()) << c.what;
+        EXPECT_TRUE(block.run.Temporary()) << c.what;
+        EXPECT_EQ(file.substr(block.runOffset, program.size() + arguments.size()), program + arguments) << c.what;
     }
 }

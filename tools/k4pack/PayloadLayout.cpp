@@ -35,6 +35,7 @@ std::string BlockFault(const payloadblock::Block& block) {
     case Fault::TextLengthOutside: return "length of " + which + " is " + stated + ", outside 0 to 255";
     case Fault::TextOutside: return which + " runs beyond the block";
     case Fault::NoCabinet: return "no room for a cabinet after the texts";
+    case Fault::RunRecordDamaged: return "the run record's lengths, flags or sum do not hold";
     case Fault::Unreadable:
     case Fault::None: break;
     }
