@@ -12,18 +12,23 @@
 #   guest.sh --check              say why the guest cannot be used here, exit 1
 #
 #   K4_GUEST_CACHE     where images are kept, outside the checkout (default /var/cache/k4-guest)
-#   K4_GUEST_TIMEOUT   seconds a run may take before the guest counts as hung (default 2700)
+#   K4_GUEST_SILENCE   seconds without a line of output after which the guest counts as
+#                      hung (default 900; CTest's own per-test time-outs end a hung test
+#                      well before)
+#   K4_GUEST_TIMEOUT   seconds a whole run may take (default 2700); a run cut there is
+#                      not booted again, since a second one would not fit either
 #   K4_GUEST_ACCEL     kvm or tcg (default: kvm where the processor offers it to us)
 #
 # The image is made in a folder beside its place and renamed when complete; a run holds
 # a lock on it, since the guest writes to it (its Wine prefix stays there between runs).
-# A guest that hangs or dies before the command has ended is booted once more; a second
-# failure prints its console log and fails.
+# A guest that dies or falls silent before the command has ended is booted once more; a
+# second failure, or a run over the whole time allowed, prints its console log and fails.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build_root=$(realpath -m "${K4_BUILD_ROOT:-$here/build}")
 cache=${K4_GUEST_CACHE:-/var/cache/k4-guest}
 timeout=${K4_GUEST_TIMEOUT:-2700}
+silence=${K4_GUEST_SILENCE:-900}
 
 # Debian 12 (its 6.1 kernel is the one known to run well under emulation) with the same
 # Wine as the host's, both halves, and what the job needs: ctest, Xvfb, mount tools.
@@ -121,7 +126,7 @@ write_job() {  # job dir, command...
     echo 'set -u'
     echo 'echo "k4 guest: booted"'
     for d in "${dirs[@]}"; do
-      printf 'mkdir -p %q && mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=${K4_GUEST_9P_CACHE:-loose} k4share%d %q || echo "k4 guest: share %q not mounted"\n' "$d" "$i" "$d" "$d"
+      printf 'mkdir -p %q && mount -t 9p -o trans=virtio,version=9p2000.L,msize=262144,cache=loose k4share%d %q || echo "k4 guest: share %q not mounted"\n' "$d" "$i" "$d" "$d"
       i=$((i + 1))
     done
     # What runs in the guest, every 30 s, for a run that hangs (guest.sh prints it then).
@@ -134,8 +139,10 @@ write_job() {  # job dir, command...
   } >"$job/boot.sh"
 }
 
-boot() {  # job dir; 0 when the guest ran the job to its end
-  local job=$1 mode pid waited=0 args=() d i=0
+# 0 when the guest ran the job to its end, 1 when it died or fell silent (worth one
+# more boot), 2 when the whole run took longer than allowed.
+boot() {  # job dir
+  local job=$1 mode pid waited=0 quiet=0 size=0 now args=() d i=0 status=1
   mode=$(accel)
   while read -r d; do
     args+=(-virtfs "local,path=$d,mount_tag=k4share$i,security_model=none,id=k4share$i")
@@ -156,14 +163,20 @@ boot() {  # job dir; 0 when the guest ran the job to its end
   tail -n +1 -f --pid="$pid" "$job/out" &
   local tailer=$!
   while kill -0 "$pid" 2>/dev/null; do
-    sleep 2; waited=$((waited + 2))
+    sleep 2; waited=$((waited + 2)); quiet=$((quiet + 2))
+    now=$(stat -c %s "$job/out" 2>/dev/null || echo 0)
+    [ "$now" = "$size" ] || { size=$now; quiet=0; }
     if [ "$waited" -ge "$timeout" ]; then
-      say "the guest did not end within $timeout s ($mode)"; kill "$pid" 2>/dev/null || true; break
+      say "the guest did not end within $timeout s ($mode)"; status=2; kill "$pid" 2>/dev/null || true; break
+    fi
+    if [ "$quiet" -ge "$silence" ]; then
+      say "the guest printed nothing for $silence s ($mode)"; kill "$pid" 2>/dev/null || true; break
     fi
   done
   wait "$pid" 2>/dev/null || true
   sleep 0.5; kill "$tailer" 2>/dev/null || true; wait "$tailer" 2>/dev/null || true
-  [ -f "$job/rc" ]
+  [ ! -f "$job/rc" ] || status=0
+  return "$status"
 }
 
 run() {
@@ -174,17 +187,21 @@ run() {
   flock 9
   job=$(mktemp -d "$build_root/guest-job.XXXXXX")
   write_job "$job" "$@"
+  local status
   for try in 1 2; do
     say "booting ($(accel), try $try): $*"
-    if boot "$job"; then
+    status=0; boot "$job" || status=$?
+    if [ "$status" -eq 0 ]; then
       rc=$(cat "$job/rc"); rm -rf "$job"; return "$rc"
     fi
     say "the guest ended before the command did; its console:"
     tail -n 60 "$job/console.log" >&2
     [ ! -f "$job/ps" ] || { say "what ran in it last:"; cat "$job/ps" >&2; }
+    [ "$status" -eq 1 ] || break
   done
   rm -rf "$job"
-  say "the guest failed twice"; return 1
+  if [ "$status" -eq 2 ]; then say "the guest run took longer than allowed"; else say "the guest failed twice"; fi
+  return 1
 }
 
 case "${1:-}" in

@@ -31,8 +31,24 @@ JSON
 split=$(python3 "$scripts/split_i686.py" <"$scratch/tests.json")
 [ "$(sed -n 1p <<<"$split")" = '^(test_stub_i686|test_a\+b|test_no_command)$' ] || fail "split, here: $(sed -n 1p <<<"$split")"
 [ "$(sed -n 2p <<<"$split")" = '^(test_cab_units|test_dpi_scales)$' ] || fail "split, guest: $(sed -n 2p <<<"$split")"
+[ "$(sed -n 3p <<<"$split")" = '^$' ] || fail "split, natively only: $(sed -n 3p <<<"$split")"
 split=$(echo '{"tests": []}' | python3 "$scripts/split_i686.py")
-[ "$split" = $'^$\n^$' ] || fail "split of no tests: $split"
+[ "$split" = $'^$\n^$\n^$' ] || fail "split of no tests: $split"
+
+# With the list of emulated tests: only those go to the guest, the rest of the Windows
+# tests run only natively, and a list naming cases gives the runner the program's filter.
+printf '# comment\ntest_dpi_scales  Scale.*:Other.* # why\n\n' >"$scratch/emulated.txt"
+split=$(python3 "$scripts/split_i686.py" --emulated "$scratch/emulated.txt" --filters "$scratch/filters" \
+  <"$scratch/tests.json")
+[ "$(sed -n 2p <<<"$split")" = '^(test_dpi_scales)$' ] || fail "listed split, guest: $(sed -n 2p <<<"$split")"
+[ "$(sed -n 3p <<<"$split")" = '^(test_cab_units)$' ] || fail "listed split, natively only: $(sed -n 3p <<<"$split")"
+[ "$(cat "$scratch/filters")" = "t Scale.*:Other.*" ] || fail "filters: $(cat "$scratch/filters")"
+printf 'test_gone *\n' >"$scratch/emulated.txt"
+expect "list naming a test the build lacks" 1 "no such test that runs a Windows program: test_gone" \
+  python3 "$scripts/split_i686.py" --emulated "$scratch/emulated.txt" --filters "$scratch/filters" <"$scratch/tests.json"
+printf 'test_cab_units\n' >"$scratch/emulated.txt"
+expect "list line without cases" 1 "want 'test_name cases'" \
+  python3 "$scripts/split_i686.py" --emulated "$scratch/emulated.txt" <"$scratch/tests.json"
 
 # Inside the guest the runner starts programs with the guest's own Wine, in the prefix a
 # caller names, and has nothing to check, start or stop.
@@ -42,6 +58,12 @@ expect "guest program" 0 "wine prog.exe a b in /p/guest" \
   env PATH="$scratch/bin:$PATH" K4_GUEST=1 WINEPREFIX=/p/guest "$scripts/wine32-run.sh" prog.exe a b
 expect "guest program, named prefix" 0 "wine prog.exe in /p/dpi" \
   env PATH="$scratch/bin:$PATH" K4_GUEST=1 WINEPREFIX=/p/guest K4_WINE32_PREFIX=/p/dpi "$scripts/wine32-run.sh" prog.exe
+printf '#!/bin/sh\necho "wine $* filter=${GTEST_FILTER:-none}"\n' >"$scratch/bin/wine"
+printf 'prog Quiet.*\n' >"$scratch/filters"
+expect "guest program with a filter" 0 "wine /b/prog.exe filter=Quiet.*" \
+  env PATH="$scratch/bin:$PATH" K4_GUEST=1 K4_EMULATED_FILTERS="$scratch/filters" "$scripts/wine32-run.sh" /b/prog.exe
+expect "guest program without a filter" 0 "wine other.exe filter=none" \
+  env PATH="$scratch/bin:$PATH" K4_GUEST=1 K4_EMULATED_FILTERS="$scratch/filters" "$scripts/wine32-run.sh" other.exe
 expect "guest check" 0 "" env K4_GUEST=1 "$scripts/wine32-run.sh" --check
 expect "guest tool" 0 "tool ran" env K4_GUEST=1 "$scripts/wine32-run.sh" --tool echo "tool ran"
 
