@@ -92,7 +92,7 @@ TEST_F(PackTest, InspectJsonHoldsLayoutAndEveryMember) {
              << "\ncabinet.size=" << layout.cabinetSize << "\npadding=" << layout.paddingSize
              << "\nsignature.present=false\nsignature.offset=0\nsignature.size=0"
              << "\nsum.present=true\nsum.offset=" << layout.sumOffset << "\nsum.covered=" << layout.cabinetSize
-             << "\nsum.crc32=" << layout.sum.crc << "\nmembers=[3]\n";
+             << "\nsum.crc32=" << layout.sum.crc << "\nrun=null\nmembers=[3]\n";
     int i = 0;
     for (auto [name, size] : {std::pair{"readme.txt", 21}, {"sub\\deep\\data.bin", 70000}, {"sub\\notes.txt", 12}}) {
         const std::string at = "members[" + std::to_string(i++) + "].";
