@@ -80,7 +80,7 @@ constexpr const char* kUsage =
     "  k4pack --run '\"tools/my setup.exe\" /S' --run-temporary -o pkg.exe files/\n"
     "\n"
     "Exit status: 0 success, 1 failure (no output written; for verify: a fault found),\n"
-    "2 command line not understood.\n";
+    "2 command line not understood, or a --run program that is not a file of the archive.\n";
 
 }  // namespace
 
