@@ -31,7 +31,8 @@ constexpr std::array<OptionSpec, 23> kOptions{{
     {"icon", '\0', true}, {"product-name", '\0', true}, {"company", '\0', true},
     {"description", '\0', true}, {"copyright", '\0', true}, {"product-version", '\0', true},
     {"file-version", '\0', true}, {"execution-level", '\0', true},
-    {"no-compression", '0', false}, {"run-temporary", '\0', false}, {"threads", 'j', true}, {"quiet", 'q', false}, {"json", '\0', false},
+    {"no-compression", '0', false}, {"run-temporary", '\0', false}, {"threads", 'j', true},
+    {"quiet", 'q', false}, {"json", '\0', false},
     {"version", 'V', false}, {"help", 'h', false},
 }};
 

@@ -235,7 +235,7 @@ void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts
     SummingSink summed(out);
     CopyBytes(cabinet, 0, cabinet.Size(), summed);
     out.Write(std::vector<std::uint8_t>(layout.paddingSize, 0));
-    out.Write(runRecord);
+    if (!runRecord.empty()) out.Write(runRecord);
     if (record != 0) {
         unsigned char bytes[cabsum::RecordSize];
         cabsum::Encode({layout.sum.cabinetSize, summed.Crc()}, bytes);
