@@ -96,6 +96,14 @@ TEST_F(BrandingTest, SameBytesOnEveryRunAndChecksumOverTheWholeFile) {
     sum.Write(a);
     EXPECT_EQ(le::Read32(a.data() + field), sum.Value());
     EXPECT_NE(le::Read32(a.data() + field), le::Read32(k4pack::EmbeddedStub(StubArch::X86_64).data() + field));
+    // An installer archive's checksum covers its run record too.
+    ASSERT_EQ(RunShell(std::string(epoch) + " " + program + Quote(dir / "c.exe") + " --run 'readme.txt /q' " + Quote(src) +
+                       " >/dev/null").status, 0);
+    const Bytes c = ReadFile(dir / "c.exe");
+    k4pack::PeChecksum withRecord(field);
+    withRecord.Write(c);
+    EXPECT_EQ(le::Read32(c.data() + field), withRecord.Value());
+    EXPECT_NE(le::Read32(c.data() + field), le::Read32(a.data() + field));
 }
 
 TEST_F(BrandingTest, WithoutTheOptionsTheProgramIsCopiedByteForByte) {
