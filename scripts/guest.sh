@@ -159,7 +159,7 @@ boot() {  # job dir
     -rtc base=utc -nic none </dev/null >"$job/console.log" 2>&1 &
   pid=$!
   qemu_pid=$pid
-  trap 'kill "$qemu_pid" 2>/dev/null' EXIT
+  trap 'kill "$qemu_pid" 2>/dev/null || true' EXIT
   tail -n +1 -f --pid="$pid" "$job/out" &
   local tailer=$!
   while kill -0 "$pid" 2>/dev/null; do
