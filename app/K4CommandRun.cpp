@@ -2,6 +2,7 @@
 // the wait for its whole process tree through a job object, and the temporary folder.
 #include "K4CommandRun.h"
 #include <shellapi.h>
+#include "K4CommandSeams.h"
 #include "K4LongPath.h"
 #include "K4PeImage.h"
 #include "K4Placement.h"
@@ -96,13 +97,12 @@ private:
     UniqueKernelHandle job_;
 };
 
-using ShellExecuteExFn = BOOL(WINAPI*)(SHELLEXECUTEINFOW*);
-
 // The shell's execute call, from the system folder's shell32.dll: loaded only by an
 // archive that runs a command, so that every other run loads what it always loaded.
 bool ShellStart(SHELLEXECUTEINFOW& info, DWORD& error) {
-    const UniqueModule shell = syslib::Load("shell32.dll");
-    const auto execute = syslib::Proc<ShellExecuteExFn>(shell, "ShellExecuteExW");
+    const UniqueModule shell = command_seams::shellExecute ? UniqueModule() : syslib::Load("shell32.dll");
+    const auto execute = command_seams::shellExecute ? command_seams::shellExecute
+                                                     : syslib::Proc<command_seams::ShellExecuteExFn>(shell, "ShellExecuteExW");
     if (!execute) {
         error = GetLastError();
         return false;
@@ -112,44 +112,49 @@ bool ShellStart(SHELLEXECUTEINFOW& info, DWORD& error) {
     return false;
 }
 
-// A folder's entries, "." and ".." left out, through the wide calls at any length.
-template <class Each>
-void ForEachEntry(const std::wstring& folder, Each each) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(PathToOpen(folder, L"*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::wstring_view name(entry.cFileName);
-        if (name != L"." && name != L"..") each(std::wstring(name), entry.dwFileAttributes);
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+// What could not be removed: its path and the system's reason, in the code page.
+void Left(std::vector<std::string>& left, const std::wstring& path, DWORD code) {
+    std::string text = "\"" + NarrowFromWide(path, CP_ACP) + "\" (";
+    text += SystemReason(code).View();
+    left.push_back(text += ')');
 }
 
-// One pass over the tree under `folder` (ending in '\'), deepest first; the folder
-// itself last. Every failure's path and code into `failed` (only the last pass's
-// failures are reported).
-void RemoveOnce(const std::wstring& folder, std::vector<std::pair<std::wstring, DWORD>>& failed) {
-    ForEachEntry(folder, [&](const std::wstring& name, DWORD attributes) {
+// One pass over the tree under `folder` (ending in '\'), deepest first, the folder
+// itself last, through the wide calls at any length. What stays goes into `left`
+// (only the last pass's is reported).
+void RemoveOnce(const std::wstring& folder, std::vector<std::string>& left) {
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW(PathToOpen(folder, L"*").c_str(), &entry);
+    const std::size_t before = left.size();
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry)) {
+        const std::wstring name(entry.cFileName);
+        if (name == L"." || name == L"..") continue;
         const std::wstring path = PathToOpen(folder, name);
+        const DWORD attributes = entry.dwFileAttributes;
         // A link to a folder is removed as a link: what it points to is not ours.
         if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            RemoveOnce(folder + name + L'\\', failed);
-            return;
+            RemoveOnce(folder + name + L'\\', left);
+            continue;
         }
         if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        const bool gone = (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str());
-        if (!gone) failed.emplace_back(folder + name, GetLastError());
-    });
+        if (!((attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())))
+            Left(left, folder + name, GetLastError());
+    }
+    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     std::wstring self = folder;
-    if (!self.empty() && self.back() == L'\\') self.pop_back();
-    if (!RemoveDirectoryW(PathToOpen(self, L"", ClassicFolderLimit).c_str()) && failed.empty()) {
+    self.pop_back();
+    if (!RemoveDirectoryW(PathToOpen(self, L"", ClassicFolderLimit).c_str()) && left.size() == before) {
         const DWORD code = GetLastError();
         // Not there (any more): nothing is left of it.
-        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) failed.emplace_back(folder, code);
+        if (code != ERROR_FILE_NOT_FOUND && code != ERROR_PATH_NOT_FOUND) Left(left, folder, code);
     }
 }
 
 }  // namespace
+
+namespace command_seams {
+ShellExecuteExFn shellExecute = nullptr;
+}  // namespace command_seams
 
 CommandWait& BlockingWait() {
     static BlockingWaitImpl wait;
@@ -220,18 +225,12 @@ std::wstring MakeTemporaryFolder(DWORD& error) {
 }
 
 std::vector<std::string> RemoveFolderTree(const std::wstring& folder, CommandWait& wait) {
-    std::vector<std::pair<std::wstring, DWORD>> failed;
+    std::vector<std::string> left;
     for (int attempt = 0; attempt < RemovalAttempts; ++attempt) {
         if (attempt > 0) wait.WaitFor(nullptr, RemovalRetryMilliseconds);
-        failed.clear();
-        RemoveOnce(folder, failed);
-        if (failed.empty()) return {};
-    }
-    std::vector<std::string> left;
-    for (const auto& [path, code] : failed) {
-        std::string text = "\"" + NarrowFromWide(path, CP_ACP) + "\" (";
-        text += SystemReason(code).View();
-        left.push_back(text + ")");
+        left.clear();
+        RemoveOnce(folder, left);
+        if (left.empty()) break;
     }
     return left;
 }

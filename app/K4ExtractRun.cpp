@@ -122,21 +122,23 @@ StepOutcome ExtractionRun::RunArchiveCommand(CommandWait& wait, HWND owner) {
     const std::string shownProgram = NarrowFromWide(program, CP_ACP);
     commandShown_ = "\"" + shownProgram + "\"";
     if (!CommandToRun.arguments.empty()) (commandShown_ += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+    // Why it did not run; empty once it ran.
+    ShortString reason;
     DWORD error = 0;
     const ProgramKind kind = KindOfProgram(program, error);
-    if (kind == ProgramKind::NotProgram)
-        return {StepResult::Extraction, QuotedText("Cannot run ", shownProgram, ": it is not a program")};
-    if (kind == ProgramKind::Unreadable)
-        return {StepResult::Extraction, QuotedText("Cannot run ", shownProgram, ": ") + SystemReason(error)};
-    wait.Starting(commandShown_);
-    const CommandOutcome outcome = RunCommand(program, CommandToRun.arguments, folder, owner, wait);
-    if (outcome.how == CommandOutcome::How::Refused)
-        return {StepResult::Extraction,
-                QuotedText("Not run: ", shownProgram, ": the request for administrator rights was refused")};
-    if (outcome.how == CommandOutcome::How::NotStarted)
-        return {StepResult::Extraction, QuotedText("Cannot run ", shownProgram, ": ") + SystemReason(outcome.error)};
+    if (kind == ProgramKind::NotProgram) {
+        reason = "it is not a program";
+    } else if (kind == ProgramKind::Unreadable) {
+        reason = SystemReason(error);
+    } else {
+        wait.Starting(commandShown_);
+        const CommandOutcome outcome = RunCommand(program, CommandToRun.arguments, folder, owner, wait);
+        if (outcome.how == CommandOutcome::How::Refused) reason = "the request for administrator rights was refused";
+        else if (outcome.how == CommandOutcome::How::NotStarted) reason = SystemReason(outcome.error);
+        commandExitCode_ = outcome.exitCode;
+    }
+    if (!reason.Empty()) return {StepResult::Extraction, QuotedText("Cannot run ", shownProgram, ": ") + reason};
     commandRan_ = true;
-    commandExitCode_ = outcome.exitCode;
     return {};
 }
 
