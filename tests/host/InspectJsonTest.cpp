@@ -81,25 +81,38 @@ TEST_F(PackTest, InspectJsonHoldsLayoutAndEveryMember) {
     std::string image = signedimage::Image(signedimage::PeKind::Pe32, 4096);
     k4test::PutLe(image, signedimage::kPeHeader + 4, 0x14C, 2);  // IMAGE_FILE_MACHINE_I386
     WriteFile(stub, ToBytes(image));
-    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
-    const k4pack::PayloadLayout layout = ReadBack().layout;
-    const RunResult run = JsonFields(out);
-    ASSERT_EQ(run.status, 0) << run.out;
-    std::ostringstream expected;
-    expected << "file.path=" << out << "\nfile.size=" << layout.fileSize
-             << "\ntexts.target_directory=C:\\Out\ntexts.window_caption=Caption\ntexts.title_line=Title line"
-             << "\nstub.kind=i686\nstub.size=4096\ncabinet.offset=" << layout.cabinetOffset
-             << "\ncabinet.size=" << layout.cabinetSize << "\npadding=" << layout.paddingSize
-             << "\nsignature.present=false\nsignature.offset=0\nsignature.size=0"
-             << "\nsum.present=true\nsum.offset=" << layout.sumOffset << "\nsum.covered=" << layout.cabinetSize
-             << "\nsum.crc32=" << layout.sum.crc << "\nmembers=[3]\n";
-    int i = 0;
-    for (auto [name, size] : {std::pair{"readme.txt", 21}, {"sub\\deep\\data.bin", 70000}, {"sub\\notes.txt", 12}}) {
-        const std::string at = "members[" + std::to_string(i++) + "].";
-        expected << at << "name=" << name << "\n" << at << "size=" << size << "\n" << at
-                 << "time=2021-06-15T10:20:30\n" << at << "folder=0\n" << at << "compression=mszip\n";
+    // Without a command "run" is null; with one, its program, arguments (bytes, as names
+    // are), where it runs and where its record lies.
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{}, {"--run", "SUB/notes.txt /q \"a\\b\" \xE2\x82\xAC", "--run-temporary"}}) {
+        std::vector<std::string> args = command;
+        args.push_back(src);
+        ASSERT_EQ(RunK4pack(PackArgs(args)).status, 0);
+        const k4pack::PayloadLayout layout = ReadBack().layout;
+        const RunResult run = JsonFields(out);
+        ASSERT_EQ(run.status, 0) << run.out;
+        std::ostringstream runFields;
+        if (command.empty())
+            runFields << "run=null\n";
+        else
+            runFields << "run.program=sub\\notes.txt\nrun.arguments=b'/q \"a\\\\b\" \\xe2\\x82\\xac'\nrun.temporary=true"
+                      << "\nrun.offset=" << layout.runOffset << "\nrun.size=" << layout.runSize << "\n";
+        std::ostringstream expected;
+        expected << "file.path=" << out << "\nfile.size=" << layout.fileSize
+                 << "\ntexts.target_directory=C:\\Out\ntexts.window_caption=Caption\ntexts.title_line=Title line"
+                 << "\nstub.kind=i686\nstub.size=4096\ncabinet.offset=" << layout.cabinetOffset
+                 << "\ncabinet.size=" << layout.cabinetSize << "\npadding=" << layout.paddingSize
+                 << "\nsignature.present=false\nsignature.offset=0\nsignature.size=0"
+                 << "\nsum.present=true\nsum.offset=" << layout.sumOffset << "\nsum.covered=" << layout.cabinetSize
+                 << "\nsum.crc32=" << layout.sum.crc << "\n" << runFields.str() << "members=[3]\n";
+        int i = 0;
+        for (auto [name, size] : {std::pair{"readme.txt", 21}, {"sub\\deep\\data.bin", 70000}, {"sub\\notes.txt", 12}}) {
+            const std::string at = "members[" + std::to_string(i++) + "].";
+            expected << at << "name=" << name << "\n" << at << "size=" << size << "\n" << at
+                     << "time=2021-06-15T10:20:30\n" << at << "folder=0\n" << at << "compression=mszip\n";
+        }
+        EXPECT_EQ(run.out, expected.str());
     }
-    EXPECT_EQ(run.out, expected.str());
 }
 
 TEST_F(PackTest, InspectJsonShowsSignatureStoredCabinetsAndByteNames) {

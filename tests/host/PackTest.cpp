@@ -4,8 +4,10 @@
 
 #include <iomanip>
 
+#include "CabWriter.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
+#include "SumRecordBytes.h"
 
 using namespace k4test;
 using k4pack::PayloadTexts;
@@ -77,51 +79,77 @@ TEST_F(PackTest, GivenCabinetIsCarriedByteForByte) {
                        " readme.txt sub/notes.txt")
                   .status,
               0);
-    const RunResult run = RunK4pack(PackArgs({"--cab", given}));
-    ASSERT_EQ(run.status, 0) << run.err;
+    // Without a command, and with one: its record between the padding and the sum record,
+    // its program named in another case and with a slash, kept as the cabinet lists it.
+    const std::vector<std::string> command = {"--run", "SUB/Notes.TXT /quiet  \"a b\" ", "--run-temporary"};
+    for (const std::string& record :
+         {std::string(), RunRecord("sub\\notes.txt", "/quiet  \"a b\" ", runrecord::FlagTemporary)}) {
+        SCOPED_TRACE(record.empty() ? "no command" : "a command");
+        std::vector<std::string> args = {"--cab", given};
+        if (!record.empty()) args.insert(args.end(), command.begin(), command.end());
+        const RunResult run = RunK4pack(PackArgs(args));
+        ASSERT_EQ(run.status, 0) << run.err;
 
-    const Bytes cabinet = ReadFile(given);
-    Bytes expected = ReadFile(stub);
-    const Bytes fields = k4pack::EncodeTextFields({"C:\\Out", "Caption", "Title line"});
-    expected.insert(expected.end(), fields.begin(), fields.end());
-    expected.insert(expected.end(), cabinet.begin(), cabinet.end());
-    // Padding, then the sum record: its marker, the cabinet's length and CRC-32.
-    const std::size_t padding = (8 - (expected.size() + 16 + 4) % 8) % 8;
-    expected.resize(expected.size() + padding, 0);
-    for (char c : std::string("K4CRC32\x1A", 8)) expected.push_back(static_cast<std::uint8_t>(c));
-    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(cabinet.size()));
-    k4pack::AppendLe32(expected, static_cast<std::uint32_t>(crc32(0, cabinet.data(), cabinet.size())));
-    k4pack::AppendLe32(expected,
-                       static_cast<std::uint32_t>(fields.size() + cabinet.size() + padding + 16));
-    EXPECT_EQ(ReadFile(out), expected);
+        const Bytes cabinet = ReadFile(given);
+        Bytes expected = ReadFile(stub);
+        const Bytes fields = k4pack::EncodeTextFields({"C:\\Out", "Caption", "Title line"});
+        expected.insert(expected.end(), fields.begin(), fields.end());
+        expected.insert(expected.end(), cabinet.begin(), cabinet.end());
+        // Padding, the run record, then the sum record: its marker, the cabinet's length and
+        // CRC-32.
+        const std::size_t padding = (8 - (expected.size() + record.size() + 16 + 4) % 8) % 8;
+        expected.resize(expected.size() + padding, 0);
+        expected.insert(expected.end(), record.begin(), record.end());
+        for (char c : std::string("K4CRC32\x1A", 8)) expected.push_back(static_cast<std::uint8_t>(c));
+        k4pack::AppendLe32(expected, static_cast<std::uint32_t>(cabinet.size()));
+        k4pack::AppendLe32(expected, static_cast<std::uint32_t>(crc32(0, cabinet.data(), cabinet.size())));
+        k4pack::AppendLe32(expected, static_cast<std::uint32_t>(fields.size() + cabinet.size() + padding +
+                                                                record.size() + 16));
+        EXPECT_EQ(ReadFile(out), expected);
+    }
 }
 
 TEST_F(PackTest, InspectShowsTextsCabinetAndFileList) {
-    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
-    const k4pack::PayloadLayout layout = ReadBack().layout;
-    const Bytes packed = ReadFile(out);
-    ASSERT_EQ(layout.sumOffset, packed.size() - 20);
-    ASSERT_EQ(layout.sum.crc, crc32(0, &packed[layout.cabinetOffset], layout.cabinetSize));
-    const RunResult run = RunK4pack({"inspect", out});
-    ASSERT_EQ(run.status, 0) << run.err;
+    // Without a command, and with one in the target directory and in a temporary folder.
+    for (const std::vector<std::string>& command :
+         {std::vector<std::string>{}, {"--run", "sub\\notes.txt"},
+          {"--run", "\"readme.txt\" /S \"x\"", "--run-temporary"}}) {
+        std::vector<std::string> args = command;
+        args.push_back(src);
+        ASSERT_EQ(RunK4pack(PackArgs(args)).status, 0);
+        const k4pack::PayloadLayout layout = ReadBack().layout;
+        const Bytes packed = ReadFile(out);
+        ASSERT_EQ(layout.sumOffset, packed.size() - 20);
+        ASSERT_EQ(layout.sum.crc, crc32(0, &packed[layout.cabinetOffset], layout.cabinetSize));
+        const RunResult run = RunK4pack({"inspect", out});
+        ASSERT_EQ(run.status, 0) << run.err;
 
-    std::ostringstream expected;
-    expected << "target directory: \"C:\\Out\"\n"
-             << "window caption:   \"Caption\"\n"
-             << "title line:       \"Title line\"\n"
-             << "program image:    4096 bytes\n"
-             << "cabinet:          " << layout.cabinetSize << " bytes at offset "
-             << layout.cabinetOffset << "\n"
-             << "padding:          " << layout.paddingSize << " bytes\n"
-             << "signature:        none\n"
-             << "sum record:       CRC-32 0x" << std::hex << std::uppercase << std::setw(8)
-             << std::setfill('0') << layout.sum.crc << std::dec << std::setfill(' ') << " of "
-             << layout.cabinetSize << " bytes, at offset " << layout.sumOffset << "\n"
-             << "files:            3, 70033 bytes\n";
-    for (auto [size, name] : {std::pair{21, "readme.txt"}, std::pair{70000, "sub\\deep\\data.bin"},
-                              std::pair{12, "sub\\notes.txt"}})
-        expected << std::setw(12) << size << "  2021-06-15 10:20:30  " << name << "\n";
-    EXPECT_EQ(run.out, expected.str());
+        std::ostringstream expected;
+        expected << "target directory: \"C:\\Out\"\n"
+                 << "window caption:   \"Caption\"\n"
+                 << "title line:       \"Title line\"\n"
+                 << "program image:    4096 bytes\n"
+                 << "cabinet:          " << layout.cabinetSize << " bytes at offset "
+                 << layout.cabinetOffset << "\n"
+                 << "padding:          " << layout.paddingSize << " bytes\n"
+                 << "signature:        none\n"
+                 << "sum record:       CRC-32 0x" << std::hex << std::uppercase << std::setw(8)
+                 << std::setfill('0') << layout.sum.crc << std::dec << std::setfill(' ') << " of "
+                 << layout.cabinetSize << " bytes, at offset " << layout.sumOffset << "\n";
+        if (command.size() == 2)
+            expected << "run record:       " << layout.runSize << " bytes at offset " << layout.runOffset << "\n"
+                     << "command:          \"sub\\notes.txt\"\n"
+                     << "command runs in:  the target directory\n";
+        if (command.size() == 3)
+            expected << "run record:       " << layout.runSize << " bytes at offset " << layout.runOffset << "\n"
+                     << "command:          \"readme.txt\" /S \"x\"\n"
+                     << "command runs in:  a temporary folder of its own, removed afterwards\n";
+        expected << "files:            3, 70033 bytes\n";
+        for (auto [size, name] : {std::pair{21, "readme.txt"}, std::pair{70000, "sub\\deep\\data.bin"},
+                                  std::pair{12, "sub\\notes.txt"}})
+            expected << std::setw(12) << size << "  2021-06-15 10:20:30  " << name << "\n";
+        EXPECT_EQ(run.out, expected.str());
+    }
 }
 
 TEST_F(PackTest, InspectRefusesFilesWithoutAValidPayload) {
@@ -182,4 +210,62 @@ TEST_F(PackTest, SignedProgramIsRefusedAndASignedSelfExtractorInspected) {
                          signature);
         EXPECT_EQ(run.out, expected);
     }
+}
+
+// --run with folders: the program named in any ASCII letter case, with either slash, in
+// quotes or not, is kept as the member is listed; the arguments exactly as written. The
+// archive is the one packed without the command, its record inserted in front of the sum
+// record, the padding keeping it a multiple of 8; it verifies.
+TEST_F(PackTest, RunCommandKeepsItsProgramAsListedAndAddsOnlyItsRecord) {
+    WriteFile(src + "/My Setup/Setup.exe", ToBytes("MZ a program"));
+    ASSERT_EQ(RunK4pack(PackArgs({src})).status, 0);
+    const Bytes plain = ReadFile(out);
+    const k4pack::PayloadLayout plainLayout = ReadBack().layout;
+    const struct {
+        std::vector<std::string> options;
+        k4pack::RunCommand expected;
+    } cases[] = {
+        {{"--run", "readme.txt"}, {"readme.txt", "", false}},
+        {{"--run", "  README.TXT   /q  "}, {"readme.txt", "/q  ", false}},
+        {{"--run", "sub/Deep/DATA.bin -x \"1 2\"", "--run-temporary"}, {"sub\\deep\\data.bin", "-x \"1 2\"", true}},
+        {{"--run=\"my setup\\setup.EXE\"\t/S /D=C:\\Program Files\\x"}, {"My Setup\\Setup.exe", "/S /D=C:\\Program Files\\x", false}},
+        {{"--run-temporary", "--run", "\"sub\\notes.txt\" caf\xC3\xA9 \xE2\x82\xAC"}, {"sub\\notes.txt", "caf\xC3\xA9 \xE2\x82\xAC", true}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::PrintToString(c.options));
+        std::vector<std::string> args = c.options;
+        args.push_back(src);
+        const RunResult run = RunK4pack(PackArgs(args));
+        ASSERT_EQ(run.status, 0) << run.err;
+        const Bytes packed = ReadFile(out);
+        const k4pack::PayloadContents payload = ReadBack();
+        EXPECT_EQ(payload.run, c.expected);
+        EXPECT_EQ(packed.size() % 8, 0u);
+        EXPECT_EQ(k4pack::CabinetSumFault(k4pack::MemorySource(packed), payload.layout), "");
+
+        const std::string record = RunRecord(c.expected.program, c.expected.arguments,
+                                             c.expected.temporary ? runrecord::FlagTemporary : 0);
+        const std::uint64_t cabinetEnd = plainLayout.cabinetOffset + plainLayout.cabinetSize;
+        const std::size_t padding = (8 - (cabinetEnd + record.size() + 16 + 4) % 8) % 8;
+        Bytes expected(plain.begin(), plain.begin() + static_cast<std::ptrdiff_t>(cabinetEnd));
+        expected.resize(expected.size() + padding, 0);
+        expected.insert(expected.end(), record.begin(), record.end());
+        expected.insert(expected.end(), plain.end() - 20, plain.end() - 4);
+        k4pack::AppendLe32(expected, static_cast<std::uint32_t>(plainLayout.blockLength - plainLayout.paddingSize +
+                                                                padding + record.size()));
+        EXPECT_EQ(packed, expected);
+        EXPECT_EQ(RunK4pack({"verify", out, src}).status, 0) << RunK4pack({"verify", out, src}).err;
+    }
+}
+
+// A cabinet taken as is: members marked as UTF-8 can be named by their UTF-8 name, in any
+// ASCII letter case.
+TEST_F(PackTest, RunCommandNamesACabinetsUtf8Member) {
+    cabw::Cabinet cabinet = cabw::OneFile("Caf\xC3\xA9\\Setup.exe", "a program");
+    cabinet.members[0].attribs = 0x20 | 0x80;
+    WriteFile(dir / "utf8.cab", ToBytes(cabw::Build(cabinet)));
+    const RunResult run = RunK4pack(PackArgs({"--cab", dir / "utf8.cab", "--run", "caf\xC3\xA9/setup.exe /S"}));
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ReadBack().run, (k4pack::RunCommand{"Caf\xC3\xA9\\Setup.exe", "/S", false}));
+    EXPECT_EQ(RunK4pack({"verify", out}).status, 0);
 }

@@ -10,6 +10,7 @@
 #include "Inspect.h"
 #include "PackFixture.h"
 #include "PayloadBlockCases.h"
+#include "RunRecordCases.h"
 #include "Packer.h"
 #include "PayloadLayout.h"
 #include "TestSupport.h"
@@ -32,11 +33,11 @@ Bytes SmallCabinet(std::uint32_t size = 40) {
 
 // image + block + trailer in memory, as the packer writes them to a file.
 Bytes BuildFile(const Bytes& image, const PayloadTexts& texts, const Bytes& cabinet,
-                SumRecord sum = SumRecord::None) {
+                SumRecord sum = SumRecord::None, const std::optional<RunCommand>& run = std::nullopt) {
     MemorySink sink;
     sink.Write(image);
     const MemorySource source(cabinet);
-    WritePayload(sink, PlanPayload(image.size(), texts, cabinet.size(), sum), texts, source);
+    WritePayload(sink, PlanPayload(image.size(), texts, cabinet.size(), sum, run), texts, source, run);
     return sink.Bytes();
 }
 
@@ -196,6 +197,15 @@ TEST(PayloadLayout, WriterRefusesALayoutPlannedForOtherContents) {
     morePadding.blockLength += 8;
     EXPECT_THROW(WritePayload(sink, morePadding, texts, MemorySource(cabinet)), PackError)
         << "padding is never a whole alignment unit";
+    const RunCommand command{"setup.exe", "/quiet", false};
+    const PayloadLayout withCommand = PlanPayload(0, texts, cabinet.size(), SumRecord::None, command);
+    EXPECT_THROW(WritePayload(sink, withCommand, texts, MemorySource(cabinet)), PackError) << "the command left out";
+    EXPECT_THROW(WritePayload(sink, withCommand, texts, MemorySource(cabinet), RunCommand{"setup.exe", "/q", false}),
+                 PackError)
+        << "another command";
+    EXPECT_THROW(WritePayload(sink, PlanPayload(0, texts, cabinet.size()), texts, MemorySource(cabinet), command),
+                 PackError)
+        << "a command the layout has no room for";
     EXPECT_TRUE(sink.Bytes().empty()) << "nothing written for a refused layout";
 }
 
@@ -422,5 +432,121 @@ TEST(SumRecord, TheExtractorsCrcIsZlibs) {
                 }
             }
         }
+    }
+}
+
+// The run record: between the padding and the sum record, its bytes those of the layout's
+// one definition (format/K4RunRecord.h), its CRC-32 zlib's; the file still a multiple of 8
+// and the sum record still over the cabinet alone.
+TEST(RunRecord, WrittenBetweenThePaddingAndTheSumRecord) {
+    const PayloadTexts texts{"d", "cc", ""};
+    const Bytes cabinet = SmallCabinet(41);
+    const RunCommand command{"sub\\setup.exe", "/quiet \"a b\"", true};
+    const std::string record = k4test::RunRecord(command.program, command.arguments, runrecord::FlagTemporary);
+    for (SumRecord sum : {SumRecord::Crc32, SumRecord::None}) {
+        const std::uint64_t sumSize = sum == SumRecord::Crc32 ? cabsum::RecordSize : 0;
+        for (std::size_t imageSize = 0x100; imageSize < 0x108; ++imageSize) {
+            SCOPED_TRACE(imageSize);
+            Bytes image = k4test::FakeStub(0x100);
+            image.resize(imageSize, 0x11);
+            const Bytes file = BuildFile(image, texts, cabinet, sum, command);
+            const PayloadLayout planned = PlanPayload(image.size(), texts, cabinet.size(), sum, command);
+            ASSERT_EQ(file.size(), planned.fileSize);
+            EXPECT_EQ(file.size() % kFileAlignment, 0u);
+            EXPECT_LT(planned.paddingSize, kFileAlignment);
+            EXPECT_EQ(file.size(), image.size() + 15 + cabinet.size() + planned.paddingSize + record.size() + sumSize + 4);
+            EXPECT_EQ(planned.runOffset, image.size() + 15 + cabinet.size() + planned.paddingSize);
+            EXPECT_EQ(planned.runSize, record.size());
+            EXPECT_EQ(planned.sumOffset, sumSize == 0 ? 0 : file.size() - 20);
+            EXPECT_EQ(le::Read32(&file[file.size() - 4]), planned.blockLength);
+            const auto at = file.begin() + static_cast<std::ptrdiff_t>(planned.runOffset);
+            EXPECT_EQ(std::string(at, at + static_cast<std::ptrdiff_t>(record.size())), record);
+            EXPECT_TRUE(std::all_of(at - static_cast<std::ptrdiff_t>(planned.paddingSize), at,
+                                    [](std::uint8_t b) { return b == 0; }));
+
+            const PayloadContents read = Read(file);
+            EXPECT_EQ(read.run, command);
+            EXPECT_EQ(read.layout.runOffset, planned.runOffset);
+            EXPECT_EQ(read.layout.runSize, planned.runSize);
+            EXPECT_EQ(read.layout.sumOffset, planned.sumOffset);
+            EXPECT_EQ(read.layout.cabinetSize, cabinet.size());
+            EXPECT_EQ(read.layout.paddingSize, planned.paddingSize);
+            EXPECT_EQ(CabinetSumFault(MemorySource(file), read.layout), "");
+            if (sumSize != 0) {
+                EXPECT_EQ(read.layout.sum, (cabsum::Record{41, static_cast<std::uint32_t>(
+                                                                   crc32(0, cabinet.data(), cabinet.size()))}));
+            }
+        }
+    }
+    // Without a command the file is the one it always was, and none is read.
+    const Bytes plain = BuildFile(k4test::FakeStub(0x100), texts, cabinet, SumRecord::Crc32);
+    EXPECT_EQ(plain, BuildFile(k4test::FakeStub(0x100), texts, cabinet, SumRecord::Crc32, std::nullopt));
+    EXPECT_EQ(Read(plain).run, std::nullopt);
+    EXPECT_EQ(Read(plain).layout.runOffset, 0u);
+    EXPECT_EQ(Read(plain).layout.runSize, 0u);
+}
+
+// The packer's record is the one built by hand with zlib's CRC-32, for commands of every
+// size the record holds; what it cannot hold is refused before anything is written.
+TEST(RunRecord, EncodedAsTheLayoutStatesAndBoundedAsItIs) {
+    const std::string longest(runrecord::MaxProgramLength, 'p');
+    const std::string longArguments(runrecord::MaxArgumentsLength, 'a');
+    for (const RunCommand& command :
+         {RunCommand{"a.exe", "", false}, RunCommand{"sub\\setup.exe", "/S /D=C:\\x", true},
+          RunCommand{longest, longArguments, true}, RunCommand{"caf\xC3\xA9.exe", "\xE2\x82\xAC \"q\"", false}}) {
+        SCOPED_TRACE(command.program.substr(0, 20));
+        EXPECT_EQ(k4test::ToBytes(k4test::RunRecord(command.program, command.arguments,
+                                                     command.temporary ? runrecord::FlagTemporary : 0)),
+                  EncodeRunRecord(command));
+    }
+    for (const RunCommand& command : {RunCommand{"", "/x", false}, RunCommand{longest + "p", "", false},
+                                      RunCommand{"a.exe", longArguments + "a", false}}) {
+        EXPECT_THROW(EncodeRunRecord(command), PackError) << command.program.size();
+        EXPECT_THROW(PlanPayload(0, {}, 40, SumRecord::Crc32, command), PackError) << command.program.size();
+    }
+}
+
+// The table the extractor's tests can run too: the shared block reading, as the extractor
+// reads its own payload, and the packer's reader find the same command in every block,
+// refuse the same damaged records and see none where there is none.
+TEST(RunRecordTable, TheExtractorsReadingAndThePackersAgree) {
+    const k4test::ScratchFolder dir;
+    const Bytes stub = k4test::FakeStub(512);
+    const std::string image(stub.begin(), stub.end());
+    for (const k4test::RunCase& c : k4test::RunRecordCases()) {
+        SCOPED_TRACE(c.what);
+        const Bytes bytes = k4test::ToBytes(image + c.appended);
+        const MemorySource source(bytes);
+        SourceReadAt reader(source);
+        const payloadblock::Block block = payloadblock::ReadBlock(reader, bytes.size());
+        EXPECT_EQ(block.fault, c.refused ? payloadblock::Fault::RunRecordDamaged : payloadblock::Fault::None);
+        if (c.refused) {
+            try {
+                Read(bytes);
+                ADD_FAILURE() << "the packer read what the extractor refuses";
+            } catch (const InvalidPayload& e) {
+                EXPECT_STREQ(e.what(), "the run record's lengths, flags or sum do not hold");
+            }
+            continue;
+        }
+        EXPECT_EQ(block.runs, c.runs);
+        const std::optional<RunCommand> expected =
+            c.runs ? std::optional<RunCommand>(RunCommand{c.program, c.arguments, c.temporary}) : std::nullopt;
+        if (c.runs) {
+            EXPECT_EQ(block.run.programLength, c.program.size());
+            EXPECT_EQ(block.run.argumentsLength, c.arguments.size());
+            EXPECT_EQ(block.run.Temporary(), c.temporary);
+            EXPECT_EQ(std::string(bytes.begin() + static_cast<std::ptrdiff_t>(block.runOffset),
+                                  bytes.begin() + static_cast<std::ptrdiff_t>(block.runOffset + c.program.size() +
+                                                                              c.arguments.size())),
+                      c.program + c.arguments);
+        }
+        k4test::WriteFile(dir / "case.exe", bytes);
+        const PayloadContents read = ReadValidPayload(ReadableFile(dir / "case.exe"));
+        EXPECT_EQ(read.run, expected);
+        EXPECT_EQ(read.layout.runOffset, c.runs ? block.runOffset : 0);
+        Bytes cabinet(read.layout.cabinetSize);
+        source.ReadAt(read.layout.cabinetOffset, cabinet);
+        EXPECT_EQ(cabinet, k4test::ToBytes(k4test::SoundBlockCabinet()));
     }
 }

@@ -140,6 +140,16 @@ TEST_F(RefusalTest, CommandLineErrorsEndWithStatus2AndNoOutput) {
         {"inspect without a file", {"inspect"}, 2},
         {"inspect with two files", {"inspect", out, stub}, 2},
         {"inspect with an option", {"inspect", "-o", out, stub}, 2},
+        {"--run-temporary without --run", PackArgs({"--run-temporary", src}), 2},
+        {"an empty command", PackArgs({"--run", "", src}), 2},
+        {"a command of blanks", PackArgs({"--run", " \t ", src}), 2},
+        {"empty quotes for the program", PackArgs({"--run", "\"\" /q", src}), 2},
+        {"the program's quote left open", PackArgs({"--run", "\"readme.txt /q", src}), 2},
+        {"arguments right after the quoted program", PackArgs({"--run", "\"readme.txt\"/q", src}), 2},
+        {"a command that is not UTF-8", PackArgs({"--run", "readme.txt caf\xE9", src}), 2},
+        {"a command twice", PackArgs({"--run", "readme.txt", "--run", "readme.txt", src}), 2},
+        {"a command for inspect", {"inspect", "--run", "readme.txt", out}, 2},
+        {"a command for verify", {"verify", "--run-temporary", out}, 2},
     };
     for (const Refusal& refusal : refusals)
         ExpectRefused(refusal);
@@ -205,4 +215,39 @@ TEST_F(RefusalTest, BadBrandingEndsWithStatus2NamingTheOptionAndNoOutput) {
                              std::string(127, 'y'), "--file-version", "65535.0.65535.0", "--execution-level",
                              "highestAvailable"}).status, 0);
     EXPECT_EQ(ReadFile(src + "/readme.txt"), ToBytes("Hello from the demo\r\n"));
+}
+
+// A command whose program the archive does not hold, or that a run record cannot hold, is
+// refused before anything is written, the message naming the program; the archive's own
+// names decide, from the folders as from a cabinet taken as is.
+TEST_F(RefusalTest, RunCommandsWhoseProgramIsNoMemberEndWithStatus2NamingIt) {
+    WriteFile(dir / "ok.cab", ToBytes(SoundBlockCabinet()));
+    cabw::Cabinet codePage = cabw::OneFile("caf\xE9.exe", "code page name");
+    WriteFile(dir / "codepage.cab", ToBytes(cabw::Build(codePage)));
+    const std::string longest(256, 'p');
+    const std::vector<std::pair<Refusal, std::string>> refusals = {
+        {{"no such file", PackArgs({"--run", "setup.exe /quiet", src}), 2}, "\"setup.exe\" is not a file of the archive"},
+        {{"a folder", PackArgs({"--run", "sub", src}), 2}, "\"sub\""},
+        {{"a file of a subfolder without its folder", PackArgs({"--run", "notes.txt", src}), 2},
+         "\"notes.txt\" is not a file of the archive; name it by its path inside the archive (\"sub\\notes.txt\"?)"},
+        {{"a longer name", PackArgs({"--run", "readme.txt.exe", src}), 2}, "\"readme.txt.exe\""},
+        {{"the input folder's own name in front", PackArgs({"--run", "src/readme.txt", src}), 2},
+         "\"src\\readme.txt\""},
+        {{"the quotes' blank inside the name", PackArgs({"--run", "\"readme .txt\"", src}), 2}, "\"readme .txt\""},
+        {{"not in a given cabinet", PackArgs({"--cab", dir / "ok.cab", "--run", "setup.exe"}), 2}, "\"setup.exe\""},
+        {{"a name in a cabinet's code page", PackArgs({"--cab", dir / "codepage.cab", "--run", "caf\xC3\xA9.exe"}), 2},
+         "\"caf\xC3\xA9.exe\""},
+        {{"a program of 256 bytes", PackArgs({"--run", longest + " /q", src}), 2}, "is 256 bytes long; a run record holds at most 255"},
+        {{"arguments of 8192 bytes", PackArgs({"--run", "readme.txt " + std::string(8192, 'a'), src}), 2},
+         "the arguments of \"readme.txt\" are 8192 bytes long; a run record holds at most 8191"},
+    };
+    for (const auto& [refusal, named] : refusals) {
+        ExpectRefused(refusal);
+        EXPECT_NE(RunK4pack(refusal.args).err.find(named), std::string::npos) << refusal.what << "\n"
+                                                                              << RunK4pack(refusal.args).err;
+    }
+    // The longest arguments a record holds go through.
+    const std::string arguments = std::string(8190, 'a') + "z";
+    ASSERT_EQ(RunK4pack(BareArgs({"--run", "README.TXT " + arguments, src})).status, 0);
+    EXPECT_EQ(ReadBack().run, (k4pack::RunCommand{"readme.txt", arguments, false}));
 }

@@ -217,3 +217,38 @@ TEST_F(VerifyTest, ExtractionHandsOverEachFinishedMemberAndPassesOnWhatTheVisitT
                  k4pack::PackError);
     EXPECT_EQ(seen, std::vector<std::string>{"readme.txt"}) << "nothing after the member that threw";
 }
+
+// The run record: verify passes an archive whose command's program is one of its files,
+// names the program when the record names none of them, and refuses a record whose sum
+// does not hold as the extractor refuses it.
+TEST_F(VerifyTest, TheRunRecordsProgramMustBeAMemberAndItsRecordSound) {
+    ASSERT_EQ(RunK4pack(PackArgs({"--run", "sub/deep/data.bin /x", "--run-temporary", src})).status, 0);
+    const RunResult sound = Verify({out, src});
+    EXPECT_EQ(sound.status, 0) << sound.err;
+    const Bytes good = ReadFile(out);
+    const k4pack::PayloadContents payload = ReadBack();
+    ASSERT_TRUE(payload.run);
+
+    // The same cabinet with a record naming a file it does not hold, in its sound layout.
+    const Bytes cabinet = CabinetOf(out);
+    for (const std::string& program : {std::string("missing.exe"), std::string("sub\\deep"),
+                                       std::string("sub\\deep\\data.bin.exe")}) {
+        const k4pack::RunCommand command{program, "/x", false};
+        k4pack::MemorySink sink;
+        const Bytes image = ReadFile(stub);
+        sink.Write(image);
+        const k4pack::PayloadLayout layout = k4pack::PlanPayload(image.size(), payload.texts, cabinet.size(),
+                                                                 k4pack::SumRecord::Crc32, command);
+        k4pack::WritePayload(sink, layout, payload.texts, k4pack::MemorySource(cabinet), command);
+        WriteFile(out, sink.Bytes());
+        ExpectFaults(Verify({out}), {"the run record's program \"" + program + "\" is not a file of the cabinet"});
+    }
+
+    for (std::uint64_t at : {payload.layout.runOffset, payload.layout.runOffset + payload.layout.runSize - 20}) {
+        Bytes damaged = good;
+        damaged[at] ^= 0x20;
+        WriteFile(out, damaged);
+        ExpectFaults(Verify({out}), {"no valid payload: the run record's lengths, flags or sum do not hold"});
+        EXPECT_EQ(RunK4pack({"inspect", out}).status, 1);
+    }
+}

@@ -122,7 +122,8 @@ CabinetEntry DescribeEntry(const cabread::Listing& listing, std::size_t index) {
     const cabread::File& file = listing.files[index];
     const std::optional<DosStamp> stamp = FromDosFields(file.date, file.time);
     return CabinetEntry{file.name, file.size, stamp ? FormatDosStamp(*stamp) : "-", file.folder,
-                        CompressionName(listing.folders[file.folder].compression)};
+                        CompressionName(listing.folders[file.folder].compression),
+                        (file.attribs & cabfmt::AttribNameIsUtf) != 0};
 }
 
 void WriteCabinet(const std::vector<SourceFile>& files, const WriteSettings& settings,

@@ -50,6 +50,7 @@ struct CabinetEntry {
     std::string modified;  // "YYYY-MM-DD hh:mm:ss" as stored (local time), or "-" if invalid
     std::uint32_t folder = 0;     // index of the cabinet folder holding the data
     std::string compression;      // that folder's: "none", "mszip", "quantum", "lzx"
+    bool utf8Name = false;        // the name is marked as UTF-8 (else: the cabinet author's code page)
 };
 
 // Told before each file goes into the cabinet being written.

@@ -22,14 +22,16 @@ struct OptionSpec {
 };
 
 // Options with a value first, then flags.
-constexpr std::array<OptionSpec, 21> kOptions{{
+constexpr std::array<OptionSpec, 23> kOptions{{
     {"output", 'o', true}, {"stub", 's', true}, {"arch", '\0', true}, {"target", 't', true},
     {"caption", 'c', true}, {"title", 'T', true}, {"cab", '\0', true},
+    // The command an installer archive starts after extracting, and where (RunCommand.h).
+    {"run", '\0', true},
     // The program's icon, version information and execution level (BrandingOptions.h).
     {"icon", '\0', true}, {"product-name", '\0', true}, {"company", '\0', true},
     {"description", '\0', true}, {"copyright", '\0', true}, {"product-version", '\0', true},
     {"file-version", '\0', true}, {"execution-level", '\0', true},
-    {"no-compression", '0', false}, {"threads", 'j', true}, {"quiet", 'q', false}, {"json", '\0', false},
+    {"no-compression", '0', false}, {"run-temporary", '\0', false}, {"threads", 'j', true}, {"quiet", 'q', false}, {"json", '\0', false},
     {"version", 'V', false}, {"help", 'h', false},
 }};
 

@@ -57,12 +57,23 @@ void ChooseInputs(const ParsedArguments& parsed, PackRequest& request) {
     }
 }
 
+// --run's command, its program still to be found among the members; --run-temporary
+// only says where a command runs.
+void ChooseRun(const ParsedArguments& parsed, PackRequest& request) {
+    const bool temporary = parsed.options.count("run-temporary") != 0;
+    if (!parsed.options.count("run")) {
+        if (temporary) throw UsageError("--run-temporary needs --run COMMAND");
+        return;
+    }
+    request.run = ParseRunCommand(Option(parsed, "run"), temporary);
+}
+
 }  // namespace
 
 int RunPack(const ParsedArguments& parsed, const Environment& env, std::ostream& out,
             std::ostream& err) {
     OnlyOptions(parsed, "packing", {"output", "stub", "arch", "target", "caption", "title", "cab",
-                                    "no-compression", "threads", "quiet"},
+                                    "no-compression", "threads", "quiet", "run", "run-temporary"},
                 BrandingOptionNames());
     PackRequest request;
     request.outputPath = Option(parsed, "output");
@@ -70,6 +81,7 @@ int RunPack(const ParsedArguments& parsed, const Environment& env, std::ostream&
     ChooseStub(parsed, request);
     request.texts = {Option(parsed, "target"), Option(parsed, "caption"), Option(parsed, "title")};
     ChooseInputs(parsed, request);
+    ChooseRun(parsed, request);
     request.branding = BrandingFromOptions(parsed.options);
     request.sourceDateEpoch = ParseSourceDateEpoch(env.sourceDateEpoch);
     if (env.stderrIsTerminal && !parsed.options.count("quiet")) request.progress = &err;

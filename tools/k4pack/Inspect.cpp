@@ -58,6 +58,13 @@ void Inspect(const std::string& path, std::ostream& out) {
         out << "sum record:       CRC-32 0x" << std::hex << std::uppercase << std::setw(8)
             << std::setfill('0') << layout.sum.crc << std::dec << std::nouppercase << std::setfill(' ') << " of "
             << layout.sum.cabinetSize << " bytes, at offset " << layout.sumOffset << "\n";
+    if (payload.run) {
+        out << "run record:       " << layout.runSize << " bytes at offset " << layout.runOffset << "\n"
+            << "command:          " << RunCommandText(*payload.run) << "\n"
+            << "command runs in:  "
+            << (payload.run->temporary ? "a temporary folder of its own, removed afterwards" : "the target directory")
+            << "\n";
+    }
     PrintProgramPart(file, layout, out);
     out << "files:            " << entries.size() << ", " << total << " bytes\n";
     for (const CabinetEntry& entry : entries)

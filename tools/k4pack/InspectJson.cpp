@@ -46,6 +46,22 @@ void WriteLayout(JsonWriter& json, const ReadableFile& file, const PayloadLayout
     json.EndObject();
 }
 
+// "run": the command, or null for an archive without a run record.
+void WriteRun(JsonWriter& json, const std::optional<RunCommand>& run, const PayloadLayout& layout) {
+    if (!run) {
+        json.Key("run");
+        json.Null();
+        return;
+    }
+    json.BeginObject("run");
+    json.StringField("program", run->program);
+    json.StringField("arguments", run->arguments);
+    json.BoolField("temporary", run->temporary);
+    json.NumberField("offset", layout.runOffset);
+    json.NumberField("size", layout.runSize);
+    json.EndObject();
+}
+
 void WriteMember(JsonWriter& json, const CabinetEntry& entry) {
     json.BeginObject();
     json.StringField("name", entry.name);
@@ -70,6 +86,7 @@ void InspectJson(const std::string& path, std::ostream& out) {
     json.EndObject();
     WriteTexts(json, payload.texts);
     WriteLayout(json, file, payload.layout);
+    WriteRun(json, payload.run, payload.layout);
     WriteProgramPartJson(json, file, payload.layout);
     json.BeginArray("members");
     for (const CabinetEntry& entry : entries)

@@ -60,7 +60,8 @@ std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::v
 }
 
 // A cabinet taken as is must still be one the extractor can carry, check and unpack safely.
-std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
+// Its members, as listed.
+std::vector<CabinetEntry> CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
     if (cabinet.Size() > kMaxFileSize)
         throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
                         " bytes; a cabinet holds at most 2 GiB");
@@ -75,12 +76,20 @@ std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& ca
     // The extractor checks the whole cabinet, every block decoded, before it extracts anything.
     const std::string fault = CabinetCheckFault(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
     if (!fault.empty()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + fault);
+    std::vector<CabinetEntry> entries = ListCabinet(cabinet.Path(), 0);
     std::vector<std::string> names;
-    for (const CabinetEntry& entry : ListCabinet(cabinet.Path(), 0))
+    for (const CabinetEntry& entry : entries)
         names.push_back(entry.name);
     if (names.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
     CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AnyByte);
-    return names.size();
+    return entries;
+}
+
+// The command with its program as the member it names, checked before anything is
+// written: a command whose program is not in the archive is refused.
+std::optional<RunCommand> ResolveRun(const PackRequest& request, const std::vector<std::string>& members) {
+    if (!request.run) return std::nullopt;
+    return ResolveRunProgram(*request.run, members);
 }
 
 // A signature on the program would end up in the middle of the self-extractor, where it
@@ -122,20 +131,20 @@ std::vector<std::uint8_t> BrandedProgram(const std::string& name, const ByteSour
 // The branded program's checksum, over the whole file it begins: the program, then the
 // payload (the cabinet is read a second time for it).
 void StoreChecksum(std::vector<std::uint8_t>& program, const PayloadLayout& layout, const PayloadTexts& texts,
-                   const ByteSource& cabinet) {
+                   const ByteSource& cabinet, const std::optional<RunCommand>& run) {
     const std::size_t field = ReadPeHeaders(program).ChecksumOffset();
     PeChecksum sum(field);
     sum.Write(program);
-    WritePayload(sum, layout, texts, cabinet);
+    WritePayload(sum, layout, texts, cabinet, run);
     StoreLe32(program, field, sum.Value());
 }
 
 void WriteSelfExtractor(const std::string& path, const ByteSource& stub,
                         const PayloadLayout& layout, const PayloadTexts& texts,
-                        const ReadableFile& cabinet) {
+                        const ReadableFile& cabinet, const std::optional<RunCommand>& run) {
     WritableFile out(path);
     CopyBytes(stub, 0, stub.Size(), out);
-    WritePayload(out, layout, texts, cabinet);
+    WritePayload(out, layout, texts, cabinet, run);
     out.MakeExecutable();
     out.Close();
 }
@@ -166,12 +175,19 @@ PackSummary Pack(const PackRequest& request) {
     PackSummary summary;
     std::vector<SourceFile> sources;
     std::unique_ptr<ReadableFile> givenCabinet;
+    std::optional<RunCommand> run;
     if (!request.cabinetPath.empty()) {
         givenCabinet = std::make_unique<ReadableFile>(request.cabinetPath);
-        summary.files = CheckGivenCabinet(request, *givenCabinet);
+        const std::vector<CabinetEntry> entries = CheckGivenCabinet(request, *givenCabinet);
+        summary.files = entries.size();
+        run = ResolveRun(request, NamableMembers(entries));
     } else {
         sources = CollectCheckedSources(request, summary.leftOut);
         summary.files = sources.size();
+        std::vector<std::string> names;
+        for (const SourceFile& source : sources)
+            names.push_back(source.name);
+        run = ResolveRun(request, names);
     }
 
     const TemporaryFolder scratch(request.outputPath);
@@ -183,11 +199,11 @@ PackSummary Pack(const PackRequest& request) {
         builtCabinet = std::make_unique<ReadableFile>(scratch.PathOf("payload.cab"));
     }
     const ReadableFile& cabinet = givenCabinet ? *givenCabinet : *builtCabinet;
-    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size(), SumRecord::Crc32);
-    if (!branded.empty()) StoreChecksum(branded, layout, request.texts, cabinet);
+    const PayloadLayout layout = PlanPayload(stub.Size(), request.texts, cabinet.Size(), SumRecord::Crc32, run);
+    if (!branded.empty()) StoreChecksum(branded, layout, request.texts, cabinet, run);
 
     const std::string written = scratch.PathOf("output.exe");
-    WriteSelfExtractor(written, stub, layout, request.texts, cabinet);
+    WriteSelfExtractor(written, stub, layout, request.texts, cabinet, run);
     MoveIntoPlace(written, request.outputPath);
     summary.cabinetSize = layout.cabinetSize;
     summary.fileSize = layout.fileSize;

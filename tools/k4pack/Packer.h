@@ -12,6 +12,7 @@
 #include "Cabinet.h"
 #include "EmbeddedStubs.h"
 #include "PayloadLayout.h"
+#include "RunCommand.h"
 
 namespace k4pack {
 
@@ -31,6 +32,9 @@ struct PackRequest {
     std::ostream* progress = nullptr;
     // The publisher's icon, version information and execution level; none: the program as is.
     Branding branding;
+    // The command the archive starts after extracting (--run), its program as given; none:
+    // an archive that only extracts, without a run record.
+    std::optional<RunCommand> run;
 };
 
 struct PackSummary {
@@ -41,8 +45,9 @@ struct PackSummary {
 };
 
 // Checks everything that can be checked before writing (texts, stub, inputs and their
-// names, sizes), then writes. Throws PackError; the output file is then left untouched.
-// Throws UsageError when the output is one of the input files, the cabinet or the stub.
+// names, sizes, the command's program), then writes. Throws PackError; the output file is
+// then left untouched. Throws UsageError when the output is one of the input files, the
+// cabinet or the stub, and when the command's program is not a member of the archive.
 PackSummary Pack(const PackRequest& request);
 
 // Throws PackError unless `file` starts like a PE image, as the shared PE reading finds it

@@ -1,5 +1,6 @@
 // Writer and reader of the appended block: the packer's side of its byte layout, read through
-// the extractor's own reading (format/K4PayloadBlock.h).
+// the extractor's own reading (format/K4PayloadBlock.h); the run record written through its
+// one definition (format/K4RunRecord.h).
 #include "PayloadLayout.h"
 
 #include <zlib.h>
@@ -9,6 +10,7 @@
 #include <optional>
 
 #include "Cabinet.h"
+#include "K4RunRecord.h"
 #include "Signature.h"
 
 namespace k4pack {
@@ -68,8 +70,17 @@ PayloadContents ReadPayloadEndingAt(const ByteSource& file, std::uint64_t end) {
     layout.imageSize = block.start;
     layout.cabinetOffset = block.cabinetOffset;
     if (block.summed) {
-        layout.sumOffset = block.cabinetOffset + block.cabinetRoom;
+        layout.sumOffset = end - payloadblock::TrailerSize - cabsum::RecordSize;
         layout.sum = block.sum;
+    }
+    if (block.runs) {
+        layout.runOffset = block.runOffset;
+        layout.runSize = block.run.RecordSize();
+        std::string program(block.run.programLength, '\0'), arguments(block.run.argumentsLength, '\0');
+        file.ReadAt(block.runOffset, std::span(reinterpret_cast<std::uint8_t*>(program.data()), program.size()));
+        file.ReadAt(block.runOffset + program.size(),
+                    std::span(reinterpret_cast<std::uint8_t*>(arguments.data()), arguments.size()));
+        result.run = RunCommand{std::move(program), std::move(arguments), block.run.Temporary()};
     }
     std::array<std::uint8_t, cabfmt::CabinetSizeField + 4> head{};
     const auto headSize = static_cast<std::size_t>(std::min<std::uint64_t>(block.cabinetRoom, head.size()));
@@ -123,7 +134,8 @@ std::uint32_t Crc32Of(const ByteSource& file, std::uint64_t offset, std::uint64_
 
 std::string CabinetSumFault(const ByteSource& file, const PayloadLayout& layout) {
     if (layout.sumOffset == 0) return {};
-    const std::uint64_t room = layout.sumOffset - layout.cabinetOffset;
+    // The cabinet's room ends where the first record begins.
+    const std::uint64_t room = (layout.runSize != 0 ? layout.runOffset : layout.sumOffset) - layout.cabinetOffset;
     const std::string covered = std::to_string(layout.sum.cabinetSize) + " bytes";
     if (layout.sum.cabinetSize > room)
         return "the sum record covers " + covered + ", more than the " + std::to_string(room) +
@@ -144,15 +156,35 @@ void CheckPayloadTexts(const PayloadTexts& texts) {
     CheckText("the title line", texts.titleLine);
 }
 
+std::vector<std::uint8_t> EncodeRunRecord(const RunCommand& command) {
+    if (command.program.empty() || command.program.size() > runrecord::MaxProgramLength ||
+        command.arguments.size() > runrecord::MaxArgumentsLength)
+        throw PackError("a run record holds a program of 1 to " + std::to_string(runrecord::MaxProgramLength) +
+                        " bytes and arguments of at most " + std::to_string(runrecord::MaxArgumentsLength));
+    runrecord::Tail tail{static_cast<std::uint32_t>(command.program.size()),
+                         static_cast<std::uint32_t>(command.arguments.size()),
+                         command.temporary ? runrecord::FlagTemporary : 0u};
+    const auto* program = reinterpret_cast<const unsigned char*>(command.program.data());
+    const auto* arguments = reinterpret_cast<const unsigned char*>(command.arguments.data());
+    tail.crc = runrecord::RecordCrc(program, arguments, tail);
+    unsigned char fixed[runrecord::TailSize];
+    runrecord::EncodeTail(tail, fixed);
+    std::vector<std::uint8_t> record(program, program + command.program.size());
+    record.insert(record.end(), arguments, arguments + command.arguments.size());
+    record.insert(record.end(), std::begin(fixed), std::end(fixed));
+    return record;
+}
+
 PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
-                          std::uint64_t cabinetSize, SumRecord sum) {
+                          std::uint64_t cabinetSize, SumRecord sum, const std::optional<RunCommand>& run) {
     CheckPayloadTexts(texts);
     const std::uint64_t textFields = kTextFieldsSize + texts.targetDirectory.size() + texts.windowCaption.size() +
                                      texts.titleLine.size();
     const std::uint64_t record = sum == SumRecord::Crc32 ? cabsum::RecordSize : 0;
+    const std::uint64_t runSize = run ? EncodeRunRecord(*run).size() : 0;
     // Each term is below 2^63 here (sizes of real files), so the sum cannot wrap.
     const std::uint64_t unpadded =
-        imageSize + textFields + cabinetSize + record + kTrailerSize;
+        imageSize + textFields + cabinetSize + runSize + record + kTrailerSize;
     const std::uint64_t padding = (kFileAlignment - unpadded % kFileAlignment) % kFileAlignment;
     const std::uint64_t fileSize = unpadded + padding;
     if (fileSize > kMaxFileSize)
@@ -164,7 +196,11 @@ PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
     layout.cabinetOffset = imageSize + textFields;
     layout.cabinetSize = cabinetSize;
     layout.paddingSize = padding;
-    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize + padding + record);
+    layout.blockLength = static_cast<std::uint32_t>(textFields + cabinetSize + padding + runSize + record);
+    if (runSize != 0) {
+        layout.runOffset = layout.cabinetOffset + cabinetSize + padding;
+        layout.runSize = runSize;
+    }
     if (record != 0) {
         layout.sumOffset = fileSize - kTrailerSize - record;
         layout.sum.cabinetSize = static_cast<std::uint32_t>(cabinetSize);
@@ -186,17 +222,20 @@ std::vector<std::uint8_t> EncodeTextFields(const PayloadTexts& texts) {
 }
 
 void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts& texts,
-                  const ByteSource& cabinet) {
+                  const ByteSource& cabinet, const std::optional<RunCommand>& run) {
     const std::vector<std::uint8_t> fields = EncodeTextFields(texts);
+    const std::vector<std::uint8_t> runRecord = run ? EncodeRunRecord(*run) : std::vector<std::uint8_t>();
     const std::uint64_t record = layout.sumOffset != 0 ? cabsum::RecordSize : 0;
     if (layout.cabinetSize != cabinet.Size() || layout.paddingSize >= kFileAlignment ||
-        layout.blockLength != fields.size() + cabinet.Size() + layout.paddingSize + record ||
+        layout.runSize != runRecord.size() ||
+        layout.blockLength != fields.size() + cabinet.Size() + layout.paddingSize + runRecord.size() + record ||
         (record != 0 && layout.sum.cabinetSize != cabinet.Size()))
-        throw PackError("payload layout does not match its texts and cabinet");
+        throw PackError("payload layout does not match its texts, cabinet and command");
     out.Write(fields);
     SummingSink summed(out);
     CopyBytes(cabinet, 0, cabinet.Size(), summed);
     out.Write(std::vector<std::uint8_t>(layout.paddingSize, 0));
+    out.Write(runRecord);
     if (record != 0) {
         unsigned char bytes[cabsum::RecordSize];
         cabsum::Encode({layout.sum.cabinetSize, summed.Crc()}, bytes);

@@ -1,12 +1,16 @@
 // The block appended behind the extractor program, exactly as the extractor reads it:
-// len1 text1 len2 text2 len3 text3 cabinet padding [sum record], then a trailer holding the
-// block's length L (12 + len1 + len2 + len3 + cabinet length + padding + 16 with the record).
-// All integers 32-bit little-endian. The zero padding makes the file a multiple of 8 bytes,
-// so that signing, which appends its certificate table on an 8-byte boundary, inserts
-// nothing between the trailer and the table. The sum record (format/K4CabinetSum.h) holds
-// the CRC-32 of the cabinet's bytes, which the extractor checks while it copies them.
+// len1 text1 len2 text2 len3 text3 cabinet padding [run record] [sum record], then a trailer
+// holding the block's length L (12 + len1 + len2 + len3 + cabinet length + padding, plus the
+// run record's length with one, plus 16 with the sum record). All integers 32-bit
+// little-endian. The zero padding makes the file a multiple of 8 bytes, so that signing,
+// which appends its certificate table on an 8-byte boundary, inserts nothing between the
+// trailer and the table. The run record (format/K4RunRecord.h) holds the command an
+// installer archive starts; archives packed without one have no such bytes. The sum record
+// (format/K4CabinetSum.h) holds the CRC-32 of the cabinet's bytes, which the extractor
+// checks while it copies them.
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -14,6 +18,7 @@
 #include "K4CabinetSum.h"
 #include "K4PayloadBlock.h"
 #include "K4PeImage.h"
+#include "RunCommand.h"
 
 namespace k4pack {
 
@@ -44,6 +49,8 @@ struct PayloadLayout {
     std::uint64_t fileSize = 0;       // the whole file: payloadEnd, plus a signature if any
     std::uint64_t certificateTableOffset = 0;  // 0 when unsigned
     std::uint64_t certificateTableSize = 0;
+    std::uint64_t runOffset = 0;      // where the run record starts; 0 when there is none
+    std::uint64_t runSize = 0;        // its length: program, arguments and the fixed part
     std::uint64_t sumOffset = 0;      // where the sum record starts; 0 when there is none
     cabsum::Record sum;               // as read (the packer's crc is filled in as it writes)
 };
@@ -56,24 +63,32 @@ enum class SumRecord { None, Crc32 };
 void CheckPayloadTexts(const PayloadTexts& texts);
 
 // The layout of an image followed by these texts, a cabinet of this size, the zero padding
-// that makes the file a multiple of kFileAlignment and, asked for, the sum record; throws
-// PackError when a text is too long or the result would exceed what the extractor addresses.
+// that makes the file a multiple of kFileAlignment, the run record of `run` when there is a
+// command and, asked for, the sum record; throws PackError when a text or the command is
+// too long or the result would exceed what the extractor addresses.
 PayloadLayout PlanPayload(std::uint64_t imageSize, const PayloadTexts& texts,
-                          std::uint64_t cabinetSize, SumRecord sum = SumRecord::None);
+                          std::uint64_t cabinetSize, SumRecord sum = SumRecord::None,
+                          const std::optional<RunCommand>& run = std::nullopt);
+
+// The run record's bytes for `command` (format/K4RunRecord.h): program, arguments, their
+// lengths, the flags and the CRC-32 over them, the marker. Throws PackError when the
+// record cannot hold the command.
+std::vector<std::uint8_t> EncodeRunRecord(const RunCommand& command);
 
 // The 12 + len1 + len2 + len3 bytes in front of the cabinet.
 std::vector<std::uint8_t> EncodeTextFields(const PayloadTexts& texts);
 
-// Writes the block and the trailer for `layout` (made by PlanPayload with the same texts and
-// cabinet.Size()): text fields, every byte of `cabinet`, padding, the sum record when the
-// layout has one (the CRC-32 taken as the cabinet's bytes pass), trailer. The image is the
-// caller's.
+// Writes the block and the trailer for `layout` (made by PlanPayload with the same texts,
+// cabinet.Size() and command): text fields, every byte of `cabinet`, padding, the run record
+// when there is a command, the sum record when the layout has one (the CRC-32 taken as the
+// cabinet's bytes pass), trailer. The image is the caller's.
 void WritePayload(ByteSink& out, const PayloadLayout& layout, const PayloadTexts& texts,
-                  const ByteSource& cabinet);
+                  const ByteSource& cabinet, const std::optional<RunCommand>& run = std::nullopt);
 
 struct PayloadContents {
     PayloadTexts texts;
     PayloadLayout layout;
+    std::optional<RunCommand> run;  // the run record's command; nothing without a record
 };
 
 // Reads the trailer and the block of a finished self-extractor, signed or not, as the
@@ -84,7 +99,10 @@ struct PayloadContents {
 // with "MSCF". A signed file's trailer is found as the
 // extractor finds it: right in front of the certificate table, or up to 7 zero bytes before
 // it, wherever it leads to a cabinet; failing that, the file is read as unsigned. A sum
-// record is found by its marker in front of the trailer; the cabinet and padding end there.
+// record is found by its marker in front of the trailer, a run record by its marker in front
+// of that (or of the trailer); the cabinet and padding end where the first of them begins.
+// A run record whose marker is there but whose lengths, flags or sum do not hold is refused
+// as the extractor refuses it.
 PayloadContents ReadPayload(const ByteSource& file);
 
 // The CRC-32 (zlib's crc32) `crc` continued over `bytes`; 0 starts a sum.

@@ -35,6 +35,12 @@ constexpr const char* kUsage =
     "  -j, --threads N        compress on N threads (default: one per core; the\n"
     "                         archive is the same for any N)\n"
     "  -q, --quiet            no progress line on a terminal\n"
+    "      --run COMMAND      an installer archive: after extracting, start COMMAND,\n"
+    "                         whose first token is a file of the archive (its path\n"
+    "                         inside it, \\ or /; in double quotes when it holds a\n"
+    "                         blank), the rest its arguments, passed as written\n"
+    "      --run-temporary    (with --run) extract into a fresh folder under the\n"
+    "                         user's temporary folder, removed after the command\n"
     "      --json             (inspect) print the report as JSON\n"
     "  -V, --version          show the version and the carried extractor programs\n"
     "  -h, --help             show this help and exit\n"
@@ -67,8 +73,14 @@ constexpr const char* kUsage =
     "/LOG:FILE append a line per event; /? the switches. For example:\n"
     "  setup.exe /Q /T:\"C:\\Some Dir\" /LOG:C:\\setup.log\n"
     "\n"
+    "Installer archives (see README.md, section 'Installer archives'): the archive\n"
+    "starts the command in the extraction folder, waits for it and every process it\n"
+    "started, and with /Q exits with the command's exit code. For example:\n"
+    "  k4pack --run \"setup.exe /quiet\" -o pkg.exe files/\n"
+    "  k4pack --run '\"tools/my setup.exe\" /S' --run-temporary -o pkg.exe files/\n"
+    "\n"
     "Exit status: 0 success, 1 failure (no output written; for verify: a fault found),\n"
-    "2 command line not understood.\n";
+    "2 command line not understood, or a --run program that is not a file of the archive.\n";
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // verify in the order the extractor works: payload found (signed files too), cabinet copied
-// out on its own, the whole cabinet checked by the shared format check, then every member
-// decompressed by the shared reader, its size checked and, with sources, compared with them.
+// out on its own, the whole cabinet checked by the shared format check, the run record's
+// program found among its members, then every member decompressed by the shared reader,
+// its size checked and, with sources, compared with them.
 #include "Verify.h"
 
 #include <sys/stat.h>
@@ -17,6 +18,7 @@
 #include "K4CabFormat.h"
 #include "K4PayloadBlock.h"
 #include "PayloadLayout.h"
+#include "RunCommand.h"
 #include "VerifySources.h"
 
 namespace k4pack {
@@ -58,6 +60,19 @@ void CheckMembers(const std::string& cabinet, const std::string& folder,
     if (sources) sources->ReportUnmatched(report.faults);
 }
 
+// The extractor starts the record's program from the extracted files: it must be one of
+// them, under a name the extractor creates as the record gives it.
+void CheckRunProgram(const RunCommand& run, const std::string& cabinetPath, VerifyReport& report) {
+    std::vector<CabinetEntry> entries;
+    try {
+        entries = ListCabinet(cabinetPath, 0);
+    } catch (const PackError&) {
+        return;  // the cabinet's check names what is wrong with it
+    }
+    if (!FindProgramMember(run.program, NamableMembers(entries)))
+        report.faults.push_back("the run record's program \"" + run.program + "\" is not a file of the cabinet");
+}
+
 void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, VerifyReport& report) {
     const PayloadContents payload = ReadPayload(file);
     CheckProgramPart(file, payload.layout, report.faults);
@@ -71,6 +86,7 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
     SourceReadAt source(cabinet);
     const cabfmt::Result checked = cabfmt::Check(source, ExtractorCheckOptions(payload.texts.targetDirectory));
     if (!checked.Sound()) report.faults.push_back("cabinet: " + checked.text);
+    if (payload.run) CheckRunProgram(*payload.run, cabinetPath, report);
 
     std::unique_ptr<SourceComparison> sources;
     if (!request.sources.empty())
