@@ -1,6 +1,7 @@
 // The command step: the program's kind, its start through the shell's execute call,
 // the wait for its whole process tree through a job object, and the temporary folder.
 #include "K4CommandRun.h"
+#include <objbase.h>
 #include <shellapi.h>
 #include "K4CommandSeams.h"
 #include "K4LongPath.h"
@@ -100,6 +101,14 @@ private:
 // The shell's execute call, from the system folder's shell32.dll: loaded only by an
 // archive that runs a command, so that every other run loads what it always loaded.
 bool ShellStart(SHELLEXECUTEINFOW& info, DWORD& error) {
+    // The handler of an association may use COM: the thread becomes an apartment first,
+    // as the call asks of its callers. ole32.dll stays loaded while that holds.
+    static const HMODULE ole = syslib::Load("ole32.dll").Release();
+    using CoInitializeExFn = HRESULT(WINAPI*)(LPVOID, DWORD);
+    if (const auto initialise = ole ? reinterpret_cast<CoInitializeExFn>(
+                                          reinterpret_cast<void*>(GetProcAddress(ole, "CoInitializeEx")))
+                                    : nullptr)
+        initialise(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
     const UniqueModule shell = command_seams::shellExecute ? UniqueModule() : syslib::Load("shell32.dll");
     const auto execute = command_seams::shellExecute ? command_seams::shellExecute
                                                      : syslib::Proc<command_seams::ShellExecuteExFn>(shell, "ShellExecuteExW");

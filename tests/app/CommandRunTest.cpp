@@ -30,6 +30,18 @@ struct CountingWait final : CommandWait {
 
 UniqueFile heldFile;
 
+// The shell's call as a system that refuses with `refusal` answers it, noting what it was asked.
+DWORD refusal = 0;
+std::wstring askedFile, askedDirectory;
+BOOL WINAPI RefusingExecute(SHELLEXECUTEINFOW* info) {
+    askedFile = info->lpFile;
+    askedDirectory = info->lpDirectory;
+    EXPECT_EQ(info->fMask & (SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI),
+              static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI));
+    SetLastError(refusal);
+    return FALSE;
+}
+
 }  // namespace
 
 TEST(CommandRun, WhatAMemberIsByItsFirstBytes) {
@@ -65,16 +77,7 @@ TEST(CommandRun, WhatAMemberIsByItsFirstBytes) {
 // The shell's call refused: by the user at the elevation prompt (ERROR_CANCELLED), or by
 // the system with its reason; nothing is waited for.
 TEST(CommandRun, AStartTheShellRefusesIsReportedWithItsReason) {
-    static DWORD refusal = 0;
-    static std::wstring file, directory;
-    SetShellExecuteForTests([](SHELLEXECUTEINFOW* info) -> BOOL {
-        file = info->lpFile;
-        directory = info->lpDirectory;
-        EXPECT_EQ(info->fMask & (SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI),
-                  static_cast<ULONG>(SEE_MASK_NOCLOSEPROCESS | SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI));
-        SetLastError(refusal);
-        return FALSE;
-    });
+    SetShellExecuteForTests(RefusingExecute);
     for (const DWORD code : {static_cast<DWORD>(ERROR_CANCELLED), static_cast<DWORD>(ERROR_BAD_EXE_FORMAT)}) {
         refusal = code;
         CountingWait wait;
@@ -82,8 +85,8 @@ TEST(CommandRun, AStartTheShellRefusesIsReportedWithItsReason) {
         EXPECT_EQ(outcome.how, code == ERROR_CANCELLED ? CommandOutcome::How::Refused : CommandOutcome::How::NotStarted);
         EXPECT_EQ(outcome.error, code);
         EXPECT_EQ(wait.calls, 0);
-        EXPECT_EQ(file, L"C:\\T\\setup.exe");
-        EXPECT_EQ(directory, L"C:\\T\\");
+        EXPECT_EQ(askedFile, L"C:\\T\\setup.exe");
+        EXPECT_EQ(askedDirectory, L"C:\\T\\");
     }
     SetShellExecuteForTests(nullptr);
 }
