@@ -353,3 +353,23 @@ TEST_F(CommandE2E, AnArchivePackedByK4packRunsItsCommand) {
     EXPECT_EQ(ReadAll(out + "\\docs\\readme.txt").rfind("Read me.", 0), 0u) << "the other file extracted";
     EXPECT_EQ(Lines(seen.output).back(), "Exit code 3010: the command's, \"" + out + "\\setup.exe\" /quiet \"two words\"");
 }
+
+// A program and a target outside the system code page: the wide calls carry both, the
+// command's working folder and its own path arrive whole.
+TEST_F(CommandE2E, AProgramAndATargetOutsideTheCodePageRun) {
+    const std::string test = "\xd1\x82\xd0\xb5\xd1\x81\xd1\x82";  // "тест" in UTF-8
+    cabw::Member program = Member("bin\\" + test + ".exe", child_);
+    program.attribs = 0x20 | 0x80;  // archive, name in UTF-8
+    Pack({program}, "bin/" + test + ".exe", "--exit=1641 " + test);
+    const std::string out = folder_ / (test + " out");
+    const RunSeen seen = Run("/Q /T:\"" + out + "\"");
+    EXPECT_EQ(seen.exitCode, 1641u) << seen.output;
+    EXPECT_TRUE(GrandchildDone());
+    const CommandRecord r = Recorded();
+    ASSERT_TRUE(r.written) << seen.output;
+    EXPECT_EQ(Folded(r.folder), Folded(out));
+    EXPECT_EQ(Folded(r.program), Folded(out + "\\bin\\" + test + ".exe"));
+    EXPECT_EQ(r.arguments, "--exit=1641 " + test);
+    EXPECT_EQ(Lines(seen.output).back(),
+              Shown("Exit code 1641: the command's, \"" + out + "\\bin\\" + test + ".exe\" --exit=1641 " + test));
+}
