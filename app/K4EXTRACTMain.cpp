@@ -85,7 +85,8 @@ TK4ExtractForm::TK4ExtractForm()
       Label4(Item(id::Label4)),
       Label3(Item(id::Label3)),
       lines_(ListBox1),
-      afterPass_(*this) {
+      afterPass_(*this),
+      commandWait_(*this) {
     SetMainWindow(true);
     OnCreate = [this] { FormCreate(); };
     OnPaint = [this] { FormPaint(); };
@@ -138,7 +139,8 @@ void TK4ExtractForm::RefreshWindow() {
     LabeledEdit1.SetCaption(ExtractPath);
     LabeledEdit1.SetEnabled(!CabFilePath.empty());
     StartBtn.SetEnabled(FileExists(CabFilePath));
-    LabeledEdit1.SetVisible(true);
+    // An archive that extracts into a temporary folder of its own has no target to choose.
+    LabeledEdit1.SetVisible(!CommandToRun.temporary);
     Label1.SetCaption(StatusLine().View());
     if (CabSetId == 23) {
         Label4.SetCaption("K4B");
@@ -156,15 +158,70 @@ void TK4ExtractForm::StartBtnClick() {
     StartBtn.SetEnabled(false);
     LabeledEdit1.SetEnabled(false);
     FRun.SetTarget(ExtractPath);   // the edit's single-byte text
-    const StepOutcome done = FRun.Extract(ShowProgress, &afterPass_);
+    const StepOutcome done = FRun.Extract(ShowProgress, &afterPass_, &commandWait_, Handle());
     if (!done.Done()) {
         if (!FRun.TargetReady()) EndWith(done);
-        ui::ShowPlainMessage(done.text.View());
+        ui::ShowPlainMessage(WithNotRemoved(done.text).View());
         ClearCabError();
+        // Every file was extracted, and the command could not run: the run is over.
+        if (FRun.CommandTried()) Close();
         return;
     }
-    ui::ShowPlainMessage(Quoted("Ok Files have been extracted as ", ExtractPath).View());
+    ui::ShowPlainMessage(WithNotRemoved(SuccessText()).View());
     Close();
+}
+
+ShortString TK4ExtractForm::SuccessText() const {
+    ShortString text = Quoted("Ok Files have been extracted as ", ExtractPath);
+    if (FRun.CommandRan() && FRun.CommandExitCode() != 0) {
+        text += "\r\nThe command ended with exit code ";
+        text += IntegerText(FRun.CommandExitCode()).View();
+    }
+    return text;
+}
+
+ShortString TK4ExtractForm::WithNotRemoved(ShortString text) const {
+    for (const std::string& left : FRun.NotRemoved()) {
+        text += "\r\nNot removed: ";
+        text += left;
+    }
+    return text;
+}
+
+void TK4ExtractForm::CommandInWindow::Starting(std::string_view shown) {
+    form.StartBtn.SetEnabled(false);
+    form.LabeledEdit1.SetEnabled(false);
+    form.HoldClose(true);
+    ShortString text("Waiting for ");
+    text += shown;
+    text += " to end";
+    form.Label1.SetCaption(text.View());
+}
+
+// Sleeps until the handle is signalled, the time is up or a message arrives; the
+// messages that came are handled as the message loop handles them.
+bool TK4ExtractForm::CommandInWindow::WaitFor(HANDLE handle, DWORD ms) {
+    const DWORD count = handle ? 1 : 0;
+    const DWORD woke = MsgWaitForMultipleObjects(count, handle ? &handle : nullptr, FALSE, ms, QS_ALLINPUT);
+    if (handle && woke == WAIT_OBJECT_0) return true;
+    if (woke != WAIT_OBJECT_0 + count) return false;
+    MSG msg;
+    while (!quit && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // Handed on to the message loop once the wait is over.
+            quit = true;
+            quitCode = static_cast<int>(msg.wParam);
+        } else {
+            ui::Form::DispatchQueued(msg);
+        }
+    }
+    return false;
+}
+
+void TK4ExtractForm::CommandInWindow::Ended() {
+    form.HoldClose(false);
+    form.Label1.SetCaption(form.StatusLine().View());
+    if (quit) PostQuitMessage(quitCode);
 }
 
 void TK4ExtractForm::AfterPass::PassEnded() {

@@ -52,13 +52,28 @@ private:
         void PassEnded() override;
         TK4ExtractForm& form;
     };
+    // The wait for the archive's command: the window says what it waits for, takes no
+    // Start and stays open, and goes on handling its messages.
+    struct CommandInWindow final : CommandWait {
+        explicit CommandInWindow(TK4ExtractForm& form) : form(form) {}
+        void Starting(std::string_view shown) override;
+        bool WaitFor(HANDLE handle, DWORD ms) override;
+        void Ended() override;
+        TK4ExtractForm& form;
+        bool quit = false;   // the program's quit message came during the wait
+        int quitCode = 0;
+    };
     ShortString StatusLine() const;
+    // The message after a successful Start, and after a command that could not run.
+    ShortString SuccessText() const;
+    ShortString WithNotRemoved(ShortString text) const;
     void BeginIdleDecoding();
     // A failure the run cannot go on from: its message, the run's end, the program's.
     [[noreturn]] void EndWith(const StepOutcome& outcome);
 
     ListBoxLines lines_;
     AfterPass afterPass_;
+    CommandInWindow commandWait_;
 };
 
 // The one extractor window, set before its creation begins.

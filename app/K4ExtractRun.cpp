@@ -4,10 +4,50 @@
 #include "K4CabinetPlace.h"
 #include "K4Files.h"
 #include "K4LongPath.h"
+#include "K4MemberNames.h"
 #include "K4Payload.h"
 #include "K4PayloadBlock.h"
+#include "K4Placement.h"
 #include "K4TextEncoding.h"
 #include "K4Utils.h"
+
+namespace {
+
+// A text with a quoted part, cut at 255 characters.
+ShortString QuotedText(std::string_view before, std::string_view quoted, std::string_view after = {}) {
+    ShortString text(before);
+    text += '"';
+    text += quoted;
+    text += '"';
+    text += after;
+    return text;
+}
+
+// The archive's command against the switches: its program must name a file the
+// extraction can write (a path inside the target), and an archive that extracts into
+// a temporary folder takes no target.
+StepOutcome CheckCommand(const Switches& switches) {
+    if (!CommandToRun.given) return {};
+    if (membername::IsUnsafe(NarrowFromWide(CommandToRun.program, CP_UTF8)))
+        return {StepResult::Payload,
+                QuotedText("The archive's command names no file of the archive: ", NarrowFromWide(CommandToRun.program, CP_ACP))};
+    if (CommandToRun.temporary && switches.hasTarget)
+        return {StepResult::CommandLine,
+                ShortString("/T: cannot be given: this archive extracts into a temporary folder of its own")};
+    return {};
+}
+
+// A folder's full path, ending in '\' (the current directory for an empty one).
+std::wstring FullFolder(const std::wstring& folder) {
+    const std::wstring given = folder.empty() ? std::wstring(L".") : folder;
+    std::wstring full(GetFullPathNameW(given.c_str(), 0, nullptr, nullptr), L'\0');
+    full.resize(GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr));
+    if (full.empty()) full = given;
+    if (full.back() != L'\\') full += L'\\';
+    return full;
+}
+
+}  // namespace
 
 ExtractionRun::~ExtractionRun() { End(false); }
 
@@ -17,6 +57,10 @@ StepOutcome ExtractionRun::Open(const Switches& switches) {
     if (const std::int32_t err = ReadPayload())
         return {err == NoPlaceForCabinet ? StepResult::Target : StepResult::Payload, ShortString(PayloadRefusalText(err))};
     placed_ = true;
+    if (const StepOutcome refused = CheckCommand(switches); !refused.Done()) {
+        End(true);
+        return refused;
+    }
     // /T: in place of text 1, as given, whatever its characters and length; the window
     // shows it in the system code page.
     if (switches.hasTarget) ExtractPath = ShownValue(switches.target);
@@ -46,7 +90,7 @@ void ExtractionRun::DropDecoding() { decoding_.reset(); }
 
 bool ExtractionRun::DecodeSlice(std::uint32_t blocks) { return !decoding_ || decoding_->Step(blocks); }
 
-StepOutcome ExtractionRun::Extract(TProgressHandler progress, PassEnd* passEnd) {
+StepOutcome ExtractionRun::Extract(TProgressHandler progress, PassEnd* passEnd, CommandWait* wait, HWND owner) {
     stage_ = StepResult::Target;
     const StepOutcome target = PrepareTarget();
     if (!target.Done()) return target;
@@ -54,13 +98,55 @@ StepOutcome ExtractionRun::Extract(TProgressHandler progress, PassEnd* passEnd) 
     if (RunMode == 2) RunPass(nullptr, progress);
     decoding_.reset();   // a pass has released it; without one, the decoding still holds the cabinet
     if (passEnd) passEnd->PassEnded();
-    return AfterExtraction();
+    return AfterExtraction(wait ? *wait : BlockingWait(), owner);
 }
 
-StepOutcome ExtractionRun::AfterExtraction() {
-    if (!LastErrorText.Empty()) return {FailureResult(), LastErrorText};
-    End(true);
+StepOutcome ExtractionRun::AfterExtraction(CommandWait& wait, HWND owner) {
+    if (!LastErrorText.Empty()) {
+        // A temporary folder serves one Start: the next makes a fresh one.
+        RemoveTemporaryTarget(wait);
+        return {FailureResult(), LastErrorText};
+    }
+    ReleaseCabinet(true);
+    if (!CommandToRun.given) return {};
+    const StepOutcome ran = RunArchiveCommand(wait, owner);
+    wait.Ended();
+    RemoveTemporaryTarget(wait);
+    return ran;
+}
+
+StepOutcome ExtractionRun::RunArchiveCommand(CommandWait& wait, HWND owner) {
+    commandTried_ = true;
+    const std::wstring folder = FullFolder(target_);
+    const std::wstring program = folder + CommandToRun.program;
+    const std::string shownProgram = NarrowFromWide(program, CP_ACP);
+    commandShown_ = "\"" + shownProgram + "\"";
+    if (!CommandToRun.arguments.empty()) (commandShown_ += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+    // Why it did not run; empty once it ran.
+    ShortString reason;
+    DWORD error = 0;
+    const ProgramKind kind = KindOfProgram(program, error);
+    if (kind == ProgramKind::NotProgram) {
+        reason = "it is not a program";
+    } else if (kind == ProgramKind::Unreadable) {
+        reason = SystemReason(error);
+    } else {
+        wait.Starting(commandShown_);
+        const CommandOutcome outcome = RunCommand(program, CommandToRun.arguments, folder, owner, wait);
+        if (outcome.how == CommandOutcome::How::Refused) reason = "the request for administrator rights was refused";
+        else if (outcome.how == CommandOutcome::How::NotStarted) reason = SystemReason(outcome.error);
+        commandExitCode_ = outcome.exitCode;
+    }
+    if (!reason.Empty()) return {StepResult::Extraction, QuotedText("Cannot run ", shownProgram, ": ") + reason};
+    commandRan_ = true;
     return {};
+}
+
+void ExtractionRun::RemoveTemporaryTarget(CommandWait& wait) {
+    if (temporaryTarget_.empty()) return;
+    std::vector<std::string> left = RemoveFolderTree(temporaryTarget_, wait);
+    notRemoved_.insert(notRemoved_.end(), left.begin(), left.end());
+    temporaryTarget_.clear();
 }
 
 StepResult ExtractionRun::FailureResult() const {
@@ -72,6 +158,11 @@ StepResult ExtractionRun::FailureResult() const {
 }
 
 void ExtractionRun::End(bool removeHere) {
+    ReleaseCabinet(removeHere);
+    RemoveTemporaryTarget(BlockingWait());
+}
+
+void ExtractionRun::ReleaseCabinet(bool removeHere) {
     // The hold goes first: the system deletes no file that is held open.
     decoding_.reset();
     engine_.reset();
@@ -119,6 +210,16 @@ void ExtractionRun::SetTarget(const std::string& codePageText) { target_ = WideF
 std::string ExtractionRun::TargetShown() const { return NarrowFromWide(target_, CP_ACP); }
 
 StepOutcome ExtractionRun::PrepareTarget() {
+    if (CommandToRun.temporary) {
+        // A fresh folder for every Start; the user's target does not apply.
+        DWORD error = 0;
+        temporaryTarget_ = MakeTemporaryFolder(error);
+        if (temporaryTarget_.empty())
+            return {StepResult::Target, ShortString("Cannot create a temporary folder: ") + SystemReason(error)};
+        target_ = temporaryTarget_;
+        ExtractPath = TargetShown();
+        return {};
+    }
     if (!target_.empty() && target_.back() == L'\\') target_.pop_back();
     const std::wstring path = PathToOpen(target_, L"", ClassicFolderLimit);
     if (!target_.empty() && !IsFolder(path) && !CreateDirectoryW(path.c_str(), nullptr)) {
@@ -131,6 +232,13 @@ StepOutcome ExtractionRun::PrepareTarget() {
     // The window's success message names the target as the code page shows it.
     ExtractPath = TargetShown();
     return {};
+}
+
+std::string CommandListingText() {
+    std::string text = "Command: " + NarrowFromWide(CommandToRun.program, CP_ACP);
+    if (!CommandToRun.arguments.empty()) (text += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+    if (CommandToRun.temporary) text += " (in a temporary folder, removed afterwards)";
+    return text;
 }
 
 void DefaultTargetWhereNone() {

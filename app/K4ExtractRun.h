@@ -7,7 +7,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 #include "K4CabinetFile.h"
+#include "K4CommandRun.h"
 #include "K4CabWork.h"
 #include "K4Settings.h"
 #include "K4Switches.h"
@@ -74,11 +76,28 @@ public:
 
     // Start: the target made ready, the check and extraction pass (in mode 2), then the
     // steps after it. `passEnd`, where given, is told when the pass is over. Done once
-    // every member was written and the temporary cabinet is removed; otherwise the
+    // every member was written and the temporary cabinet is removed, and the archive's
+    // command (if it has one) has run to its end, waited for through `wait` (the
+    // blocking wait where none is given), its prompts owned by `owner`; otherwise the
     // failure, with the engine's text left in LastErrorText.
-    StepOutcome Extract(TProgressHandler progress, PassEnd* passEnd = nullptr);
+    StepOutcome Extract(TProgressHandler progress, PassEnd* passEnd = nullptr, CommandWait* wait = nullptr,
+                        HWND owner = nullptr);
     // Whether Extract got past the target: a failure before it ends the window's run.
     bool TargetReady() const { return stage_ == StepResult::Extraction; }
+    // Whether Extract reached the command (every file extracted): whatever its outcome,
+    // the run is over.
+    bool CommandTried() const { return commandTried_; }
+    // Whether the command ran to its end, and its exit code then.
+    bool CommandRan() const { return commandRan_; }
+    DWORD CommandExitCode() const { return commandExitCode_; }
+    // Its command line as started, in the system code page (empty before).
+    const std::string& CommandShown() const { return commandShown_; }
+
+    // Removes the temporary folder of an archive that extracts into one, if this run
+    // made it and it is still there (Extract does after the command, and after a
+    // failed pass); what could not be removed stays in NotRemoved.
+    void RemoveTemporaryTarget(CommandWait& wait);
+    const std::vector<std::string>& NotRemoved() const { return notRemoved_; }
 
     // What a failure raised out of the last step stands for: the step's result, and in
     // the extraction pass the one its engine reached (Payload while it still probed
@@ -86,19 +105,24 @@ public:
     // once the library had begun copying).
     StepResult FailureResult() const;
 
-    // The one end of the cabinet: lets go of the decoding's hold on it, then removes
-    // the temporary folder with its cabinet, and with `removeHere` the temporary
-    // cabinet in the current folder as well.
+    // The one end of the run: the cabinet released as ReleaseCabinet does, and a
+    // temporary target still there removed.
     void End(bool removeHere);
 
 private:
+    // The one end of the cabinet: lets go of the decoding's hold on it, then removes
+    // the temporary folder with its cabinet, and with `removeHere` the temporary
+    // cabinet in the current folder as well.
+    void ReleaseCabinet(bool removeHere);
     // One pass of the engine over the cabinet: listing into `lines`, or extracting
     // where `lines` is null. The decoding ahead is taken up and let go with it.
     void RunPass(ListLines* lines, TProgressHandler progress);
     StepOutcome PrepareTarget();
     // The steps after the extraction pass, in order (each may end the run with its
     // outcome).
-    StepOutcome AfterExtraction();
+    StepOutcome AfterExtraction(CommandWait& wait, HWND owner);
+    // The archive's command from the extracted files, waited for to its end.
+    StepOutcome RunArchiveCommand(CommandWait& wait, HWND owner);
 
     std::wstring target_;
     std::unique_ptr<TDecompr> engine_;
@@ -106,7 +130,16 @@ private:
     StepResult stage_ = StepResult::Payload;
     bool copyBegun_ = false;   // the last pass reached the library's copy
     bool placed_ = false;      // the temporary cabinet was written by this run
+    std::wstring temporaryTarget_;   // the temporary folder this run extracts into
+    std::vector<std::string> notRemoved_;
+    std::string commandShown_;
+    bool commandTried_ = false;
+    bool commandRan_ = false;
+    DWORD commandExitCode_ = 0;
 };
+
+// The archive's command as /L shows it: the member and its arguments, and where it runs.
+std::string CommandListingText();
 
 // ExtractPath, or the default target where it is empty.
 void DefaultTargetWhereNone();

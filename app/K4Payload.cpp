@@ -14,6 +14,7 @@
 #include "K4PayloadSeams.h"
 #include "K4PeImage.h"
 #include "K4Settings.h"
+#include "K4TextEncoding.h"
 
 namespace {
 
@@ -54,6 +55,25 @@ std::int32_t ReadTexts(BlockFile& file, const payloadblock::Block& block) {
     return 0;
 }
 
+// The run record of a block that carries one into the command setting: its two UTF-8
+// texts as the wide calls take them, the member's folders separated as the system
+// separates them. A block without one leaves the setting as it is: not given.
+std::int32_t ReadCommand(BlockFile& file, const payloadblock::Block& block) {
+    if (!block.runs) return 0;
+    const std::uint32_t size = block.run.programLength + block.run.argumentsLength;
+    std::string texts(size, '\0');
+    if (std::int32_t err = file.Seek(static_cast<std::int64_t>(block.runOffset))) return err;
+    if (std::int32_t err = file.Read(texts.data(), size)) return err;
+    const std::string_view all(texts);
+    CommandToRun.program = WideFromCodePage(all.substr(0, block.run.programLength), CP_UTF8);
+    for (wchar_t& c : CommandToRun.program)
+        if (c == L'/') c = L'\\';
+    CommandToRun.arguments = WideFromCodePage(all.substr(block.run.programLength), CP_UTF8);
+    CommandToRun.temporary = block.run.Temporary();
+    CommandToRun.given = true;
+    return 0;
+}
+
 // The payload into the settings and the cabinet after the third text into
 // DataFileName; 0 when the payload is in place. Neither padding nor the sum record nor
 // the trailer nor a certificate table behind it is ever copied. A block the shared
@@ -67,6 +87,7 @@ std::int32_t ExtractPayload(const std::string& exePath) {
     const payloadblock::Block block = payloadblock::ReadBlock(reader, peimage::PayloadEnd(reader));
     if (!block.Sound()) return BadTrailerError;
     if (std::int32_t err = ReadTexts(file, block)) return err;
+    if (std::int32_t err = ReadCommand(file, block)) return err;
     if (std::int32_t err = file.Seek(static_cast<std::int64_t>(block.cabinetOffset))) return err;
     return PlaceCabinet(file, static_cast<std::int64_t>(block.cabinetRoom), block.summed ? &block.sum : nullptr);
 }

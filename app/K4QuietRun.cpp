@@ -121,6 +121,27 @@ int Result(RunLog& log, bool toOutput, StepResult result, std::string_view text 
     return static_cast<int>(code);
 }
 
+// The command's exit code as the program's, with the line that says whose it is.
+int CommandResult(RunLog& log, const ExtractionRun& run) {
+    const ShortString number = IntegerText(run.CommandExitCode());
+    log.Line({"Exit code ", number.View(), ": the command's, ", run.CommandShown()});
+    return static_cast<int>(run.CommandExitCode());
+}
+
+// The wait for the archive's command without window: blocking, its start a line.
+struct CommandLines final : CommandWait {
+    explicit CommandLines(RunLog& log) : log(log) {}
+    void Starting(std::string_view shown) override { log.Line({"Running: ", shown}); }
+    bool WaitFor(HANDLE handle, DWORD ms) override { return BlockingWait().WaitFor(handle, ms); }
+    RunLog& log;
+};
+
+// The temporary folder removed (if the run made one), and each thing of it that stays a line.
+void RemoveTemporaryTarget(RunLog& log, ExtractionRun& run) {
+    run.RemoveTemporaryTarget(BlockingWait());
+    for (const std::string& left : run.NotRemoved()) log.Line({"Not removed: ", left});
+}
+
 // The run itself, once the output is in place: the window's steps in the window's
 // order, each failure's message as a line and its result as the exit code.
 int ListOrExtract(const Switches& s, RunLog& log) {
@@ -141,17 +162,23 @@ int ListOrExtract(const Switches& s, RunLog& log) {
         if (outcome.Done()) outcome = run.List(lines, nullptr);
         if (outcome.Done() && s.list) {
             log.Line({StatusLineText(lines.count, ListedByteTotal, LastCabinetSize).View()});
+            if (CommandToRun.given) log.Line({CommandListingText()});
             return Result(log, resultShown, StepResult::Done);
         }
-        if (outcome.Done()) outcome = run.Extract(nullptr);
+        CommandLines wait(log);
+        if (outcome.Done()) outcome = run.Extract(nullptr, nullptr, &wait);
         if (!outcome.Done()) {
             ui::ShowPlainMessage(outcome.text.View());
+            RemoveTemporaryTarget(log, run);
             return Result(log, resultShown, outcome.result);
         }
+        RemoveTemporaryTarget(log, run);
+        if (run.CommandRan()) return CommandResult(log, run);
         return Result(log, resultShown, StepResult::Done, "every file extracted into", run.TargetShown());
     } catch (...) {
         // The general error handler writes the failure's message as the window would show it.
         ui::HandleCurrentException();
+        RemoveTemporaryTarget(log, run);
         return Result(log, resultShown, run.FailureResult());
     }
 }

@@ -14,6 +14,7 @@ std::int32_t RunMode;
 std::string CabFilePath;
 ShortString DataFileName;
 bool FirstPaintDone;
+CommandSetting CommandToRun;
 
 void ResetSettings() {
     ExtractPath.clear();
@@ -29,6 +30,7 @@ void ResetSettings() {
     CabFilePath.clear();
     DataFileName = ShortString();
     FirstPaintDone = false;
+    CommandToRun = CommandSetting();
 }
 
 namespace {

@@ -19,5 +19,15 @@ extern std::string CabFilePath;          // DataFileName once the temporary cabi
 extern ShortString DataFileName;
 extern bool FirstPaintDone;
 
+// The command an installer archive runs once its files are extracted (the payload's
+// run record); not given for an archive without one, which runs nothing.
+struct CommandSetting {
+    bool given = false;
+    bool temporary = false;   // extracted into a fresh temporary folder, removed afterwards
+    std::wstring program;     // a member's path inside the cabinet, '\' between folders
+    std::wstring arguments;   // passed as written
+};
+extern CommandSetting CommandToRun;
+
 // Puts every setting back to its built-in default (program start; tests).
 void ResetSettings();

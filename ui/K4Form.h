@@ -62,6 +62,9 @@ public:
     // Asks the window to close (as its close box does); takes effect once the
     // running handler has returned to the message loop.
     void Close();
+    // While held, a close asked for (close box, Alt+F4, WM_CLOSE) is ignored: the window
+    // stays until its running work has ended.
+    void HoldClose(bool hold) { closeHeld_ = hold; }
 
     HWND Handle() const { return hwnd_; }
     // Lays the window out again for `dpi` (its monitor's changed, WM_DPICHANGED):
@@ -129,6 +132,7 @@ private:
     HWND savedFocus_ = nullptr;
     bool main_ = false;
     bool modal_ = false;
+    bool closeHeld_ = false;
     int modalResult_ = ModalNone;
     UniqueBrush brush_;
 };

@@ -202,6 +202,7 @@ void Form::Paint(HWND hwnd) {
 }
 
 void Form::CloseRequested() {
+    if (closeHeld_) return;
     if (OnClose) OnClose();
     if (modal_) {
         if (modalResult_ == ModalNone) modalResult_ = ModalCancel;

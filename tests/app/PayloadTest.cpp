@@ -325,3 +325,51 @@ TEST_F(ReadPayloadTest, ACabinetThatDoesNotMatchItsSumRecordIsADamagedArchive) {
     EXPECT_FALSE(Read(WriteExe(Stub() + Payload("a", "b", "c", noMarker))));
     EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet) << "read as a payload without a record";
 }
+
+// A run record behind the cabinet (in front of a sum record, or of the trailer): its
+// program (folders separated as the system does) and arguments from UTF-8 into the
+// command setting, the temporary flag with them; the cabinet copied alone. Without a
+// record nothing is given; a damaged one refuses the payload as any damage does.
+TEST_F(ReadPayloadTest, ARunRecordGivesTheCommandToRun) {
+    const std::string cabinet = Cabinet(700, 4);
+    const std::string cyrillic = "\xd1\x82\xd0\xb5\xd1\x81\xd1\x82";  // "тест"
+    struct Case {
+        const char* what;
+        std::string record;
+        bool summed;
+        std::wstring program, arguments;
+        bool temporary;
+    } cases[] = {
+        {"plain, before the trailer", k4test::RunRecord("setup.exe", "/quiet /norestart"), false, L"setup.exe",
+         L"/quiet /norestart", false},
+        {"in a folder, before a sum record", k4test::RunRecord("bin/tools/run.cmd", "\"a b\" c"), true,
+         L"bin\\tools\\run.cmd", L"\"a b\" c", false},
+        {"UTF-8 texts, temporary", k4test::RunRecord(cyrillic + "\\" + cyrillic + ".exe", "/dir=" + cyrillic,
+                                                     runrecord::FlagTemporary),
+         true, L"\x0442\x0435\x0441\x0442\\\x0442\x0435\x0441\x0442.exe", L"/dir=\x0442\x0435\x0441\x0442", true},
+        {"no arguments", k4test::RunRecord("a.exe", ""), false, L"a.exe", L"", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetSettings();
+        DataFileName = "DATAFILE.K4A";
+        const std::string behind = c.summed ? cabinet + c.record + k4test::SumRecord(700, k4test::Crc32(cabinet))
+                                            : cabinet + c.record;
+        ASSERT_FALSE(Read(WriteExe(Stub() + Payload("C:\\T", "Caption", "t", behind)))) << refusal_;
+        EXPECT_TRUE(CommandToRun.given);
+        EXPECT_EQ(CommandToRun.program, c.program);
+        EXPECT_EQ(CommandToRun.arguments, c.arguments);
+        EXPECT_EQ(CommandToRun.temporary, c.temporary);
+        EXPECT_TRUE(k4test::ReadAll("DATAFILE.K4A") == cabinet) << "the cabinet alone";
+    }
+
+    ResetSettings();
+    DataFileName = "DATAFILE.K4A";
+    EXPECT_FALSE(Read(WriteExe(Stub() + Payload("C:\\T", "Caption", "t", cabinet))));
+    EXPECT_FALSE(CommandToRun.given) << "an archive without a record runs nothing";
+    EXPECT_TRUE(CommandToRun.program.empty());
+
+    ExpectRejected(WriteExe(Stub() + Payload("C:\\T", "Caption", "t", cabinet + k4test::RunRecord("a.exe", "", 0, 1))),
+                   "a record whose sum does not hold");
+    EXPECT_FALSE(CommandToRun.given);
+}
