@@ -2,7 +2,7 @@
 // over a whole set of names.
 #include <gtest/gtest.h>
 
-#include "ArchiveNames.h"
+#include "cabinet/ArchiveNames.h"
 #include "K4MemberNames.h"
 #include "PackError.h"
 

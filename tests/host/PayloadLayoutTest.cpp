@@ -5,13 +5,13 @@
 
 #include <cstdio>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "FileIo.h"
-#include "Inspect.h"
+#include "inspect/Inspect.h"
 #include "PackFixture.h"
 #include "PayloadBlockCases.h"
-#include "Packer.h"
-#include "PayloadLayout.h"
+#include "pack/Packer.h"
+#include "pack/PayloadLayout.h"
 #include "TestSupport.h"
 
 using namespace k4pack;

@@ -5,7 +5,7 @@
 
 #include <sstream>
 
-#include "Progress.h"
+#include "pack/Progress.h"
 
 using k4pack::PackProgress;
 using namespace std::chrono_literals;

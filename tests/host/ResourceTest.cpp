@@ -4,9 +4,9 @@
 // resources and icon files parsed and encoded, and the image checksum.
 #include <gtest/gtest.h>
 
-#include "Branding.h"
-#include "EmbeddedStubs.h"
-#include "Resources.h"
+#include "pack/Branding.h"
+#include "pack/EmbeddedStubs.h"
+#include "pe/Resources.h"
 #include "TestSupport.h"
 
 using namespace k4test;

@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "Cabinet.h"
-#include "Signature.h"
+#include "cabinet/Cabinet.h"
+#include "pe/Signature.h"
 
 namespace k4pack {
 namespace {

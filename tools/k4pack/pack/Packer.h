@@ -9,7 +9,7 @@
 
 #include "Branding.h"
 #include "Bytes.h"
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "EmbeddedStubs.h"
 #include "PayloadLayout.h"
 

@@ -5,11 +5,11 @@
 #include <array>
 #include <iomanip>
 
-#include "Cabinet.h"
-#include "CabinetCheck.h"
+#include "cabinet/Cabinet.h"
+#include "cabinet/CabinetCheck.h"
 #include "FileIo.h"
 #include "InspectProgram.h"
-#include "PayloadLayout.h"
+#include "pack/PayloadLayout.h"
 
 namespace k4pack {
 

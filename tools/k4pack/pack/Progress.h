@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 
 namespace k4pack {
 

@@ -6,13 +6,13 @@
 #include <memory>
 #include <numeric>
 
-#include "ArchiveNames.h"
-#include "CabinetCheck.h"
+#include "cabinet/ArchiveNames.h"
+#include "cabinet/CabinetCheck.h"
 #include "FileIo.h"
 #include "K4PeImage.h"
-#include "PeFile.h"
+#include "pe/PeFile.h"
 #include "Progress.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 #include "SourceFiles.h"
 
 namespace k4pack {
