@@ -1,7 +1,6 @@
 // The packing steps in order: check, build the cabinet, write, rename.
 #include "Packer.h"
 
-#include <array>
 #include <iostream>
 #include <memory>
 #include <numeric>
@@ -64,15 +63,8 @@ std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& ca
     if (cabinet.Size() > kMaxFileSize)
         throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
                         " bytes; a cabinet holds at most 2 GiB");
-    std::array<std::uint8_t, kCabinetHeaderSize> head{};
-    const auto headSize = std::min<std::uint64_t>(cabinet.Size(), head.size());
-    cabinet.ReadAt(0, std::span(head.data(), headSize));
-    try {
-        ParseCabinetHeader(std::span(head.data(), headSize), cabinet.Size());
-    } catch (const PackError& e) {
-        throw PackError(cabinet.Path() + ": " + e.what());
-    }
-    // The extractor checks the whole cabinet, every block decoded, before it extracts anything.
+    // The extractor checks the whole cabinet (header, a set, every block decoded) before it
+    // extracts anything.
     const std::string fault = CabinetCheckFault(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
     if (!fault.empty()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + fault);
     std::vector<std::string> names;
