@@ -36,10 +36,12 @@ struct CabinetEntry {
     std::string compression;      // that folder's: "none", "mszip", "quantum", "lzx"
 };
 
-// Told before each file goes into the cabinet being written.
+// Told before each file goes into the cabinet being written, from inside the writer's
+// reading: an observer only watches, and nothing it meets may abort the cabinet, so it
+// throws nothing.
 class WriteObserver {
 public:
-    virtual void FileStarted(std::uint64_t size) = 0;
+    virtual void FileStarted(std::uint64_t size) noexcept = 0;
 
 protected:
     ~WriteObserver() = default;
