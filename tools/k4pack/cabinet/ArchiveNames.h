@@ -1,10 +1,12 @@
-// Rules for the names stored in the cabinet: only names the extractor can create safely,
-// inside its target directory and within its 255-character path limit, are packed.
+// The names the packer stores: judged by the extractor's own rules (format/, the check it
+// runs on every cabinet before it extracts), with what is the packer's alone on top.
 #pragma once
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "K4CabFormat.h"
 
 namespace k4pack {
 
@@ -13,29 +15,23 @@ inline constexpr std::size_t kMaxExtractPath = 255;
 // A cabinet counts its files in 16 bits.
 inline constexpr std::size_t kMaxCabinetFiles = 65535;
 
-enum class NameBytes {
-    // Names from this machine's file system arrive as UTF-8, which the extractor would
-    // misread in the Windows code page: only plain ASCII is packed faithfully.
-    AsciiOnly,
-    // Names of a cabinet taken as is: their code page is the cabinet author's choice.
-    AnyByte,
-};
-
 // The directory the extractor puts in front of every name, from text 1 of the payload:
 // its built-in default "C:\Buf\" when the text is empty, otherwise the text with exactly
 // one trailing backslash ("\" alone stands for the current directory: no prefix).
 std::string ExtractPrefix(std::string_view targetDirectory);
 
-// Why the extractor could not create `name` (backslash-separated, relative) safely, or an
-// empty text when it can: absolute or drive-qualified names, "." and ".." components, empty
-// components, characters Windows refuses or reads as separators, components Windows would
-// silently rename (trailing dot or space), reserved device names.
-std::string NameProblem(std::string_view name, NameBytes bytes);
+// The options the extractor checks names with under this target directory (text 1): a
+// member's path, joined to the directory, within 255 characters.
+cabfmt::Options ExtractorCheckOptions(std::string_view targetDirectory);
 
-// Checks every name, their number, the path length against `targetDirectory`, and that no
-// two names meet on Windows (same name in another letter case, or a file where another name
-// needs a folder). Throws PackError naming the first offending name.
-void CheckArchiveNames(const std::vector<std::string>& names, std::string_view targetDirectory,
-                       NameBytes bytes);
+// Checks the names of files from this machine before a cabinet of them is written: their
+// number; each plain ASCII (names from this file system arrive as UTF-8, which the
+// extractor would create in the Windows code page under another name: the packer's own
+// rule); each one the extractor creates (cabfmt::NameIsSafe: not absolute, no drive or
+// colon, no "." or ".." part, no reserved device name, no character Windows refuses, no
+// part ending in a dot or space, within the path limit under `targetDirectory`); and no
+// two that meet on Windows (cabfmt::DuplicateName). Throws PackError naming the first
+// offending name.
+void CheckArchiveNames(const std::vector<std::string>& names, std::string_view targetDirectory);
 
 }  // namespace k4pack

@@ -5,19 +5,16 @@
 
 namespace k4pack {
 
-cabfmt::Options ExtractorCheckOptions(std::string_view targetDirectory) {
-    const std::size_t used = ExtractPrefix(targetDirectory).size();
-    cabfmt::Options options;
-    options.maxNameLength = used < kMaxExtractPath ? kMaxExtractPath - used : 0;
-    options.maxUtfNameLength = options.maxNameLength;
-    return options;
+cabfmt::Result CheckCabinet(const ByteSource& file, std::uint64_t offset, std::uint64_t size,
+                            std::string_view targetDirectory) {
+    const ByteRange cabinet(file, offset, size);
+    SourceReadAt source(cabinet);
+    return cabfmt::Check(source, ExtractorCheckOptions(targetDirectory));
 }
 
 std::string CabinetCheckFault(const ByteSource& file, std::uint64_t offset, std::uint64_t size,
                               std::string_view targetDirectory) {
-    const ByteRange cabinet(file, offset, size);
-    SourceReadAt source(cabinet);
-    const cabfmt::Result checked = cabfmt::Check(source, ExtractorCheckOptions(targetDirectory));
+    const cabfmt::Result checked = CheckCabinet(file, offset, size, targetDirectory);
     return checked.Sound() ? std::string() : checked.text;
 }
 

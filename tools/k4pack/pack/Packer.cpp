@@ -49,7 +49,7 @@ std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::v
     std::vector<std::string> names;
     for (const SourceFile& source : sources)
         names.push_back(source.name);
-    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AsciiOnly);
+    CheckArchiveNames(names, request.texts.targetDirectory);
     const std::uint64_t total = TotalSize(sources);
     if (total > kMaxFolderBytes)
         throw PackError("the files hold " + std::to_string(total) +
@@ -63,16 +63,12 @@ std::size_t CheckGivenCabinet(const PackRequest& request, const ReadableFile& ca
     if (cabinet.Size() > kMaxFileSize)
         throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
                         " bytes; a cabinet holds at most 2 GiB");
-    // The extractor checks the whole cabinet (header, a set, every block decoded) before it
-    // extracts anything.
-    const std::string fault = CabinetCheckFault(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
-    if (!fault.empty()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + fault);
-    std::vector<std::string> names;
-    for (const CabinetEntry& entry : ListCabinet(cabinet.Path(), 0))
-        names.push_back(entry.name);
-    if (names.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
-    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AnyByte);
-    return names.size();
+    // The extractor checks the whole cabinet (header, a set, its names, every block decoded)
+    // before it extracts anything.
+    const cabfmt::Result checked = CheckCabinet(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
+    if (!checked.Sound()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + checked.text);
+    if (checked.members.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
+    return checked.members.size();
 }
 
 // A signature on the program would end up in the middle of the self-extractor, where it
