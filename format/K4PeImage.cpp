@@ -1,4 +1,5 @@
-// The PE headers read down to the security directory entry, and the trailer search.
+// The PE headers walked to the optional header and its data directory (the security
+// entry for the extractor, every entry for the packer), and the trailer search.
 #include "K4PeImage.h"
 #include <cstring>
 #include "K4LittleEndian.h"
@@ -8,8 +9,6 @@ namespace peimage {
 
 namespace {
 
-// The longest optional header prefix read: up to the end of the security entry.
-constexpr std::size_t OptionalPrefixSize = Pe32PlusCountField + 4 + (SecurityDirectoryIndex + 1) * DirectoryEntrySize;
 // WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.
 constexpr std::uint64_t CertificateHeaderSize = 8;
 
@@ -30,25 +29,51 @@ std::optional<std::uint64_t> PeHeaderOffset(cabfmt::ReadAt& file) {
     return pe;
 }
 
-std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file) {
+HeaderWalk WalkHeaders(cabfmt::ReadAt& file) {
+    HeaderWalk walk;
+    OptionalHeader& h = walk.optional;
     const std::optional<std::uint64_t> pe = PeHeaderOffset(file);
-    unsigned char raw[OptionalPrefixSize];
-    if (!pe || !file.Read(*pe, raw, SignatureAndFileHeaderSize)) return std::nullopt;
-    const std::uint64_t optionalSize = Read16(raw + OptionalHeaderSizeField);
-    const std::uint64_t optional = *pe + SignatureAndFileHeaderSize;
-    if (optionalSize < 2 || optionalSize > file.Size() - optional || !file.Read(optional, raw, 2)) return std::nullopt;
+    unsigned char raw[4];
+    // PeHeaderOffset saw the file header fit.
+    if (!pe || !file.Read(*pe + OptionalHeaderSizeField, raw, 2)) return walk;
+    h.pe = *pe;
+    h.offset = *pe + SignatureAndFileHeaderSize;
+    h.size = Read16(raw);
+    walk.fault = HeaderFault::OutsideFile;
+    if (h.size > file.Size() - h.offset) return walk;
+    walk.fault = HeaderFault::UnknownKind;
+    if (h.size < 2 || !file.Read(h.offset, raw, 2)) return walk;
     // PE32 (the 32-bit program) and PE32+ differ in where the directory begins.
     const std::uint32_t magic = Read16(raw);
-    if (magic != Pe32Magic && magic != Pe32PlusMagic) return std::nullopt;
-    const std::uint64_t countField = magic == Pe32Magic ? Pe32CountField : Pe32PlusCountField;
-    const std::uint64_t entry = countField + 4 + SecurityDirectoryIndex * DirectoryEntrySize;
-    if (entry + DirectoryEntrySize > optionalSize) return std::nullopt;
-    if (!file.Read(optional, raw, entry + DirectoryEntrySize)) return std::nullopt;
-    if (Read32(raw + countField) <= SecurityDirectoryIndex) return std::nullopt;
+    if (magic != Pe32Magic && magic != Pe32PlusMagic) return walk;
+    h.pe32Plus = magic == Pe32PlusMagic;
+    walk.fault = HeaderFault::NoDirectoryCount;
+    const std::uint64_t countField = h.EntryOffset(0) - 4;
+    if (countField + 4 > h.End() || !file.Read(countField, raw, 4)) return walk;
+    h.directoryCount = Read32(raw);
+    walk.fault = HeaderFault::None;
+    return walk;
+}
+
+std::optional<DirectoryEntry> ReadDirectoryEntry(cabfmt::ReadAt& file, const OptionalHeader& header,
+                                                 std::uint32_t index) {
+    const std::uint64_t at = header.EntryOffset(index);
+    unsigned char raw[DirectoryEntrySize];
+    if (index >= header.directoryCount || at + DirectoryEntrySize > header.End() ||
+        !file.Read(at, raw, DirectoryEntrySize))
+        return std::nullopt;
+    return DirectoryEntry{Read32(raw), Read32(raw + 4)};
+}
+
+std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file) {
+    const HeaderWalk walk = WalkHeaders(file);
+    if (walk.fault != HeaderFault::None) return std::nullopt;
+    const std::optional<DirectoryEntry> entry = ReadDirectoryEntry(file, walk.optional, SecurityDirectoryIndex);
+    if (!entry) return std::nullopt;
     SecurityEntry result;
-    result.table.offset = Read32(raw + entry);
-    result.table.size = Read32(raw + entry + 4);
-    result.headersEnd = optional + optionalSize;
+    result.table.offset = entry->address;
+    result.table.size = entry->size;
+    result.headersEnd = walk.optional.End();
     return result;
 }
 
