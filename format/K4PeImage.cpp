@@ -29,51 +29,44 @@ std::optional<std::uint64_t> PeHeaderOffset(cabfmt::ReadAt& file) {
     return pe;
 }
 
-HeaderWalk WalkHeaders(cabfmt::ReadAt& file) {
-    HeaderWalk walk;
-    OptionalHeader& h = walk.optional;
+HeaderFault WalkHeaders(cabfmt::ReadAt& file, OptionalHeader& h) {
     const std::optional<std::uint64_t> pe = PeHeaderOffset(file);
     unsigned char raw[4];
     // PeHeaderOffset saw the file header fit.
-    if (!pe || !file.Read(*pe + OptionalHeaderSizeField, raw, 2)) return walk;
-    h.pe = *pe;
+    if (!pe || !file.Read(*pe + OptionalHeaderSizeField, raw, 2)) return HeaderFault::NotPe;
     h.offset = *pe + SignatureAndFileHeaderSize;
     h.size = Read16(raw);
-    walk.fault = HeaderFault::OutsideFile;
-    if (h.size > file.Size() - h.offset) return walk;
-    walk.fault = HeaderFault::UnknownKind;
-    if (h.size < 2 || !file.Read(h.offset, raw, 2)) return walk;
+    if (h.size > file.Size() - h.offset) return HeaderFault::OutsideFile;
+    if (!file.Read(h.offset, raw, 2)) return HeaderFault::UnknownKind;
     // PE32 (the 32-bit program) and PE32+ differ in where the directory begins.
     const std::uint32_t magic = Read16(raw);
-    if (magic != Pe32Magic && magic != Pe32PlusMagic) return walk;
+    if (magic != Pe32Magic && magic != Pe32PlusMagic) return HeaderFault::UnknownKind;
     h.pe32Plus = magic == Pe32PlusMagic;
-    walk.fault = HeaderFault::NoDirectoryCount;
-    const std::uint64_t countField = h.EntryOffset(0) - 4;
-    if (countField + 4 > h.End() || !file.Read(countField, raw, 4)) return walk;
+    // Also where a header shorter than its magic ends (the magic was read behind it).
+    if (h.EntryField(0) > h.size || !file.Read(h.EntryOffset(0) - 4, raw, 4)) return HeaderFault::NoDirectoryCount;
     h.directoryCount = Read32(raw);
-    walk.fault = HeaderFault::None;
-    return walk;
+    return HeaderFault::None;
 }
 
-std::optional<DirectoryEntry> ReadDirectoryEntry(cabfmt::ReadAt& file, const OptionalHeader& header,
-                                                 std::uint32_t index) {
-    const std::uint64_t at = header.EntryOffset(index);
+bool ReadDirectoryEntry(cabfmt::ReadAt& file, const OptionalHeader& header, std::uint32_t index,
+                        DirectoryEntry& entry) {
     unsigned char raw[DirectoryEntrySize];
-    if (index >= header.directoryCount || at + DirectoryEntrySize > header.End() ||
-        !file.Read(at, raw, DirectoryEntrySize))
-        return std::nullopt;
-    return DirectoryEntry{Read32(raw), Read32(raw + 4)};
+    if (index >= header.directoryCount || header.EntryField(index + 1) > header.size ||
+        !file.Read(header.EntryOffset(index), raw, DirectoryEntrySize))
+        return false;
+    entry = {Read32(raw), Read32(raw + 4)};
+    return true;
 }
 
 std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file) {
-    const HeaderWalk walk = WalkHeaders(file);
-    if (walk.fault != HeaderFault::None) return std::nullopt;
-    const std::optional<DirectoryEntry> entry = ReadDirectoryEntry(file, walk.optional, SecurityDirectoryIndex);
-    if (!entry) return std::nullopt;
+    OptionalHeader header;
+    if (WalkHeaders(file, header) != HeaderFault::None) return std::nullopt;
+    DirectoryEntry entry;
+    if (!ReadDirectoryEntry(file, header, SecurityDirectoryIndex, entry)) return std::nullopt;
     SecurityEntry result;
-    result.table.offset = entry->address;
-    result.table.size = entry->size;
-    result.headersEnd = walk.optional.End();
+    result.table.offset = entry.address;
+    result.table.size = entry.size;
+    result.headersEnd = header.End();
     return result;
 }
 
