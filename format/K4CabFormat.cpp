@@ -231,19 +231,13 @@ bool Checker::Files() {
         if (m.folder >= FolderContinuedFromPrev) return Damaged({m, " is continued from or into another cabinet"});
         if (m.folder >= folders_.size())
             return Damaged({m, " names folder ", m.folder + 1u, ", which the cabinet does not have"});
-        if (!NameIsSafe(m)) return Fail(Fault::UnsafeName, "Unsafe file name ", {m});
+        if (!NameIsSafe(m, options_)) return Fail(Fault::UnsafeName, "Unsafe file name ", {m});
         ends_.push_back(offset + m.size);
         members.push_back(std::move(m));
     }
     return true;
 }
 
-bool Checker::NameIsSafe(const Member& m) const {
-    if (m.Utf() && !membername::IsValidUtf8(m.name)) return false;
-    if (membername::IsUnsafe(m.name) || !membername::IsCreatable(m.name)) return false;
-    const std::size_t length = m.Utf() ? membername::Utf16Length(m.name) : m.name.size();
-    return length <= (m.Utf() ? options_.maxUtfNameLength : options_.maxNameLength);
-}
 
 bool Checker::Blocks(std::uint32_t index, Folder& folder) {
     std::uint64_t position = folder.dataStart;

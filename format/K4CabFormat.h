@@ -96,6 +96,15 @@ struct Options {
     std::string (*foldName)(std::string_view stored, bool utf) = nullptr;
 };
 
+// The check's name rules, for names that are not in a cabinet yet (the packer's, before
+// it writes one): whether `member`'s name may be created (well-formed UTF-8 where it is
+// flagged so, safe and creatable by K4MemberNames.h, within the options' length), and
+// which member meets an earlier one when created (the same name as the file system
+// compares names, or a file where another member needs a folder): the later of two files,
+// the file itself for a file that is also a folder; members.size() when none does.
+bool NameIsSafe(const Member& member, const Options& options);
+std::size_t DuplicateName(const std::vector<Member>& members, const Options& options);
+
 class Decoding;
 
 // Checks the whole cabinet, every MSZIP block decoded once (K4MszipDecode.h). Memory

@@ -141,10 +141,8 @@ private:
     bool Decoded(Decoding& decoding);   // K4MszipDecode.cpp
 
     static bool KnownCompression(std::uint16_t compression);
-    bool NameIsSafe(const Member& m) const;
     // Reads a NUL-terminated text at position_ and moves past it.
     bool Text(std::string& out);
-    std::string FoldedPath(const Member& m) const;
 
     std::string Show(const Member& m) const;
     std::string Quoted(const Member& m) const;

@@ -1,11 +1,18 @@
-// The check that no two members of a cabinet land in one file: names compared as
-// the file system compares them, and no member's name standing for a folder that
-// another member needs.
+// The check's name rules: each member's name one that may be created, and no two
+// members landing in one file (names compared as the file system compares them, and
+// no member's name standing for a folder that another member needs).
 #include <algorithm>
 #include "K4CabFormatDetail.h"
 #include "K4MemberNames.h"
 
-namespace cabfmt::detail {
+namespace cabfmt {
+
+bool NameIsSafe(const Member& m, const Options& options) {
+    if (m.Utf() && !membername::IsValidUtf8(m.name)) return false;
+    if (membername::IsUnsafe(m.name) || !membername::IsCreatable(m.name)) return false;
+    const std::size_t length = m.Utf() ? membername::Utf16Length(m.name) : m.name.size();
+    return length <= (m.Utf() ? options.maxUtfNameLength : options.maxNameLength);
+}
 
 namespace {
 // One name the extraction would create: a member's file or one of its folders.
@@ -19,12 +26,11 @@ struct Claim {
         return member < o.member;
     }
 };
-}  // namespace
 
 // The folded name with either separator as '\' and doubled separators merged,
 // which is the path the extraction creates.
-std::string Checker::FoldedPath(const Member& m) const {
-    const std::string folded = options_.foldName ? options_.foldName(m.name, m.Utf()) : membername::FoldAscii(m.name);
+std::string FoldedPath(const Member& m, const Options& options) {
+    const std::string folded = options.foldName ? options.foldName(m.name, m.Utf()) : membername::FoldAscii(m.name);
     std::string path;
     path.reserve(folded.size());
     for (char c : folded) {
@@ -34,14 +40,14 @@ std::string Checker::FoldedPath(const Member& m) const {
     }
     return path;
 }
+}  // namespace
 
-bool Checker::UniqueNames() {
-    const std::vector<Member>& members = result_.members;
+std::size_t DuplicateName(const std::vector<Member>& members, const Options& options) {
     std::vector<Claim> claims;
     claims.reserve(members.size() + members.size() / 4);
     std::string lastFolder;
     for (std::uint32_t i = 0; i < members.size(); ++i) {
-        std::string path = FoldedPath(members[i]);
+        std::string path = FoldedPath(members[i], options);
         const std::size_t cut = path.find_last_of('\\');
         const std::string_view folder = cut == std::string::npos ? std::string_view() : std::string_view(path).substr(0, cut);
         // Members of one folder usually follow each other: its folders are claimed once.
@@ -64,8 +70,13 @@ bool Checker::UniqueNames() {
         if (first.folder || claims[i].path != first.path) continue;
         clash = std::min(clash, claims[i].folder ? first.member : claims[i].member);
     }
-    if (clash == members.size()) return true;
-    return Fail(Fault::DuplicateName, Cat({"Duplicate file name ", Quoted(members[clash])}));
+    return clash;
 }
 
-}  // namespace cabfmt::detail
+bool detail::Checker::UniqueNames() {
+    const std::size_t clash = DuplicateName(result_.members, options_);
+    if (clash == result_.members.size()) return true;
+    return Fail(Fault::DuplicateName, Cat({"Duplicate file name ", Quoted(result_.members[clash])}));
+}
+
+}  // namespace cabfmt

@@ -1,4 +1,5 @@
-// The PE headers read down to the security directory entry, and the trailer search.
+// The PE headers walked to the optional header and its data directory (the security
+// entry for the extractor, every entry for the packer), and the trailer search.
 #include "K4PeImage.h"
 #include <cstring>
 #include "K4LittleEndian.h"
@@ -8,8 +9,6 @@ namespace peimage {
 
 namespace {
 
-// The longest optional header prefix read: up to the end of the security entry.
-constexpr std::size_t OptionalPrefixSize = Pe32PlusCountField + 4 + (SecurityDirectoryIndex + 1) * DirectoryEntrySize;
 // WIN_CERTIFICATE: dwLength, wRevision, wCertificateType.
 constexpr std::uint64_t CertificateHeaderSize = 8;
 
@@ -30,25 +29,44 @@ std::optional<std::uint64_t> PeHeaderOffset(cabfmt::ReadAt& file) {
     return pe;
 }
 
-std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file) {
+HeaderFault WalkHeaders(cabfmt::ReadAt& file, OptionalHeader& h) {
     const std::optional<std::uint64_t> pe = PeHeaderOffset(file);
-    unsigned char raw[OptionalPrefixSize];
-    if (!pe || !file.Read(*pe, raw, SignatureAndFileHeaderSize)) return std::nullopt;
-    const std::uint64_t optionalSize = Read16(raw + OptionalHeaderSizeField);
-    const std::uint64_t optional = *pe + SignatureAndFileHeaderSize;
-    if (optionalSize < 2 || optionalSize > file.Size() - optional || !file.Read(optional, raw, 2)) return std::nullopt;
+    unsigned char raw[4];
+    // PeHeaderOffset saw the file header fit.
+    if (!pe || !file.Read(*pe + OptionalHeaderSizeField, raw, 2)) return HeaderFault::NotPe;
+    h.offset = *pe + SignatureAndFileHeaderSize;
+    h.size = Read16(raw);
+    if (h.size > file.Size() - h.offset) return HeaderFault::OutsideFile;
+    if (!file.Read(h.offset, raw, 2)) return HeaderFault::UnknownKind;
     // PE32 (the 32-bit program) and PE32+ differ in where the directory begins.
     const std::uint32_t magic = Read16(raw);
-    if (magic != Pe32Magic && magic != Pe32PlusMagic) return std::nullopt;
-    const std::uint64_t countField = magic == Pe32Magic ? Pe32CountField : Pe32PlusCountField;
-    const std::uint64_t entry = countField + 4 + SecurityDirectoryIndex * DirectoryEntrySize;
-    if (entry + DirectoryEntrySize > optionalSize) return std::nullopt;
-    if (!file.Read(optional, raw, entry + DirectoryEntrySize)) return std::nullopt;
-    if (Read32(raw + countField) <= SecurityDirectoryIndex) return std::nullopt;
+    if (magic != Pe32Magic && magic != Pe32PlusMagic) return HeaderFault::UnknownKind;
+    h.pe32Plus = magic == Pe32PlusMagic;
+    // Also where a header shorter than its magic ends (the magic was read behind it).
+    if (h.EntryField(0) > h.size || !file.Read(h.EntryOffset(0) - 4, raw, 4)) return HeaderFault::NoDirectoryCount;
+    h.directoryCount = Read32(raw);
+    return HeaderFault::None;
+}
+
+bool ReadDirectoryEntry(cabfmt::ReadAt& file, const OptionalHeader& header, std::uint32_t index,
+                        DirectoryEntry& entry) {
+    unsigned char raw[DirectoryEntrySize];
+    if (index >= header.directoryCount || header.EntryField(index + 1) > header.size ||
+        !file.Read(header.EntryOffset(index), raw, DirectoryEntrySize))
+        return false;
+    entry = {Read32(raw), Read32(raw + 4)};
+    return true;
+}
+
+std::optional<SecurityEntry> ReadSecurityEntry(cabfmt::ReadAt& file) {
+    OptionalHeader header;
+    if (WalkHeaders(file, header) != HeaderFault::None) return std::nullopt;
+    DirectoryEntry entry;
+    if (!ReadDirectoryEntry(file, header, SecurityDirectoryIndex, entry)) return std::nullopt;
     SecurityEntry result;
-    result.table.offset = Read32(raw + entry);
-    result.table.size = Read32(raw + entry + 4);
-    result.headersEnd = optional + optionalSize;
+    result.table.offset = entry.address;
+    result.table.size = entry.size;
+    result.headersEnd = header.End();
     return result;
 }
 

@@ -1,6 +1,7 @@
 // Where a self-extractor's payload ends: the PE facts it is found by (the certificate
 // table that signing appends, named by the security entry of the data directory) and
-// the search for the trailer in front of that table. Read defensively through the
+// the search for the trailer in front of that table; the walk to the optional header
+// and its data directory, which the packer's reading of a whole program builds on. Read defensively through the
 // read-at interface: every offset is checked against the file's size before it is
 // read. Platform-free: the extractor finds its own payload with it, the packer checks
 // the files it writes and reads.
@@ -49,6 +50,38 @@ struct SecurityEntry {
 // Where "PE\0\0" stands: e_lfanew at 0x3C behind "MZ" names it, and the signature
 // and the 20-byte file header fit inside the file. Nothing otherwise.
 std::optional<std::uint64_t> PeHeaderOffset(cabfmt::ReadAt& file);
+
+// The optional header as the file header places it, and where its data directory is.
+struct OptionalHeader {
+    std::uint64_t offset = 0;        // where the optional header starts
+    std::uint32_t size = 0;          // SizeOfOptionalHeader, inside the file
+    bool pe32Plus = false;
+    std::uint32_t directoryCount = 0;  // NumberOfRvaAndSizes as stored
+    // Where data directory entry `index` stands, from the optional header's start, and in
+    // the file.
+    std::uint32_t EntryField(std::uint32_t index) const {
+        return (pe32Plus ? Pe32PlusCountField : Pe32CountField) + 4 + index * DirectoryEntrySize;
+    }
+    std::uint64_t EntryOffset(std::uint32_t index) const { return offset + EntryField(index); }
+    std::uint64_t End() const { return offset + size; }
+};
+// Why the headers lead to no optional header with a directory.
+enum class HeaderFault { None, NotPe, OutsideFile, UnknownKind, NoDirectoryCount };
+// Walks from "MZ" to the optional header: "PE\0\0" where PeHeaderOffset finds it, an
+// optional header inside the file, of a known kind (PE32 or PE32+), long enough to hold
+// the data directory's count; `header` is filled as far as the walk goes.
+HeaderFault WalkHeaders(cabfmt::ReadAt& file, OptionalHeader& header);
+
+// A data directory entry; the security entry's address is a file offset, every other
+// entry's a virtual address.
+struct DirectoryEntry {
+    std::uint32_t address = 0;
+    std::uint32_t size = 0;
+};
+// Reads entry `index` into `entry` when the header counts it and it lies inside the
+// optional header; false otherwise.
+bool ReadDirectoryEntry(cabfmt::ReadAt& file, const OptionalHeader& header, std::uint32_t index,
+                        DirectoryEntry& entry);
 
 // The security directory entry, when the headers are consistent: an optional header
 // of a known kind (PE32 or PE32+) inside the file, long enough to hold the entry,

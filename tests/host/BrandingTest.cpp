@@ -2,11 +2,11 @@
 // carried programs: read back by inspect (text and JSON) and verify, the same bytes on
 // every run, the program unchanged without those options, the checksum over the whole file,
 // a real signature over a branded archive; and the output never one of the inputs.
-#include "Branding.h"
-#include "EmbeddedStubs.h"
+#include "pack/Branding.h"
+#include "pack/EmbeddedStubs.h"
 #include "PackFixture.h"
-#include "PeFile.h"
-#include "Resources.h"
+#include "pe/PeFile.h"
+#include "pe/Resources.h"
 
 using namespace k4test;
 using k4pack::StubArch;

@@ -1,9 +1,9 @@
 // inspect --json: the document parsed by Python's JSON parser (json_fields.py), every
 // documented field present with the values the layout and the cabinet have, and names that
 // are arbitrary bytes escaped so that the parse gives them back.
-#include "Json.h"
+#include "inspect/Json.h"
 #include "K4CabFormatDetail.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
 

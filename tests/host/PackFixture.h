@@ -7,9 +7,9 @@
 
 #include <ctime>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "FileIo.h"
-#include "PayloadLayout.h"
+#include "pack/PayloadLayout.h"
 #include "TestSupport.h"
 
 namespace k4test {

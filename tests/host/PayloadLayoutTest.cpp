@@ -5,14 +5,14 @@
 
 #include <cstdio>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "FileIo.h"
-#include "Inspect.h"
+#include "inspect/Inspect.h"
 #include "PackFixture.h"
 #include "PayloadBlockCases.h"
 #include "RunRecordCases.h"
-#include "Packer.h"
-#include "PayloadLayout.h"
+#include "pack/Packer.h"
+#include "pack/PayloadLayout.h"
 #include "TestSupport.h"
 
 using namespace k4pack;
@@ -280,29 +280,6 @@ TEST(PayloadBlockTable, ThePackerAcceptsAndRefusesTheBlocksTheExtractorDoes) {
         Bytes cabinet(layout.cabinetSize);
         file.ReadAt(layout.cabinetOffset, cabinet);
         EXPECT_EQ(cabinet, k4test::ToBytes(c.cabinet));
-    }
-}
-
-TEST(CabinetHeader, AcceptsOneWholeCabinetOnly) {
-    Bytes header = k4test::ToBytes("MSCF");
-    header.resize(kCabinetHeaderSize, 0);
-    header[8] = 100;  // cbCabinet
-    header[26] = 1;   // folders
-    header[28] = 2;   // files
-    const CabinetHeader parsed = ParseCabinetHeader(header, 100);
-    EXPECT_EQ(parsed.size, 100u);
-    EXPECT_EQ(parsed.folders, 1u);
-    EXPECT_EQ(parsed.files, 2u);
-
-    EXPECT_THROW(ParseCabinetHeader(header, 99), PackError) << "truncated";
-    EXPECT_THROW(ParseCabinetHeader(std::span(header.data(), 20), 100), PackError) << "short";
-    Bytes wrong = header;
-    wrong[3] = 'X';
-    EXPECT_THROW(ParseCabinetHeader(wrong, 100), PackError) << "signature";
-    for (std::uint8_t setFlag : {1, 2}) {
-        Bytes inSet = header;
-        inSet[30] = setFlag;
-        EXPECT_THROW(ParseCabinetHeader(inSet, 100), PackError) << "flags " << int(setFlag);
     }
 }
 

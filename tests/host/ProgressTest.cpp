@@ -4,8 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <stdexcept>
 
-#include "Progress.h"
+#include "pack/Progress.h"
 
 using k4pack::PackProgress;
 using namespace std::chrono_literals;
@@ -71,4 +72,36 @@ TEST(PackProgress, DisabledOrQuickPacksWriteNothing) {
     }
     EXPECT_EQ(disabled.str(), "");
     EXPECT_EQ(quick.str(), "");
+}
+
+// A terminal that has gone away: every write to it throws.
+struct GoneTerminal : std::streambuf {
+    int writes = 0;
+    int_type overflow(int_type) override { return Fail(); }
+    std::streamsize xsputn(const char*, std::streamsize) override { return Fail(); }
+    int Fail() {
+        ++writes;
+        throw std::runtime_error("terminal gone");
+    }
+};
+
+// The display only watches the pack: a stream that throws ends the display, never the
+// pack, and nothing is tried on it again.
+TEST(PackProgress, AFailingStreamEndsTheDisplayNotThePack) {
+    FakeClock clock;
+    GoneTerminal terminal;
+    std::ostream out(&terminal);
+    out.exceptions(std::ios::badbit);
+    {
+        PackProgress progress(out, true, 3, 3, clock.Get());
+        clock.now += 2s;
+        EXPECT_NO_THROW(progress.FileStarted(1));
+        EXPECT_EQ(terminal.writes, 1);
+        out.clear();
+        clock.now += 1s;
+        progress.FileStarted(1);
+        progress.FileStarted(1);
+        progress.Finish();
+    }
+    EXPECT_EQ(terminal.writes, 1) << "nothing tried after the failure";
 }

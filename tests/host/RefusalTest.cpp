@@ -2,7 +2,7 @@
 // output file nor a temporary file is left behind, nor an existing output changed.
 #include <sys/stat.h>
 
-#include "EmbeddedStubs.h"
+#include "pack/EmbeddedStubs.h"
 #include "PackFixture.h"
 #include "PayloadBlockCases.h"
 #include "SignedImage.h"

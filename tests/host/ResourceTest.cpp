@@ -4,9 +4,9 @@
 // resources and icon files parsed and encoded, and the image checksum.
 #include <gtest/gtest.h>
 
-#include "Branding.h"
-#include "EmbeddedStubs.h"
-#include "Resources.h"
+#include "pack/Branding.h"
+#include "pack/EmbeddedStubs.h"
+#include "pe/Resources.h"
 #include "TestSupport.h"
 
 using namespace k4test;
@@ -154,6 +154,44 @@ TEST(ResourceSection, RefusesProgramsItCannotRewrite) {
         k4pack::StoreLe32(misaligned, pe.optionalHeader + 36, 0x300);
         EXPECT_THROW(k4pack::ReadPeHeaders(misaligned), k4pack::PackError) << "file alignment";
         EXPECT_THROW(k4pack::ReadPeHeaders(Bytes(image.begin(), image.begin() + 0x1000)), k4pack::PackError) << "cut short";
+    }
+}
+
+// The walk to the data directory (format/K4PeImage.h, the one the extractor finds its
+// signature with) and each way it stops, as the packer names it.
+TEST(PeHeaders, EveryStopOfTheWalkToTheDirectoryIsNamed) {
+    FOR_EACH_CARRIED_PROGRAM(image) {
+        const k4pack::PeHeaders pe = k4pack::ReadPeHeaders(image);
+        const std::size_t sizeField = pe.optionalHeader - 4;  // SizeOfOptionalHeader
+        const std::size_t countField = pe.DirectoryOffset(0) - 4;
+        auto withSize = [&](Bytes bytes, std::size_t size) {
+            bytes[sizeField] = static_cast<std::uint8_t>(size);
+            bytes[sizeField + 1] = static_cast<std::uint8_t>(size >> 8);
+            return bytes;
+        };
+        Bytes notPe = image;
+        notPe[0] = 'X';
+        Bytes unknownKind = image;
+        unknownKind[pe.optionalHeader] = 0x07;
+        Bytes tooManyEntries = withSize(image, countField + 4 + 8 - pe.optionalHeader);
+        k4pack::StoreLe32(tooManyEntries, countField, 16);
+        const std::pair<Bytes, std::string> cases[] = {
+            {notPe, "not a PE file"},
+            {Bytes(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(pe.optionalHeader + 100)),
+             "the optional header lies beyond the end of the program"},
+            {unknownKind, "an optional header of unknown kind"},
+            {withSize(image, countField + 2 - pe.optionalHeader), "an optional header too short"},
+            {tooManyEntries, "a data directory beyond the optional header"},
+        };
+        for (const auto& [bytes, expected] : cases) {
+            try {
+                k4pack::ReadPeHeaders(bytes);
+                ADD_FAILURE() << "accepted: " << expected;
+            } catch (const k4pack::PackError& e) {
+                EXPECT_EQ(std::string(e.what()).find(expected), 0u) << e.what();
+            }
+        }
+        EXPECT_EQ(pe.directories.size(), 16u) << "every entry the header counts";
     }
 }
 

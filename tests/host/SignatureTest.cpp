@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "PayloadLayout.h"
-#include "Signature.h"
+#include "pack/PayloadLayout.h"
+#include "pe/Signature.h"
 #include "SignedImage.h"
 #include "TestSupport.h"
 

@@ -1,9 +1,9 @@
 // The extractor programs k4pack carries: byte for byte the ones this build was given, each
 // of its own architecture, chosen by --arch (i686 by default), overridden by -s, and named
 // by --version. A build without them says so and asks for -s.
-#include "EmbeddedStubs.h"
+#include "pack/EmbeddedStubs.h"
 #include "PackFixture.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 
 using namespace k4test;
 using k4pack::StubArch;

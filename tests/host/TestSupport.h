@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
+#include "cli/CommandLine.h"
 
 namespace k4test {
 namespace fs = std::filesystem;

@@ -1,6 +1,6 @@
 // verify on fresh, damaged, truncated and signed self-extractors, and against sources that
 // changed: exit status 1 and one line per fault naming the member, exit status 0 otherwise.
-#include "CabinetExtract.h"
+#include "cabinet/CabinetExtract.h"
 #include "PackFixture.h"
 #include "SignedImage.h"
 

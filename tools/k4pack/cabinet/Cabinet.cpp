@@ -63,24 +63,6 @@ bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 40
 
 }  // namespace
 
-CabinetHeader ParseCabinetHeader(std::span<const std::uint8_t> head, std::uint64_t available) {
-    if (head.size() < cabfmt::SignatureSize || !cabfmt::HasSignature(head.data()))
-        throw PackError("not a cabinet (no \"MSCF\" at its start)");
-    if (head.size() < kCabinetHeaderSize || available < kCabinetHeaderSize)
-        throw PackError("cabinet is shorter than its header");
-    CabinetHeader header;
-    header.size = le::Read32(head.data() + cabfmt::CabinetSizeField);
-    header.folders = le::Read16(head.data() + cabfmt::FolderCountField);
-    header.files = le::Read16(head.data() + cabfmt::FileCountField);
-    header.flags = le::Read16(head.data() + cabfmt::FlagsField);
-    if (header.size > available)
-        throw PackError("cabinet is truncated: its header gives " + std::to_string(header.size) +
-                        " bytes, " + std::to_string(available) + " are present");
-    if (header.flags & cabfmt::FlagsOfASet)
-        throw PackError("cabinet is part of a multi-cabinet set; the extractor carries one");
-    return header;
-}
-
 DosStamp ToDosStamp(std::time_t modified) {
     std::tm local{};
     localtime_r(&modified, &local);

@@ -11,12 +11,13 @@
 
 namespace k4pack {
 
-// The options the extractor checks names with under this target directory (text 1): a
-// member's path, joined to the directory, within 255 characters.
-cabfmt::Options ExtractorCheckOptions(std::string_view targetDirectory);
-
 // The check of the `size` bytes of `file` from `offset`, as the extractor checks its
-// temporary cabinet; an empty text when the cabinet is sound, otherwise what is wrong.
+// temporary cabinet with the names' limits under `targetDirectory` (text 1); the members
+// it read when the cabinet is sound.
+cabfmt::Result CheckCabinet(const ByteSource& file, std::uint64_t offset, std::uint64_t size,
+                            std::string_view targetDirectory);
+
+// The same check's verdict: an empty text when the cabinet is sound, otherwise what is wrong.
 std::string CabinetCheckFault(const ByteSource& file, std::uint64_t offset, std::uint64_t size,
                               std::string_view targetDirectory);
 

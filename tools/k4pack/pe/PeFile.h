@@ -51,6 +51,7 @@ struct PeHeaders {
     std::uint16_t machine = 0;
     bool pe32Plus = false;
     std::size_t optionalHeader = 0;  // file offset of the optional header
+    std::size_t directory = 0;       // file offset of the data directory's first entry (format/K4PeImage.h)
     std::uint32_t sectionAlignment = 0;
     std::uint32_t fileAlignment = 0;
     std::uint32_t sizeOfImage = 0;
@@ -59,11 +60,7 @@ struct PeHeaders {
     std::vector<PeDirectory> directories;
 
     std::size_t ChecksumOffset() const { return optionalHeader + kChecksumField; }
-    // The data directory follows its count.
-    std::size_t DirectoryOffset(std::uint32_t index) const {
-        return optionalHeader + (pe32Plus ? peimage::Pe32PlusCountField : peimage::Pe32CountField) + 4 +
-               index * peimage::DirectoryEntrySize;
-    }
+    std::size_t DirectoryOffset(std::uint32_t index) const { return directory + index * peimage::DirectoryEntrySize; }
     // The section whose virtual range holds `rva`, or null.
     const PeSection* SectionAt(std::uint32_t rva) const;
     // The end of the last section's raw data: where an appended block begins.

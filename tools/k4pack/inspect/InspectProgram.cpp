@@ -1,8 +1,8 @@
 // The extractor program's resources read back from a self-extractor's first part.
 #include "InspectProgram.h"
 
-#include "PeFile.h"
-#include "Signature.h"
+#include "pe/PeFile.h"
+#include "pe/Signature.h"
 
 namespace k4pack {
 namespace {

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <optional>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "K4RunRecord.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 
 namespace k4pack {
 namespace {

@@ -1,11 +1,10 @@
 // Cabinet files through the writer and reader of format/ (K4CabWriter.h, K4CabReader.h):
-// writing one from source files, reading back its file list, and the header checks that
-// decide whether the extractor can use a given cabinet.
+// writing one from source files and reading back its file list. Whether the extractor can
+// use a given cabinet is its own check's to say (CabinetCheck.h).
 #pragma once
 #include <cstdint>
 #include <ctime>
 #include <optional>
-#include <span>
 #include <string>
 #include <vector>
 
@@ -29,21 +28,6 @@ inline constexpr int kMaxThreads = 256;
 // The cabinet format's ceiling for the uncompressed data of one folder; every file goes
 // into one folder here.
 inline constexpr std::uint64_t kMaxFolderBytes = 0x7FFF8000;
-inline constexpr std::size_t kCabinetHeaderSize = cabfmt::HeaderSize;
-
-struct CabinetHeader {
-    std::uint32_t size = 0;  // cbCabinet: the cabinet's own idea of its length
-    std::uint16_t folders = 0;
-    std::uint16_t files = 0;
-    std::uint16_t flags = 0;
-};
-
-// Parses the fixed header from the first kCabinetHeaderSize bytes of `head` (or fewer when
-// there are not that many), of a cabinet of which `available` bytes exist. Throws PackError
-// for a missing "MSCF", a cabinet longer than the bytes available (truncated), and a cabinet
-// that is part of a multi-cabinet set (the extractor carries one cabinet only).
-CabinetHeader ParseCabinetHeader(std::span<const std::uint8_t> head, std::uint64_t available);
-
 struct CabinetEntry {
     std::string name;
     std::uint32_t size = 0;
@@ -53,10 +37,12 @@ struct CabinetEntry {
     bool utf8Name = false;        // the name is marked as UTF-8 (else: the cabinet author's code page)
 };
 
-// Told before each file goes into the cabinet being written.
+// Told before each file goes into the cabinet being written, from inside the writer's
+// reading: an observer only watches, and nothing it meets may abort the cabinet, so it
+// throws nothing.
 class WriteObserver {
 public:
-    virtual void FileStarted(std::uint64_t size) = 0;
+    virtual void FileStarted(std::uint64_t size) noexcept = 0;
 
 protected:
     ~WriteObserver() = default;

@@ -10,15 +10,15 @@
 #include <filesystem>
 #include <memory>
 
-#include "ArchiveNames.h"
-#include "CabinetCheck.h"
-#include "CabinetExtract.h"
+#include "cabinet/ArchiveNames.h"
+#include "cabinet/CabinetCheck.h"
+#include "cabinet/CabinetExtract.h"
 #include "FileIo.h"
 #include "InspectProgram.h"
 #include "K4CabFormat.h"
 #include "K4PayloadBlock.h"
-#include "PayloadLayout.h"
-#include "RunCommand.h"
+#include "pack/PayloadLayout.h"
+#include "pack/RunCommand.h"
 #include "VerifySources.h"
 
 namespace k4pack {

@@ -18,7 +18,7 @@
 #include "K4CabinetSum.h"
 #include "K4PayloadBlock.h"
 #include "K4PeImage.h"
-#include "RunCommand.h"
+#include "pack/RunCommand.h"
 
 namespace k4pack {
 

@@ -4,9 +4,9 @@
 #include <algorithm>
 
 #include "BrandingOptions.h"
-#include "Inspect.h"
-#include "Packer.h"
-#include "Verify.h"
+#include "inspect/Inspect.h"
+#include "pack/Packer.h"
+#include "inspect/Verify.h"
 
 namespace k4pack {
 namespace {

@@ -1,7 +1,7 @@
 // Help and version texts of k4pack.
 #include "Usage.h"
 
-#include "EmbeddedStubs.h"
+#include "pack/EmbeddedStubs.h"
 
 namespace k4pack {
 namespace {

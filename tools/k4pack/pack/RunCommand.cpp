@@ -1,5 +1,5 @@
 // --run's command: split into program and arguments, its program found among the members.
-#include "RunCommand.h"
+#include "pack/RunCommand.h"
 
 #include <algorithm>
 
@@ -46,6 +46,10 @@ std::string_view LastComponent(std::string_view name) {
     return slash == std::string_view::npos ? name : name.substr(slash + 1);
 }
 
+bool Namable(const std::string& name, bool markedUtf8) {
+    return IsAscii(name) || (markedUtf8 && membername::IsValidUtf8(name));
+}
+
 }  // namespace
 
 RunCommand ParseRunCommand(std::string_view command, bool temporary) {
@@ -73,8 +77,14 @@ std::optional<std::string> FindProgramMember(std::string_view program, const std
 std::vector<std::string> NamableMembers(const std::vector<CabinetEntry>& entries) {
     std::vector<std::string> names;
     for (const CabinetEntry& entry : entries)
-        if (IsAscii(entry.name) || (entry.utf8Name && membername::IsValidUtf8(entry.name)))
-            names.push_back(entry.name);
+        if (Namable(entry.name, entry.utf8Name)) names.push_back(entry.name);
+    return names;
+}
+
+std::vector<std::string> NamableMembers(const std::vector<cabfmt::Member>& members) {
+    std::vector<std::string> names;
+    for (const cabfmt::Member& member : members)
+        if (Namable(member.name, member.Utf())) names.push_back(member.name);
     return names;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "Branding.h"
+#include "pack/Branding.h"
 
 namespace k4pack {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "SourceFiles.h"
 
 namespace k4pack {

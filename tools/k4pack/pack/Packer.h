@@ -9,10 +9,10 @@
 
 #include "Branding.h"
 #include "Bytes.h"
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "EmbeddedStubs.h"
 #include "PayloadLayout.h"
-#include "RunCommand.h"
+#include "pack/RunCommand.h"
 
 namespace k4pack {
 

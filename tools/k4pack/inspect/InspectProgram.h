@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "Branding.h"
+#include "pack/Branding.h"
 #include "FileIo.h"
 #include "Json.h"
-#include "PayloadLayout.h"
+#include "pack/PayloadLayout.h"
 
 namespace k4pack {
 

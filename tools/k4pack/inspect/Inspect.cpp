@@ -2,14 +2,13 @@
 // files included, and its cabinet check, plus the cabinet's own header and file list.
 #include "Inspect.h"
 
-#include <array>
 #include <iomanip>
 
-#include "Cabinet.h"
-#include "CabinetCheck.h"
+#include "cabinet/Cabinet.h"
+#include "cabinet/CabinetCheck.h"
 #include "FileIo.h"
 #include "InspectProgram.h"
-#include "PayloadLayout.h"
+#include "pack/PayloadLayout.h"
 
 namespace k4pack {
 
@@ -17,11 +16,8 @@ PayloadContents ReadValidPayload(const ReadableFile& file) {
     try {
         PayloadContents payload = ReadPayload(file);
         const PayloadLayout& layout = payload.layout;
-        std::array<std::uint8_t, kCabinetHeaderSize> head{};
-        const auto headSize = std::min<std::uint64_t>(layout.cabinetSize, head.size());
-        file.ReadAt(layout.cabinetOffset, std::span(head.data(), headSize));
-        ParseCabinetHeader(std::span(head.data(), headSize), layout.cabinetSize);
-        // The extractor's own check, as it runs it on the cabinet before its window opens.
+        // The extractor's own check (header, a set, every block decoded), as it runs it on the
+        // cabinet before its window opens.
         const std::string fault =
             CabinetCheckFault(file, layout.cabinetOffset, layout.cabinetSize, payload.texts.targetDirectory);
         if (!fault.empty()) throw PackError("cabinet: " + fault);

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "FileIo.h"
-#include "PayloadLayout.h"
+#include "pack/PayloadLayout.h"
 
 namespace k4pack {
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <set>
 
-#include "Resources.h"
+#include "pe/Resources.h"
 
 namespace k4pack {
 namespace {

@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 
 namespace k4pack {
 
@@ -25,10 +25,11 @@ public:
     PackProgress& operator=(const PackProgress&) = delete;
     ~PackProgress() { Finish(); }
 
-    // The next file starts: the ones before it are done.
-    void FileStarted(std::uint64_t size) override;
-    // Clears the line if one was shown; called again it does nothing.
-    void Finish();
+    // The next file starts: the ones before it are done. A line that cannot be written
+    // (the stream throws) ends the display; the pack goes on.
+    void FileStarted(std::uint64_t size) noexcept override;
+    // Clears the line if one was shown; called again it does nothing. Throws nothing.
+    void Finish() noexcept;
 
     // "files 120 of 20000, 1.2 of 45.6 MiB" for the counts given.
     static std::string Line(std::uint64_t files, std::uint64_t totalFiles, std::uint64_t bytes,
@@ -36,6 +37,9 @@ public:
 
 private:
     void Show();
+    // Runs `write` on the stream; when it throws, nothing is shown any more.
+    template <class Write>
+    void Guarded(Write write) noexcept;
 
     std::ostream& out_;
     bool enabled_;

@@ -1,9 +1,9 @@
 // inspect --json: the inspect report as one JSON object with stable field names.
-#include "Cabinet.h"
+#include "cabinet/Cabinet.h"
 #include "Inspect.h"
 #include "InspectProgram.h"
 #include "Json.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 
 namespace k4pack {
 namespace {

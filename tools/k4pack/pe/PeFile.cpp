@@ -52,6 +52,18 @@ void CheckSections(const Reader& in, const PeHeaders& pe) {
     if (nextFree > pe.sizeOfImage) throw PackError("SizeOfImage does not cover the last section");
 }
 
+// Where the shared walk to the data directory stopped, as the packer names it.
+void RefuseStop(peimage::HeaderFault fault) {
+    switch (fault) {
+    case peimage::HeaderFault::None: return;
+    case peimage::HeaderFault::NotPe:
+        throw PackError("not a PE file (no \"MZ\" header naming a \"PE\" signature and file header inside the file)");
+    case peimage::HeaderFault::OutsideFile: throw PackError("the optional header lies beyond the end of the program");
+    case peimage::HeaderFault::UnknownKind: throw PackError("an optional header of unknown kind");
+    case peimage::HeaderFault::NoDirectoryCount: throw PackError("an optional header too short");
+    }
+}
+
 }  // namespace
 
 const PeSection* PeHeaders::SectionAt(std::uint32_t rva) const {
@@ -73,30 +85,21 @@ PeHeaders ReadPeHeaders(std::span<const std::uint8_t> image) {
     const Reader in(image);
     const MemorySource source(image);
     SourceReadAt reader(source);
-    const std::optional<std::uint64_t> found = peimage::PeHeaderOffset(reader);
-    if (!found)
-        throw PackError("not a PE file (no \"MZ\" header naming a \"PE\" signature and file header inside the file)");
-    const auto pe = static_cast<std::size_t>(*found);
+    peimage::OptionalHeader optional;
+    RefuseStop(peimage::WalkHeaders(reader, optional));
+    const auto pe = static_cast<std::size_t>(optional.offset - peimage::SignatureAndFileHeaderSize);
     PeHeaders headers;
     headers.machine = static_cast<std::uint16_t>(in.U16(pe + peimage::MachineField));
     const std::uint32_t sectionCount = in.U16(pe + peimage::SectionCountField);
-    const std::size_t optionalSize = in.U16(pe + peimage::OptionalHeaderSizeField);
-    headers.optionalHeader = pe + peimage::SignatureAndFileHeaderSize;
-    in.Need(headers.optionalHeader, optionalSize, "the optional header");
-    const std::uint32_t magic = optionalSize >= 2 ? in.U16(headers.optionalHeader) : 0;
-    if (magic != peimage::Pe32Magic && magic != peimage::Pe32PlusMagic)
-        throw PackError("an optional header of unknown kind");
-    headers.pe32Plus = magic == peimage::Pe32PlusMagic;
-    const std::size_t countField =
-        headers.optionalHeader + (headers.pe32Plus ? peimage::Pe32PlusCountField : peimage::Pe32CountField);
-    if (countField + 4 > headers.optionalHeader + optionalSize) throw PackError("an optional header too short");
-    const std::uint32_t count = std::min<std::uint32_t>(in.U32(countField), kMaxDirectories);
-    const std::size_t directory = countField + 4;
-    if (directory + count * peimage::DirectoryEntrySize > headers.optionalHeader + optionalSize)
-        throw PackError("a data directory beyond the optional header");
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::size_t entry = directory + i * peimage::DirectoryEntrySize;
-        headers.directories.push_back({in.U32(entry), in.U32(entry + 4)});
+    const std::size_t optionalSize = optional.size;
+    headers.optionalHeader = static_cast<std::size_t>(optional.offset);
+    headers.pe32Plus = optional.pe32Plus;
+    headers.directory = static_cast<std::size_t>(optional.EntryOffset(0));
+    for (std::uint32_t i = 0; i < std::min<std::uint32_t>(optional.directoryCount, kMaxDirectories); ++i) {
+        peimage::DirectoryEntry entry;
+        if (!peimage::ReadDirectoryEntry(reader, optional, i, entry))
+            throw PackError("a data directory beyond the optional header");
+        headers.directories.push_back({entry.address, entry.size});
     }
     headers.sectionAlignment = in.U32(headers.optionalHeader + kSectionAlignmentField);
     headers.fileAlignment = in.U32(headers.optionalHeader + kFileAlignmentField);

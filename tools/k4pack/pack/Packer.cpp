@@ -1,18 +1,17 @@
 // The packing steps in order: check, build the cabinet, write, rename.
 #include "Packer.h"
 
-#include <array>
 #include <iostream>
 #include <memory>
 #include <numeric>
 
-#include "ArchiveNames.h"
-#include "CabinetCheck.h"
+#include "cabinet/ArchiveNames.h"
+#include "cabinet/CabinetCheck.h"
 #include "FileIo.h"
 #include "K4PeImage.h"
-#include "PeFile.h"
+#include "pe/PeFile.h"
 #include "Progress.h"
-#include "Signature.h"
+#include "pe/Signature.h"
 #include "SourceFiles.h"
 
 namespace k4pack {
@@ -50,7 +49,7 @@ std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::v
     std::vector<std::string> names;
     for (const SourceFile& source : sources)
         names.push_back(source.name);
-    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AsciiOnly);
+    CheckArchiveNames(names, request.texts.targetDirectory);
     const std::uint64_t total = TotalSize(sources);
     if (total > kMaxFolderBytes)
         throw PackError("the files hold " + std::to_string(total) +
@@ -60,29 +59,17 @@ std::vector<SourceFile> CollectCheckedSources(const PackRequest& request, std::v
 }
 
 // A cabinet taken as is must still be one the extractor can carry, check and unpack safely.
-// Its members, as listed.
-std::vector<CabinetEntry> CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
+// Its members, as its check read them.
+std::vector<cabfmt::Member> CheckGivenCabinet(const PackRequest& request, const ReadableFile& cabinet) {
     if (cabinet.Size() > kMaxFileSize)
         throw PackError(cabinet.Path() + ": " + std::to_string(cabinet.Size()) +
                         " bytes; a cabinet holds at most 2 GiB");
-    std::array<std::uint8_t, kCabinetHeaderSize> head{};
-    const auto headSize = std::min<std::uint64_t>(cabinet.Size(), head.size());
-    cabinet.ReadAt(0, std::span(head.data(), headSize));
-    try {
-        ParseCabinetHeader(std::span(head.data(), headSize), cabinet.Size());
-    } catch (const PackError& e) {
-        throw PackError(cabinet.Path() + ": " + e.what());
-    }
-    // The extractor checks the whole cabinet, every block decoded, before it extracts anything.
-    const std::string fault = CabinetCheckFault(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
-    if (!fault.empty()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + fault);
-    std::vector<CabinetEntry> entries = ListCabinet(cabinet.Path(), 0);
-    std::vector<std::string> names;
-    for (const CabinetEntry& entry : entries)
-        names.push_back(entry.name);
-    if (names.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
-    CheckArchiveNames(names, request.texts.targetDirectory, NameBytes::AnyByte);
-    return entries;
+    // The extractor checks the whole cabinet (header, a set, its names, every block decoded)
+    // before it extracts anything.
+    cabfmt::Result checked = CheckCabinet(cabinet, 0, cabinet.Size(), request.texts.targetDirectory);
+    if (!checked.Sound()) throw PackError(cabinet.Path() + ": the extractor would refuse it: " + checked.text);
+    if (checked.members.empty()) throw PackError(cabinet.Path() + ": the cabinet holds no files");
+    return std::move(checked.members);
 }
 
 // The command with its program as the member it names, checked before anything is
@@ -178,7 +165,7 @@ PackSummary Pack(const PackRequest& request) {
     std::optional<RunCommand> run;
     if (!request.cabinetPath.empty()) {
         givenCabinet = std::make_unique<ReadableFile>(request.cabinetPath);
-        const std::vector<CabinetEntry> entries = CheckGivenCabinet(request, *givenCabinet);
+        const std::vector<cabfmt::Member> entries = CheckGivenCabinet(request, *givenCabinet);
         summary.files = entries.size();
         run = ResolveRun(request, NamableMembers(entries));
     } else {

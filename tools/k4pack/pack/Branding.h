@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "VersionResource.h"
+#include "pe/VersionResource.h"
 
 namespace k4pack {
 

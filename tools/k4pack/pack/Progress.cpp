@@ -20,7 +20,17 @@ std::string PackProgress::Line(std::uint64_t files, std::uint64_t totalFiles, st
     return text;
 }
 
-void PackProgress::FileStarted(std::uint64_t size) {
+template <class Write>
+void PackProgress::Guarded(Write write) noexcept {
+    try {
+        write();
+    } catch (...) {
+        enabled_ = false;
+        shownWidth_ = 0;
+    }
+}
+
+void PackProgress::FileStarted(std::uint64_t size) noexcept {
     // The file before this one is finished; this one is counted once the next starts.
     if (started_) {
         ++files_;
@@ -32,7 +42,7 @@ void PackProgress::FileStarted(std::uint64_t size) {
     const auto now = clock_();
     if (now - start_ < kDelay || (shownWidth_ != 0 && now - lastShown_ < kInterval)) return;
     lastShown_ = now;
-    Show();
+    Guarded([this] { Show(); });
 }
 
 void PackProgress::Show() {
@@ -43,9 +53,9 @@ void PackProgress::Show() {
     shownWidth_ = line.size() + pad;
 }
 
-void PackProgress::Finish() {
+void PackProgress::Finish() noexcept {
     if (shownWidth_ == 0) return;
-    out_ << '\r' << std::string(shownWidth_, ' ') << '\r' << std::flush;
+    Guarded([this] { out_ << '\r' << std::string(shownWidth_, ' ') << '\r' << std::flush; });
     shownWidth_ = 0;
 }
 

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "Cabinet.h"
+#include "K4CabFormat.h"
+#include "cabinet/Cabinet.h"
 
 namespace k4pack {
 
@@ -35,6 +36,7 @@ std::optional<std::string> FindProgramMember(std::string_view program, const std
 // under the same UTF-8 name, plain ASCII or marked as UTF-8. A name in the cabinet
 // author's code page has no UTF-8 form the packer could know.
 std::vector<std::string> NamableMembers(const std::vector<CabinetEntry>& entries);
+std::vector<std::string> NamableMembers(const std::vector<cabfmt::Member>& members);
 
 // `command` with its program replaced by the member it names. Throws UsageError naming
 // the program when none of `members` is it.
