@@ -172,7 +172,9 @@ void TK4ExtractForm::StartBtnClick() {
 }
 
 ShortString TK4ExtractForm::SuccessText() const {
-    ShortString text = Quoted("Ok Files have been extracted as ", ExtractPath);
+    // A temporary archive's folder is gone by now: the box names no place that is not there.
+    ShortString text = CommandToRun.temporary ? ShortString("Ok Files have been extracted and the command has ended")
+                                              : Quoted("Ok Files have been extracted as ", ExtractPath);
     if (FRun.CommandRan() && FRun.CommandExitCode() != 0) {
         text += "\r\nThe command ended with exit code ";
         text += IntegerText(FRun.CommandExitCode()).View();

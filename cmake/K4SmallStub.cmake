@@ -41,9 +41,10 @@ endif()
 # (bench/README.md, "Stub size", which lists what each change cost). The installer
 # archive's run record and command step raised them by 13,824 bytes each (i686 from
 # 179,712, x86_64 from 151,040): 1,024 the record's reading, 12,800 the step (its start
-# through the shell, the job wait, the window's wait, the temporary folder).
+# through the shell, the job wait, the window's wait, the temporary folder); the
+# temporary archive's own success text 512 more on x86_64.
 set(K4_STUB_LIMIT_I686 193536)    # 189 KiB
-set(K4_STUB_LIMIT_X86_64 164864)  # 161 KiB
+set(K4_STUB_LIMIT_X86_64 165376)  # 161.5 KiB
 
 # k4_small_program(target): links target as a stub. Unused sections are dropped, the
 # symbol table is stripped (the payload goes behind the last byte, where a symbol
