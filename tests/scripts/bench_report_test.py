@@ -110,12 +110,12 @@ class Checks(unittest.TestCase):
 
 
 class Report(unittest.TestCase):
-    def raw(self, mixed_rounds, copy_at_1g):
+    def raw(self, mixed_rounds, copy_at_1g, smallest_copies=(20.0, 20.0, 20.0), smallest_rounds=1):
         quiet = extraction_round([(1000.0, 1040.0), (1010.0, 1050.0), (1020.0, 1060.0)])
         return {
             "extract": {"mixed200": {"rounds": mixed_rounds}, "small20k": {"rounds": [quiet]},
                         "tiny60k": {"rounds": [quiet]}},
-            "window": {"payload1": {"rounds": [window_round([(20.0, 300.0)] * 3, 1)]},
+            "window": {"payload1": {"rounds": [window_round([(c, 300.0) for c in smallest_copies], 1)] * smallest_rounds},
                        "payload1024": {"rounds": [window_round([(copy_at_1g, 1380.0)] * 3, 1024)]}},
         }
 
@@ -136,6 +136,7 @@ class Report(unittest.TestCase):
         self.assertNotIn("noisy", first)
         # (1380 - 300) / (920 - 20) = 1.2: on the line, which holds.
         self.assertIn("**held**: 1.200 by the median", second)
+        self.assertNotIn("noisy", second)
 
     def test_a_set_still_spreading_after_two_repeats_is_marked_noisy_and_a_slow_growth_fails(self):
         spreading = extraction_round([(700.0, 790.0), (800.0, 800.0), (720.0, 810.0)])
@@ -146,6 +147,14 @@ class Report(unittest.TestCase):
         self.assertIn(f"**not held**: mixed200 {800 / 720:.3f}", first)
         self.assertIn("noisy: mixed200", first)
         self.assertIn("**not held**: 1.256 by the median", second)
+
+    def test_a_noisy_smallest_payload_marks_the_growth_noisy(self):
+        quiet = extraction_round([(700.0, 740.0), (710.0, 760.0), (720.0, 770.0)])
+        text = self.report(self.raw([quiet], 920.0, smallest_copies=(18.0, 20.0, 40.0), smallest_rounds=3))
+        copy_row = next(line for line in text.splitlines() if line.startswith("| payload1 | 1 | copy |"))
+        self.assertIn("**noisy**: repeated 2x", copy_row)
+        self.assertIn("**held**: 1.200 by the median", check_lines(text)[1])
+        self.assertIn("; noisy", check_lines(text)[1])
 
 
 if __name__ == "__main__":
