@@ -2,32 +2,55 @@
 """Runs the benchmark (called by bench/run.sh inside its Wine environment).
 
 Extraction: the bare FDI extractor, the extractor end to end and native cabextract on
-the same cabinet, programs in rotating order within each repetition. Time to the
-window: the extractor against a plain CopyFileA of the packed file. Prints a Markdown
-report and writes it, with the raw runs, into the scratch folder.
+the same cabinet. Time to the window: the extractor against a plain CopyFileA of the
+packed file. Every program runs once in each repetition, the bare extractor (the copy)
+next to ours, in one order and then the reverse (bare, ours ... ours, bare), so that a
+drift of the machine hits both alike. A set whose yardstick (bare extractor, copy)
+spreads more than 10 % runs its repetitions again, at most twice more. Prints a Markdown
+report (bench/bench_report.py: median, minimum, spread, ratios, the two checks) and
+writes it, with the raw runs, into the scratch folder.
 
 Every extraction writes into a folder of its own and none is deleted until the
 extractions are over: on this machine's file system (ext4 without a journal) a new
 file's inode is found by skipping every inode freed in the last minute or more, so a
 run right after another run's 60,000 files were deleted pays for that deletion.
 
-    run.py BUILD_ROOT [--quick]
+    run.py BUILD_ROOT [--quick] [--reps N] [--sets SET,SET...]
 
-K4_BENCH_SETS (comma-separated set names) restricts the run to those sets.
+--reps: repetitions of every set (5; --quick: 1). --sets (or K4_BENCH_SETS, comma-
+separated set names) restricts the run to those sets.
 
 K4_BENCH_OUT names another folder for the extraction outputs, such as one in memory
 (/dev/shm/k4bench-out), which takes the file system's state out of the comparison.
 """
+import argparse
 import json
 import os
 import shutil
-import statistics
 import subprocess
 import sys
 import time
 
-ROOT = os.path.abspath(sys.argv[1])
-QUICK = "--quick" in sys.argv
+import bench_report
+
+
+def arguments():
+    parser = argparse.ArgumentParser(description="Runs the benchmark (bench/run.sh).")
+    parser.add_argument("root")
+    parser.add_argument("--quick", action="store_true", help="one repetition of each set")
+    parser.add_argument("--reps", type=int, default=5, help="repetitions of every set (5)")
+    parser.add_argument("--sets", default=os.environ.get("K4_BENCH_SETS", ""),
+                        help="comma-separated set names (all)")
+    # run.sh passes its own options on as well (--no-build).
+    args, _ = parser.parse_known_args()
+    if args.reps < 1:
+        parser.error("--reps must be at least 1")
+    return args
+
+
+ARGS = arguments()
+ROOT = os.path.abspath(ARGS.root)
+REPS = 1 if ARGS.quick else ARGS.reps
 DATA = os.path.join(ROOT, "bench-data")
 OUT = os.path.abspath(os.environ.get("K4_BENCH_OUT") or os.path.join(DATA, "out"))
 # K4_BENCH_WORK: where the extractor runs and so writes (and at the end deletes) its
@@ -40,15 +63,19 @@ COPY = os.path.join(X64, "bench", "k4bench_copy.exe")
 STUB = os.path.join(X64, "app", "K4EXTRACTOR.exe")
 K4PACK = os.path.join(ROOT, "host", "tools", "k4pack", "k4pack")
 
-# (set, repetitions): fewer for the sets whose runs take long under Wine.
-EXTRACT_SETS = [("mixed200", 5), ("small20k", 3), ("tiny60k", 3)]
-WINDOW_SETS = [("payload1", 5), ("payload100", 3), ("payload1024", 3)]
-# K4_BENCH_SETS=mixed200,payload1,payload1024 measures those sets alone.
-if os.environ.get("K4_BENCH_SETS"):
-    CHOSEN = os.environ["K4_BENCH_SETS"].split(",")
-    EXTRACT_SETS = [s for s in EXTRACT_SETS if s[0] in CHOSEN]
-    WINDOW_SETS = [s for s in WINDOW_SETS if s[0] in CHOSEN]
-PROGRAMS = ["fdi", "ours", "native", "idle"]
+EXTRACT_SETS = list(bench_report.EXTRACT_SETS)
+WINDOW_SETS = ["payload1", "payload100", "payload1024"]
+# --sets mixed200,payload1,payload1024 measures those sets alone.
+if ARGS.sets:
+    CHOSEN = ARGS.sets.split(",")
+    unknown = [s for s in CHOSEN if s not in EXTRACT_SETS + WINDOW_SETS]
+    if unknown:
+        sys.exit(f"run.py: no set {', '.join(unknown)}")
+    EXTRACT_SETS = [s for s in EXTRACT_SETS if s in CHOSEN]
+    WINDOW_SETS = [s for s in WINDOW_SETS if s in CHOSEN]
+# One repetition's order; the next runs it backwards. The bare extractor and ours after
+# the idle decoding (the pair the first check compares) are always neighbours.
+PROGRAMS = ["fdi", "idle", "ours", "native"]
 # "idle": ours with Start pressed this long after the window showed, when its idle
 # decoding of the compressed blocks has finished ("ours" presses it at once).
 IDLE_MS = int(os.environ.get("K4_BENCH_IDLE_MS", "8000"))
@@ -143,31 +170,54 @@ def run_native(cab, out):
     return {"total_ms": total, "peak_kb": peak}
 
 
+def order(items, rep):
+    """Each repetition runs the programs in the order of the one before, reversed
+    (A B, B A, A B ...): a steady drift of the machine then costs each alike."""
+    return list(items) if rep % 2 == 0 else list(reversed(items))
+
+
+def in_rounds(name, measure, yardstick):
+    """Runs a set's repetitions (measure(round) gives one round's records) and again while
+    the yardstick's times spread too much, at most bench_report.MAX_REPEATS times more."""
+    rounds = []
+    while True:
+        rounds.append(measure(len(rounds) + 1))
+        spread = bench_report.summary(yardstick(rounds[-1]))["spread"]
+        if not bench_report.needs_repeat(yardstick(rounds[-1]), len(rounds)):
+            return {"rounds": rounds}
+        print(f"{name}: yardstick spread {spread:.1f} %, repetitions run again", flush=True)
+
+
 def extraction(raw):
-    for name, reps in EXTRACT_SETS:
-        reps = 1 if QUICK else reps
+    for name in EXTRACT_SETS:
         caption = "K4 bench " + name
         exe, cab = pack(name, caption)
         os.makedirs(os.path.join(OUT, name), exist_ok=True)
         expected = int(subprocess.run(["gcab", "-l", cab], capture_output=True, text=True).stdout.count("\n"))
-        for rep in range(reps):
-            order = PROGRAMS[rep % len(PROGRAMS):] + PROGRAMS[:rep % len(PROGRAMS)]
-            for program in order:
-                out = os.path.join(OUT, name, f"{program}{rep + 1}")   # never used before
-                if program == "fdi":
-                    result = run_fdi(cab, out)
-                elif program == "ours":
-                    result = run_ours(exe, caption, out, WORK)
-                elif program == "idle":
-                    result = run_ours(exe, caption, out, WORK, IDLE_MS)
-                else:
-                    result = run_native(cab, out)
-                files = count_files(out)
-                if files != expected:
-                    raise RuntimeError(f"{program} on {name}: {files} files, expected {expected}")
-                result["files"] = files
-                raw.setdefault(name, {}).setdefault(program, []).append(result)
-                print(f"{name} rep {rep + 1} {program}: {result}", flush=True)
+        measure = lambda number: extraction_round(name, number, exe, cab, caption, expected)
+        raw[name] = in_rounds(name, measure, lambda runs: [r["total_ms"] for r in runs["fdi"]])
+
+
+def extraction_round(name, number, exe, cab, caption, expected):
+    runs = {}
+    for rep in range(REPS):
+        for program in order(PROGRAMS, rep):
+            out = os.path.join(OUT, name, f"{program}{number}-{rep + 1}")   # never used before
+            if program == "fdi":
+                result = run_fdi(cab, out)
+            elif program == "ours":
+                result = run_ours(exe, caption, out, WORK)
+            elif program == "idle":
+                result = run_ours(exe, caption, out, WORK, IDLE_MS)
+            else:
+                result = run_native(cab, out)
+            files = count_files(out)
+            if files != expected:
+                raise RuntimeError(f"{program} on {name}: {files} files, expected {expected}")
+            result["files"] = files
+            runs.setdefault(program, []).append(result)
+            print(f"{name} round {number} rep {rep + 1} {program}: {result}", flush=True)
+    return runs
 
 
 def window(raw):
@@ -177,64 +227,36 @@ def window(raw):
     # both programs' times.
     work = os.path.join(DATA, "work")
     os.makedirs(work, exist_ok=True)
-    for name, reps in WINDOW_SETS:
-        reps = 1 if QUICK else reps
+    for name in WINDOW_SETS:
         caption = "K4 bench " + name
         exe, _ = pack(name, caption)
-        copy = os.path.join(work, "copy.bin")
         # One untimed start first: the first start after packing pays for reading the
         # new file in, which neither program should be charged for.
         wine("window", win(exe), win(work), caption)
         os.remove(os.path.join(work, "DATAFILE.K4A"))
-        for rep in range(reps):
-            ours = wine("window", win(exe), win(work), caption)
-            os.remove(os.path.join(work, "DATAFILE.K4A"))
-            plain = wine("exec", win(work), f'"{win(COPY)}" "{win(exe)}" "{win(copy)}"')
-            os.remove(copy)
-            result = {"window_ms": float(ours["window_ms"]), "peak_kb": int(ours["peak_kb"]),
-                      "copy_ms": float(plain["total_ms"]), "copy_peak_kb": int(plain.get("peak_kb", 0)),
-                      "bytes": os.path.getsize(exe)}
-            raw.setdefault(name, []).append(result)
-            print(f"{name} rep {rep + 1}: {result}", flush=True)
+        measure = lambda number: window_round(name, number, exe, caption, work)
+        raw[name] = in_rounds(name, measure, lambda runs: [r["copy_ms"] for r in runs])
 
 
-def med(runs, key):
-    return statistics.median(r[key] for r in runs)
-
-
-def report(raw):
-    lines = ["### Extraction (median of the repetitions; ratio against the bare FDI extractor)", "",
-             "| set | files | reps | bare FDI s | ours, Start after the idle decoding: pass s | ratio | "
-             "ours, Start at once: pass s | ratio | ours: start to exit s | ratio | ours: to the window s | "
-             "cabextract s | per file ms FDI / ours pass | peak MiB FDI / ours / cabextract |",
-             "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|"]
-    for name, _ in EXTRACT_SETS:
-        runs = raw["extract"][name]
-        fdi, ours, native = (med(runs[p], "total_ms") for p in PROGRAMS[:3])
-        files = runs["ours"][0]["files"]
-        peaks = " / ".join(f"{med(runs[p], 'peak_kb') / 1024:.0f}" for p in PROGRAMS[:3])
-        passed = med(runs["ours"], "extract_ms")
-        idle = med(runs["idle"], "extract_ms")
-        shown = med(runs["ours"], "window_ms")
-        lines.append(f"| {name} | {files} | {len(runs['ours'])} | {fdi / 1000:.2f} | {idle / 1000:.2f} | "
-                     f"{idle / fdi:.3f} | {passed / 1000:.2f} | "
-                     f"{passed / fdi:.3f} | {ours / 1000:.2f} | {ours / fdi:.3f} | {shown / 1000:.2f} | {native / 1000:.2f} | "
-                     f"{fdi / files:.3f} / {passed / files:.3f} | {peaks} |")
-    lines += ["", "### Time to the window (median; ratio against CopyFileA of the packed file)", "",
-              "Growth: the time above the smallest payload's, ours against the copy's, which takes out the "
-              "fixed cost of starting a windowed program.", "",
-              "| payload | file MiB | reps | copy s | ours to window s | ratio | growth ratio | peak MiB copy / ours |",
-              "|---|---|---|---|---|---|---|---|"]
-    base = raw["window"][WINDOW_SETS[0][0]] if WINDOW_SETS else []
-    base_copy, base_ours = (med(base, "copy_ms"), med(base, "window_ms")) if base else (0, 0)
-    for name, _ in WINDOW_SETS:
-        runs = raw["window"][name]
-        copy, ours = med(runs, "copy_ms"), med(runs, "window_ms")
-        growth = (ours - base_ours) / (copy - base_copy) if copy > base_copy else float("nan")
-        lines.append(f"| {name} | {runs[0]['bytes'] / 2**20:.0f} | {len(runs)} | {copy / 1000:.2f} | "
-                     f"{ours / 1000:.2f} | {ours / copy:.3f} | {growth:.3f} | "
-                     f"{med(runs, 'copy_peak_kb') / 1024:.0f} / {med(runs, 'peak_kb') / 1024:.0f} |")
-    return "\n".join(lines) + "\n"
+def window_round(name, number, exe, caption, work):
+    copy = os.path.join(work, "copy.bin")
+    runs = []
+    for rep in range(REPS):
+        timed = {}
+        for program in order(["copy", "window"], rep):
+            if program == "window":
+                timed[program] = wine("window", win(exe), win(work), caption)
+                os.remove(os.path.join(work, "DATAFILE.K4A"))
+            else:
+                timed[program] = wine("exec", win(work), f'"{win(COPY)}" "{win(exe)}" "{win(copy)}"')
+                os.remove(copy)
+        ours, plain = timed["window"], timed["copy"]
+        result = {"window_ms": float(ours["window_ms"]), "peak_kb": int(ours["peak_kb"]),
+                  "copy_ms": float(plain["total_ms"]), "copy_peak_kb": int(plain.get("peak_kb", 0)),
+                  "bytes": os.path.getsize(exe)}
+        runs.append(result)
+        print(f"{name} round {number} rep {rep + 1}: {result}", flush=True)
+    return runs
 
 
 def main():
@@ -247,7 +269,7 @@ def main():
     # in two runs (2.0 to 3.1 s against 1.1 to 1.2 s on a quiet machine).
     delete_retired(OUT)
     window(raw["window"])
-    text = report(raw) + f"\nWhole run: {(time.time() - start) / 60:.1f} min\n"
+    text = bench_report.report(raw, EXTRACT_SETS, WINDOW_SETS) + f"\nWhole run: {(time.time() - start) / 60:.1f} min\n"
     with open(os.path.join(DATA, "results.json"), "w") as f:
         json.dump(raw, f, indent=1)
     with open(os.path.join(DATA, "results.md"), "w") as f:

@@ -3,7 +3,8 @@
 # in the build root, writes the data sets once (bench/make_data.py, gcab), then times
 # everything under a Wine environment of its own (bench/run.py). Results go to
 # $K4_BUILD_ROOT/bench-data/results.md; copy the tables into bench/README.md.
-#   K4_BUILD_ROOT=/work/main/build-bench bash bench/run.sh [--quick] [--no-build]
+#   K4_BUILD_ROOT=/work/main/build-bench bash bench/run.sh [--quick | --reps N] [--sets A,B] [--no-build]
+# (--reps: repetitions of every set, 5 unless said; --quick: one; --sets: those sets alone)
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=${K4_BUILD_ROOT:-$here/build-bench}
@@ -25,4 +26,4 @@ python3 "$here/bench/make_data.py" "$root/bench-data"
 . "$here/scripts/wine-env.sh"
 k4_env_start "$root"
 trap k4_env_stop EXIT
-python3 "$here/bench/run.py" "$root" "$@"
+python3 -B "$here/bench/run.py" "$root" "$@"
