@@ -134,9 +134,12 @@ private:
 // the end with the program in it.
 class ReadOnlyCase {
 public:
+    // A folder no earlier run left behind: process numbers repeat between runs (a fresh
+    // Wine prefix hands out the same ones), and a folder of a run that was cut short stays.
     ReadOnlyCase() {
-        name_ = "case" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count_);
-        CreateDirectoryA(Writable().c_str(), nullptr);
+        do {
+            name_ = "case" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count_);
+        } while (!CreateDirectoryA(Writable().c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
     }
     ~ReadOnlyCase() {
         for (const std::string& entry : FolderEntries(Writable())) {
