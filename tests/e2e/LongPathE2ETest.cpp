@@ -9,6 +9,7 @@
 #include "Driver.h"
 #include "LongPaths.h"
 #include "UniqueHandle.h"
+#include "WatchedRun.h"
 
 using namespace e2e;
 using namespace k4test;
@@ -26,16 +27,6 @@ std::wstring LongForm(const std::string& full) {
     std::wstring wide(L"\\\\?\\");
     for (char c : full) wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
     return wide;
-}
-
-bool ReadLong(const std::string& path, std::string& bytes) {
-    UniqueFile file(CreateFileW(LongForm(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
-    if (!file) return false;
-    bytes.clear();
-    char buffer[4096];
-    DWORD n = 0;
-    while (ReadFile(file.Get(), buffer, sizeof buffer, &n, nullptr) && n > 0) bytes.append(buffer, n);
-    return true;
 }
 
 ULONGLONG WriteTimeOf(const std::string& path) {
@@ -83,8 +74,8 @@ protected:
         for (const std::string& name : kNames) {
             std::string expected, extracted;
             const std::string source = Backslashed(long_paths::Input) + "\\" + name;
-            if (!ReadLong(source, expected)) found += name + ": the source cannot be read\n";
-            else if (!ReadLong(target + "\\" + name, extracted)) found += name + ": not extracted\n";
+            if (!ReadAnyPath(source, expected)) found += name + ": the source cannot be read\n";
+            else if (!ReadAnyPath(target + "\\" + name, extracted)) found += name + ": not extracted\n";
             else if (extracted != expected) found += name + ": other bytes\n";
             else if (WriteTimeOf(target + "\\" + name) != WriteTimeOf(source)) found += name + ": another time\n";
         }
