@@ -126,8 +126,11 @@ run_i686() {
   K4_CTEST_ARGS="-R $host_tests" run_ctest "i686 (files, here)" "$root/i686"
   echo "== Win32 tests (i686 in the emulated guest)"
   local log; log=$(mktemp)
+  # A test that fails in the guest runs once more: pure emulation has been seen to crash a
+  # Wine process once in several runs (a single-step trap no native run ever showed). A
+  # fault of the program fails both times; one that passes the second time is named below.
   (cd "$root/i686" && "$here/scripts/guest.sh" --run ctest --output-on-failure -j "${K4_TEST_JOBS:-2}" \
-      -R "$guest_tests" -FS '.*' ${K4_CTEST_ARGS:-}) 2>&1 | tee "$log"
+      --repeat until-pass:2 -R "$guest_tests" -FS '.*' ${K4_CTEST_ARGS:-}) 2>&1 | tee "$log"
   local line total=0 fails=1
   line=$(grep -E 'tests passed, [0-9]+ tests failed out of [0-9]+' "$log" | tail -1)
   if [ -n "$line" ]; then
@@ -136,6 +139,9 @@ run_i686() {
   fi
   passed=$((passed + total - fails)); failed=$((failed + fails))
   summary+=("i686 (in the emulated guest): $total ran, $((total - fails)) passed, $fails failed, $((SECONDS - started)) s with the checks")
+  local again
+  again=$(sed -nE 's/.*Test +#[0-9]+: ([A-Za-z0-9_]+) .*\*\*\*Failed.*/\1/p' "$log" | sort -u | tr '\n' ' ')
+  [ -z "$again" ] || summary+=("i686 (in the emulated guest): failed once, then ran again: $again")
   rm -f "$log"
 }
 if [ "${K4_NO_I686_RUN:-0}" = 1 ] && [ "${CI:-}" != true ]; then
