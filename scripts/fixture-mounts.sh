@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Runs a command in a private mount namespace that holds the volumes the placement
 # tests (tests/e2e/PlacementE2ETest.cpp) need, under $K4_BUILD_ROOT/mounts:
-#   ro-src/     a tmpfs of 64 MiB, where a test writes its program
 #   ro/         a read-only view of ro-src/ (a test writes in ro-src/, runs from ro/)
 #   small/      a tmpfs of 4 MiB: a target volume without room
 #   fill/tiny/  a tmpfs of 1 MiB below the ordinary folder fill/: a target whose
@@ -23,11 +22,7 @@ mounts=$root/mounts
 if [ "${1:-}" = --inside ]; then
   shift
   mkdir -p "$mounts/ro-src" "$mounts/ro" "$mounts/small" "$mounts/fill/tiny"
-  # ro-src is a small tmpfs of its own rather than a folder of the build root: in the
-  # emulated guest the build root is a 9p share, on which Wine could not create files
-  # in a folder it had just made below a bind-mounted view of it.
-  if mount -t tmpfs -o size=64m,mode=0777 k4rosrc "$mounts/ro-src" &&
-     mount --bind "$mounts/ro-src" "$mounts/ro" && mount -o remount,bind,ro "$mounts/ro" &&
+  if mount --bind "$mounts/ro-src" "$mounts/ro" && mount -o remount,bind,ro "$mounts/ro" &&
      mount -t tmpfs -o size=4m,mode=0777 k4small "$mounts/small" &&
      mount -t tmpfs -o size=1m,mode=0777 k4tiny "$mounts/fill/tiny"; then
     : >"$mounts/small/.k4-mounted"
