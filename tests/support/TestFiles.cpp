@@ -1,6 +1,7 @@
 // Scratch folders and whole-file reads and writes over the ANSI file functions; removal
 // goes through the wide ones, so that files a test made under any name go too.
 #include "TestFiles.h"
+#include <string>
 #include <windows.h>
 #include <algorithm>
 #include <atomic>
@@ -105,7 +106,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     DWORD written = 0;
     if (!file || !WriteFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
         written != bytes.size())
-        throw std::runtime_error("cannot write " + path);
+        throw std::runtime_error("cannot write " + path + " (system error " + std::to_string(GetLastError()) + ")");
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
