@@ -62,15 +62,6 @@ constexpr UINT_PTR IdleTimer = 1;
 // nothing to do and parks itself again.
 constexpr unsigned ParkedMilliseconds = USER_TIMER_MAXIMUM;
 
-// A quoted path in a message, the whole text cut at 255 characters.
-ShortString Quoted(std::string_view prefix, const std::string& path) {
-    ShortString text(prefix);
-    text += '"';
-    text += std::string_view(path);
-    text += '"';
-    return text;
-}
-
 }  // namespace
 
 TK4ExtractForm::TK4ExtractForm()
@@ -174,7 +165,7 @@ void TK4ExtractForm::StartBtnClick() {
 ShortString TK4ExtractForm::SuccessText() const {
     // A temporary archive's folder is gone by now: the box names no place that is not there.
     ShortString text = CommandToRun.temporary ? ShortString("Ok Files have been extracted and the command has ended")
-                                              : Quoted("Ok Files have been extracted as ", ExtractPath);
+                                              : QuotedText("Ok Files have been extracted as ", ExtractPath);
     if (FRun.CommandRan() && FRun.CommandExitCode() != 0) {
         text += "\r\nThe command ended with exit code ";
         text += IntegerText(FRun.CommandExitCode()).View();

@@ -13,16 +13,6 @@
 
 namespace {
 
-// A text with a quoted part, cut at 255 characters.
-ShortString QuotedText(std::string_view before, std::string_view quoted, std::string_view after = {}) {
-    ShortString text(before);
-    text += '"';
-    text += quoted;
-    text += '"';
-    text += after;
-    return text;
-}
-
 // The archive's command against the switches: its program must name a file the
 // extraction can write (a path inside the target), and an archive that extracts into
 // a temporary folder takes no target.
@@ -232,6 +222,15 @@ StepOutcome ExtractionRun::PrepareTarget() {
     // The window's success message names the target as the code page shows it.
     ExtractPath = TargetShown();
     return {};
+}
+
+ShortString QuotedText(std::string_view before, std::string_view quoted, std::string_view after) {
+    ShortString text(before);
+    text += '"';
+    text += quoted;
+    text += '"';
+    text += after;
+    return text;
 }
 
 std::string CommandListingText() {

@@ -141,6 +141,9 @@ private:
 // The archive's command as /L shows it: the member and its arguments, and where it runs.
 std::string CommandListingText();
 
+// A message with a quoted part (a path, a command), the whole cut at 255 characters.
+ShortString QuotedText(std::string_view before, std::string_view quoted, std::string_view after = {});
+
 // ExtractPath, or the default target where it is empty.
 void DefaultTargetWhereNone();
 
