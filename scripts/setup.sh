@@ -25,6 +25,7 @@ packages=(
   wine64 fonts-wine xvfb xdotool imagemagick
   googletest libgtest-dev
   gcab cabextract 7zip
+  zip dpkg-dev groff-base
   libz-mingw-w64-dev zlib1g-dev
   clang libclang-rt-14-dev
   osslsigncode openssl
