@@ -190,6 +190,11 @@ TEST_F(PackerE2E, RefusalsEndWithTheirStatusAndLeaveNothing) {
         {"output is an input", Utf16("-o \"" + original + "\" \"" + original + "\""), 2, "is the input"},
         {"output is another name of an input", Utf16("-o \"" + folder_ / "alias\\second.txt\" \"" + original + "\""), 2,
          "is the input"},
+        {"a share without its name", Utf16("-o \"" + out + "\" \\\\server-only"), 1,
+         "\\\\server-only: not a path the system can complete"},
+        {"output in a missing folder", Utf16("-o \"" + folder_ / "missing\\out.exe\" \"" + good + "\""), 1,
+         "cannot make a temporary folder: "},
+        {"output names a folder", Utf16("-o \"" + folder_ / "alias\" \"" + good + "\""), 1, "alias: "},
         {"argument with an unpaired surrogate", Utf16("-o \"" + out + "\" ") + L"\"x\xD800y\"", 2,
          "x\xEF\xBF\xBDy\") holds a UTF-16 surrogate without its pair"},
     };
