@@ -4,7 +4,8 @@
 # 32-bit Wine of the i386 root). Both Windows builds pack their end-to-end programs
 # with the host's k4pack. The order matters: k4pack carries both extractor programs, so
 # their K4EXTRACTOR targets come first, then the host build with their paths, then
-# everything else (whose end-to-end tests run that k4pack).
+# everything else (whose end-to-end tests run that k4pack). k4pack.exe, in the x86_64
+# build, carries its own build's program and the i686 one, named once that is built.
 #
 #   build.sh               everything
 #   build.sh --demo ARCH   only what scripts/demo.sh runs: both extractor programs,
@@ -35,6 +36,8 @@ for arch in x86_64 i686; do
 done
 # ---- the extractor programs k4pack carries, then k4pack ----
 for arch in x86_64 i686; do cmake --build "$root/$arch" --target K4EXTRACTOR -j "$jobs"; done
+# k4pack.exe (x86_64 build) carries the i686 program too, which exists only now.
+configure "$root/x86_64" -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-x86_64.cmake" -DK4_STUB_I686="$root/i686/app/K4EXTRACTOR.exe"
 configure "$root/host" -DK4_STUB_I686="$root/i686/app/K4EXTRACTOR.exe" -DK4_STUB_X86_64="$root/x86_64/app/K4EXTRACTOR.exe"
 if [ -n "$demo_arch" ]; then
   cmake --build "$root/host" --target k4pack -j "$jobs"

@@ -76,7 +76,8 @@ enum class Output { Pipe, None };
 // Starts the command line (UTF-8; the system finds the program in it) and watches the
 // process's top-level windows until it ends. A visible message box is recorded and
 // answered, so that a run that shows one still ends.
-inline RunSeen RunWatched(const std::string& commandLine, const std::string& dir, Output output = Output::Pipe) {
+// The command line as UTF-16, for one that no UTF-8 text can give.
+inline RunSeen RunWatched(std::wstring cmd, const std::string& dir, Output output = Output::Pipe) {
     RunSeen seen;
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     UniqueFile readEnd, writeEnd;
@@ -92,7 +93,6 @@ inline RunSeen RunWatched(const std::string& commandLine, const std::string& dir
         si.hStdOutput = si.hStdError = w;
     }
     PROCESS_INFORMATION pi{};
-    std::wstring cmd = Utf16(commandLine);
     if (!CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, output == Output::Pipe, 0, nullptr, Utf16(dir).c_str(), &si,
                         &pi)) {
         seen.windows.push_back("(not started)");
@@ -122,6 +122,10 @@ inline RunSeen RunWatched(const std::string& commandLine, const std::string& dir
     reader.join();
     GetExitCodeProcess(process.Get(), &seen.exitCode);
     return seen;
+}
+
+inline RunSeen RunWatched(const std::string& commandLine, const std::string& dir, Output output = Output::Pipe) {
+    return RunWatched(Utf16(commandLine), dir, output);
 }
 
 

@@ -1,5 +1,6 @@
-// POSIX file owners for the packer: a readable file, an output file that is only ever
-// written under a temporary name, and a private temporary folder removed with its contents.
+// File owners for the packer: a readable file, an output file that is only ever written
+// under a temporary name, and a private temporary folder removed with its contents. Paths
+// are UTF-8; FileIoPosix.cpp and FileIoWindows.cpp hold what differs between the systems.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -8,21 +9,25 @@
 
 namespace k4pack {
 
-// One open file descriptor; closed by the destructor. Move-only.
-class FileDescriptor {
+// One open file of the system (a descriptor on POSIX, a handle on Windows, both fit an
+// intptr_t and both are invalid as -1); closed by the destructor. Move-only.
+class SystemFile {
 public:
-    explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-    FileDescriptor(FileDescriptor&& other) noexcept : fd_(other.Release()) {}
-    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    ~FileDescriptor();
+    using Native = std::intptr_t;
+    static constexpr Native kNone = -1;
+    explicit SystemFile(Native native = kNone) : native_(native) {}
+    SystemFile(SystemFile&& other) noexcept : native_(other.Release()) {}
+    SystemFile& operator=(SystemFile&& other) noexcept;
+    SystemFile(const SystemFile&) = delete;
+    SystemFile& operator=(const SystemFile&) = delete;
+    ~SystemFile();
 
-    int Get() const { return fd_; }
-    int Release() noexcept;
+    Native Get() const { return native_; }
+    bool Valid() const { return native_ != kNone; }
+    Native Release() noexcept;
 
 private:
-    int fd_;
+    Native native_;
 };
 
 // A regular file opened for reading; its size is taken once at opening.
@@ -35,7 +40,7 @@ public:
 
 private:
     std::string path_;
-    FileDescriptor fd_;
+    SystemFile file_;
     std::uint64_t size_ = 0;
 };
 
@@ -46,7 +51,7 @@ public:
     void Write(std::span<const std::uint8_t> bytes) override;
     // Overwrites bytes already written, at `offset`; the next Write still goes to the end.
     void WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes);
-    // Executable for everyone the user's umask lets see it.
+    // Executable for everyone the user's umask lets see it (POSIX; Windows has no such bit).
     void MakeExecutable();
     // Sync::Yes: on the disk before Close returns, for files that replace an output.
     enum class Sync { Yes, No };
@@ -55,7 +60,8 @@ public:
 
 private:
     std::string path_;
-    FileDescriptor fd_;
+    SystemFile file_;
+    std::uint64_t end_ = 0;  // where the next Write goes
 };
 
 // A private folder ".k4pack-XXXXXX" beside a given path, on the same file system so that a
@@ -67,16 +73,16 @@ public:
     TemporaryFolder& operator=(const TemporaryFolder&) = delete;
     ~TemporaryFolder();
 
-    std::string PathOf(const std::string& name) const { return path_ + "/" + name; }
+    std::string PathOf(const std::string& name) const;
 
 private:
     std::string path_;
 };
 
-// Replaces `to` with `from` in one step (rename), so readers see the old or the new file only.
+// Replaces `to` with `from` in one step (a rename), so readers see the old or the new file only.
 void MoveIntoPlace(const std::string& from, const std::string& to);
 
-// "path: reason" from the current errno.
+// "path: reason" from the system's last error (errno, or GetLastError on Windows).
 std::string SystemErrorText(const std::string& path);
 
 }  // namespace k4pack

@@ -1,39 +1,28 @@
-// Walk of the input files and folders.
+// Walk of the input files and folders, through the system layer (Platform.h): the same
+// names and order on every system.
 #include "SourceFiles.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <filesystem>
 
-#include "FileIo.h"
 #include "PackError.h"
 
 namespace k4pack {
-namespace fs = std::filesystem;
 namespace {
 
 // Follows a symbolic link given on purpose; fails for anything but a regular file.
-SourceFile DescribeFile(const fs::path& path, std::string name, FileIdentity* identity = nullptr) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) throw PackError(SystemErrorText(path.string()));
-    if (!S_ISREG(info.st_mode)) throw PackError(path.string() + ": not a regular file or folder");
-    if (identity) *identity = {static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
-    return SourceFile{path.string(), std::move(name), static_cast<std::uint64_t>(info.st_size),
-                      info.st_mtime};
+SourceFile DescribeFile(const std::string& path, std::string name, FileIdentity* identity = nullptr) {
+    const std::optional<platform::FileFacts> facts = platform::Describe(path);
+    if (!facts) throw PackError(path + ": no such file or folder");
+    if (facts->kind != platform::Kind::File) throw PackError(path + ": not a regular file or folder");
+    if (identity) *identity = facts->identity;
+    return SourceFile{path, std::move(name), facts->size, facts->modified};
 }
 
-std::string CabinetName(const fs::path& relative) {
-    std::string name;
-    for (const fs::path& part : relative) {
-        const std::string text = part.string();
-        if (text.find('\\') != std::string::npos)
-            throw PackError("\"" + relative.string() +
-                            "\": a backslash in a name would become a folder separator");
-        if (!name.empty()) name += '\\';
-        name += text;
-    }
-    return name;
+// A part of a name inside the cabinet; `shown` is where it was found, for the message.
+const std::string& CabinetPart(const std::string& part, const std::string& shown) {
+    if (part.find('\\') != std::string::npos)
+        throw PackError("\"" + shown + "\": a backslash in a name would become a folder separator");
+    return part;
 }
 
 struct LeaveOut {
@@ -41,23 +30,25 @@ struct LeaveOut {
     std::vector<std::string>& paths;
 };
 
-void CollectFolder(const fs::path& folder, std::vector<SourceFile>& out, const LeaveOut& leave) {
-    try {
-        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(folder)) {
-            const fs::path relative = entry.path().lexically_relative(folder);
-            if (entry.is_symlink() && entry.is_directory())
-                throw PackError(entry.path().string() +
-                                ": symbolic link to a folder; name the folder itself instead");
-            if (entry.is_directory()) continue;
-            FileIdentity identity;
-            SourceFile file = DescribeFile(entry.path(), CabinetName(relative), &identity);
-            if (leave.identity && identity == *leave.identity)
-                leave.paths.push_back(file.path);
-            else
-                out.push_back(std::move(file));
+// Everything below `folder`, named `prefix` + its path relative to the folder; `relative`
+// is that path in the system's own form, for messages.
+void CollectFolder(const std::string& folder, const std::string& prefix, const std::string& relative,
+                   std::vector<SourceFile>& out, const LeaveOut& leave) {
+    for (const platform::FolderEntry& entry : platform::ListFolder(folder)) {
+        const std::string path = platform::JoinPath(folder, entry.name);
+        const std::string shown = relative.empty() ? entry.name : platform::JoinPath(relative, entry.name);
+        const std::string name = prefix + CabinetPart(entry.name, shown);
+        if (entry.kind == platform::Kind::Folder) {
+            if (entry.link) throw PackError(path + ": symbolic link to a folder; name the folder itself instead");
+            CollectFolder(path, name + "\\", shown, out, leave);
+            continue;
         }
-    } catch (const fs::filesystem_error& e) {
-        throw PackError(e.path1().string() + ": " + e.code().message());
+        FileIdentity identity;
+        SourceFile file = DescribeFile(path, name, &identity);
+        if (leave.identity && identity == *leave.identity)
+            leave.paths.push_back(file.path);
+        else
+            out.push_back(std::move(file));
     }
 }
 
@@ -69,9 +60,12 @@ std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& input
 }
 
 std::optional<FileIdentity> IdentityOf(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) return std::nullopt;
-    return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+    try {
+        const std::optional<platform::FileFacts> facts = platform::Describe(path);
+        if (facts) return facts->identity;
+    } catch (const PackError&) {  // a path the system cannot tell about names no file here
+    }
+    return std::nullopt;
 }
 
 std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs,
@@ -80,16 +74,13 @@ std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& input
     const LeaveOut leave{leaveOut, leftOut};
     std::vector<SourceFile> files;
     for (const std::string& input : inputs) {
-        std::error_code error;
-        const fs::file_status status = fs::status(input, error);
-        if (error && error != std::errc::no_such_file_or_directory)
-            throw PackError(input + ": " + error.message());
-        if (!fs::exists(status)) throw PackError(input + ": no such file or folder");
-        if (fs::is_directory(status)) {
-            CollectFolder(input, files, leave);
+        const std::optional<platform::FileFacts> facts = platform::Describe(input);
+        if (!facts) throw PackError(input + ": no such file or folder");
+        if (facts->kind == platform::Kind::Folder) {
+            CollectFolder(input, "", "", files, leave);
         } else {
-            const fs::path path(input);
-            files.push_back(DescribeFile(path, CabinetName(path.filename())));
+            const std::string part = platform::LastPart(input);
+            files.push_back(DescribeFile(input, CabinetPart(part, part)));
         }
     }
     std::sort(files.begin(), files.end(),

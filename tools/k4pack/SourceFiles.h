@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "Platform.h"
+
 namespace k4pack {
 
 struct SourceFile {
@@ -21,15 +23,10 @@ struct SourceFile {
 // cannot be stored in a cabinet and are left out. Throws PackError for a missing input, a
 // symbolic link to a folder inside a folder input (never followed: loops), anything that is
 // neither file nor folder, and a name part containing a backslash (it would become a folder
-// separator). The result is sorted by name.
+// separator). The result is sorted by name (its UTF-8 bytes, whatever the system's own
+// order of the folder's entries).
 std::vector<SourceFile> CollectSourceFiles(const std::vector<std::string>& inputs);
 
-// Which file a path names, by device and inode, so that two names of one file compare equal.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    bool operator==(const FileIdentity&) const = default;
-};
 // The file's identity (symbolic links followed), or nothing when it does not exist.
 std::optional<FileIdentity> IdentityOf(const std::string& path);
 

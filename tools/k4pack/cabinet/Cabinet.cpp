@@ -8,6 +8,7 @@
 #include "CabinetListing.h"
 #include "FileIo.h"
 #include "K4CabWriter.h"
+#include "Platform.h"
 
 namespace k4pack {
 namespace {
@@ -64,11 +65,16 @@ bool LeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 40
 }  // namespace
 
 DosStamp ToDosStamp(std::time_t modified) {
-    std::tm local{};
-    localtime_r(&modified, &local);
+    constexpr DosStamp kFirst{1980, 1, 1, 0, 0, 0}, kLast{2107, 12, 31, 23, 59, 58};
+    // A C library that cannot express a time (Windows': before 1970, after 3000) leaves it
+    // outside the stamps either way; which end depends on the side it lies on.
+    constexpr std::time_t kYear2000 = 946684800;
+    const std::optional<std::tm> converted = platform::LocalTime(modified);
+    if (!converted) return modified < kYear2000 ? kFirst : kLast;
+    const std::tm& local = *converted;
     const int year = local.tm_year + 1900;
-    if (year < 1980) return DosStamp{1980, 1, 1, 0, 0, 0};
-    if (year > 2107) return DosStamp{2107, 12, 31, 23, 59, 58};
+    if (year < 1980) return kFirst;
+    if (year > 2107) return kLast;
     // A leap second (60) would not fit the 5-bit field of seconds / 2.
     const int second = std::min(local.tm_sec, 59) / 2 * 2;
     return DosStamp{year, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, second};

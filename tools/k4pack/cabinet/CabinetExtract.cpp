@@ -3,12 +3,12 @@
 // own private file and handed over when complete.
 #include "CabinetExtract.h"
 
-#include <cstdio>
 #include <memory>
 #include <optional>
 
 #include "CabinetListing.h"
 #include "FileIo.h"
+#include "Platform.h"
 
 namespace k4pack {
 namespace {
@@ -57,12 +57,12 @@ std::string ExtractEachMember(const std::string& cabinetPath, const std::string&
     for (std::size_t i = 0; i < listing.files.size(); ++i) {
         const cabread::File& member = listing.files[i];
         const CabinetEntry entry = DescribeEntry(listing, i);
-        const std::string path = folder + "/m" + std::to_string(i + 1);
+        const std::string path = platform::JoinPath(folder, "m" + std::to_string(i + 1));
         try {
             // A member behind the decoding, or in another folder: that folder from its start.
             if (!stream || stream->Index() != member.folder || member.offset < stream->Position())
                 stream = std::make_unique<FolderStream>(source, listing, member.folder);
-            std::remove(path.c_str());   // a member file of an earlier extraction into the folder
+            platform::RemoveFile(path);  // a member file of an earlier extraction into the folder
             WritableFile out(path);
             stream->Copy(member.offset, member.size, out);
             out.Close(WritableFile::Sync::No);

@@ -3,13 +3,11 @@
 
 #include <algorithm>
 #include <array>
-
-#include <unistd.h>
-
 #include <cstdlib>
 
 #include "Commands.h"
 #include "PackError.h"
+#include "Platform.h"
 #include "Usage.h"
 
 namespace k4pack {
@@ -114,7 +112,7 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args) {
 }
 
 Environment ProcessEnvironment() {
-    return Environment{std::getenv("SOURCE_DATE_EPOCH"), ::isatty(STDERR_FILENO) == 1};
+    return Environment{std::getenv("SOURCE_DATE_EPOCH"), platform::StandardErrorIsTerminal()};
 }
 
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,

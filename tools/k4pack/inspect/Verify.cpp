@@ -4,10 +4,6 @@
 // its size checked and, with sources, compared with them.
 #include "Verify.h"
 
-#include <sys/stat.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <memory>
 
 #include "cabinet/ArchiveNames.h"
@@ -19,6 +15,7 @@
 #include "K4PayloadBlock.h"
 #include "pack/PayloadLayout.h"
 #include "pack/RunCommand.h"
+#include "Platform.h"
 #include "VerifySources.h"
 
 namespace k4pack {
@@ -32,14 +29,14 @@ void CopyCabinet(const ReadableFile& file, const PayloadLayout& layout, const st
 }
 
 std::uint64_t FileSize(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) throw PackError(SystemErrorText(path));
-    return static_cast<std::uint64_t>(info.st_size);
+    const std::optional<platform::FileFacts> facts = platform::Describe(path);
+    if (!facts) throw PackError(path + ": no such file");
+    return facts->size;
 }
 
 void CheckMembers(const std::string& cabinet, const std::string& folder,
                   SourceComparison* sources, VerifyReport& report) {
-    std::filesystem::create_directory(folder);
+    platform::MakeFolder(folder);
     const std::string failure = ExtractEachMember(cabinet, folder, [&](const CabinetEntry& entry,
                                                                         const std::string& file) {
         const std::uint64_t size = FileSize(file);
@@ -49,7 +46,7 @@ void CheckMembers(const std::string& cabinet, const std::string& folder,
         if (sources) sources->Compare(entry, file, report.faults);
         ++report.members;
         report.bytes += size;
-        std::remove(file.c_str());
+        platform::RemoveFile(file);
     });
     if (!failure.empty()) {
         report.faults.push_back(failure);
@@ -79,7 +76,7 @@ void VerifyPayload(const VerifyRequest& request, const ReadableFile& file, Verif
     // The extractor refuses such a payload before it opens its window.
     if (const std::string fault = CabinetSumFault(file, payload.layout); !fault.empty())
         report.faults.push_back(fault);
-    const TemporaryFolder scratch((std::filesystem::temp_directory_path() / "verify").string());
+    const TemporaryFolder scratch(platform::JoinPath(platform::TemporaryDirectory(), "verify"));
     const std::string cabinetPath = scratch.PathOf(payloadblock::TemporaryCabinetName);
     CopyCabinet(file, payload.layout, cabinetPath);
     const ReadableFile cabinet(cabinetPath);

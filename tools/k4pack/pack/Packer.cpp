@@ -90,8 +90,9 @@ void CheckUnsignedStub(const std::string& path, const ByteSource& stub) {
                         "the self-extractor afterwards");
 }
 
-// Writing the archive over a file it is made from would lose that file: compared by device
-// and inode, so that another name of the same file is caught too.
+// Writing the archive over a file it is made from would lose that file: compared by the
+// system's identity of a file (device and inode, or volume and file index), so that
+// another name of the same file is caught too.
 void CheckOutputIsNoInput(const PackRequest& request) {
     const std::optional<FileIdentity> output = IdentityOf(request.outputPath);
     if (!output) return;
