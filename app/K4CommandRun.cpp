@@ -132,24 +132,25 @@ void Left(std::vector<std::string>& left, const std::wstring& path, DWORD code) 
 // itself last, through the wide calls at any length. What stays goes into `left`
 // (only the last pass's is reported).
 void RemoveOnce(const std::wstring& folder, std::vector<std::string>& left) {
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW(PathToOpen(folder, L"*").c_str(), &entry);
     const std::size_t before = left.size();
-    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileW(find, &entry)) {
-        const std::wstring name(entry.cFileName);
-        if (name == L"." || name == L"..") continue;
-        const std::wstring path = PathToOpen(folder, name);
-        const DWORD attributes = entry.dwFileAttributes;
-        // A link to a folder is removed as a link: what it points to is not ours.
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-            RemoveOnce(folder + name + L'\\', left);
-            continue;
+    {   // the search ends before the folder goes: an open search keeps it in use
+        WIN32_FIND_DATAW entry;
+        const UniqueSearch find(FindFirstFileW(PathToOpen(folder, L"*").c_str(), &entry));
+        for (bool more = find.Valid(); more; more = FindNextFileW(find.Get(), &entry)) {
+            const std::wstring name(entry.cFileName);
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = PathToOpen(folder, name);
+            const DWORD attributes = entry.dwFileAttributes;
+            // A link to a folder is removed as a link: what it points to is not ours.
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveOnce(folder + name + L'\\', left);
+                continue;
+            }
+            if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+            if (!((attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())))
+                Left(left, folder + name, GetLastError());
         }
-        if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-        if (!((attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str()) : DeleteFileW(path.c_str())))
-            Left(left, folder + name, GetLastError());
     }
-    if (find != INVALID_HANDLE_VALUE) FindClose(find);
     std::wstring self = folder;
     self.pop_back();
     if (!RemoveDirectoryW(PathToOpen(self, L"", ClassicFolderLimit).c_str()) && left.size() == before) {

@@ -55,12 +55,18 @@ struct NullHandleTraits {
     static Handle Invalid() { return nullptr; }
     static void Close(Handle h) { CloseFunction(h); }
 };
+struct SearchHandleTraits {   // FindFirstFile's: invalid as a file handle, closed apart
+    using Handle = HANDLE;
+    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+    static void Close(Handle h) { FindClose(h); }
+};
 using KernelHandleTraits = NullHandleTraits<HANDLE, CloseHandle>;  // process, thread, event
 using ModuleTraits = NullHandleTraits<HMODULE, FreeLibrary>;
 template <class H>
 using GdiObjectTraits = NullHandleTraits<H, DeleteObject>;
 
 using UniqueFile = UniqueAny<FileHandleTraits>;
+using UniqueSearch = UniqueAny<SearchHandleTraits>;
 using UniqueKernelHandle = UniqueAny<KernelHandleTraits>;
 using UniqueModule = UniqueAny<ModuleTraits>;
 using UniqueFont = UniqueAny<GdiObjectTraits<HFONT>>;

@@ -12,14 +12,6 @@ namespace k4test {
 
 namespace {
 
-// A directory search, closed with FindClose.
-struct SearchTraits {
-    using Handle = HANDLE;
-    static Handle Invalid() { return INVALID_HANDLE_VALUE; }
-    static void Close(Handle h) { FindClose(h); }
-};
-using UniqueSearch = UniqueAny<SearchTraits>;
-
 std::wstring Wide(const std::string& text) {
     std::wstring wide(text.size(), L'\0');
     const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(),
