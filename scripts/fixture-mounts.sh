@@ -10,6 +10,7 @@
 # the command given starts them (scripts/test.sh runs itself through this script).
 #
 #   scripts/fixture-mounts.sh COMMAND [ARGS...]
+#   scripts/fixture-mounts.sh --release     (inside such a run only)
 #   e.g. scripts/fixture-mounts.sh /work/wt/dev.sh ctest x86_64 -R placement
 #
 # Where the system refuses a mount namespace (no privilege), the command runs as it
@@ -18,6 +19,18 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 root=$(realpath -m "${K4_BUILD_ROOT:-$here/build}")
 mounts=$root/mounts
+
+# --release: the volumes unmounted again, in the namespace the caller runs in (its own,
+# made by this script): before the emulated guest, which makes its own. Shared into the
+# guest, the read-only view would be the same directory as ro-src (one inode), and the
+# guest's share client would then write to ro-src through the read-only view (Wine's
+# answer: access denied).
+if [ "${1:-}" = --release ]; then
+  for volume in "$mounts/fill/tiny" "$mounts/small" "$mounts/ro"; do
+    ! mountpoint -q "$volume" || umount "$volume"
+  done
+  exit 0
+fi
 
 if [ "${1:-}" = --inside ]; then
   shift

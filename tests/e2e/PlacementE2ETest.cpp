@@ -14,6 +14,7 @@
 //       (cd build/x86_64 && ctest -R placement); k4_env_stop'
 // Without the mounts every case skips and says why.
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <string>
 #include <vector>
 #include "CabWriter.h"
@@ -137,9 +138,13 @@ public:
     // A folder no earlier run left behind: process numbers repeat between runs (a fresh
     // Wine prefix hands out the same ones), and a folder of a run that was cut short stays.
     ReadOnlyCase() {
-        do {
+        for (;;) {
             name_ = "case" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count_);
-        } while (!CreateDirectoryA(Writable().c_str(), nullptr) && GetLastError() == ERROR_ALREADY_EXISTS);
+            if (CreateDirectoryA(Writable().c_str(), nullptr)) return;
+            const DWORD error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS)
+                throw std::runtime_error("cannot make " + Writable() + " (system error " + std::to_string(error) + ")");
+        }
     }
     ~ReadOnlyCase() {
         for (const std::string& entry : FolderEntries(Writable())) {
