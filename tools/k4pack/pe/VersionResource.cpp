@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "PeFile.h"
+#include "WindowsText.h"
 
 namespace k4pack {
 namespace {
@@ -174,53 +175,11 @@ VersionReport DescribeVersion(const VersionNode& root) {
 }
 
 std::u16string Utf16FromUtf8(const std::string& text) {
-    std::u16string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<std::uint8_t>(text[i]);
-        const std::size_t extra = lead < 0x80 ? 0 : (lead & 0xE0) == 0xC0 ? 1 : (lead & 0xF0) == 0xE0 ? 2 : (lead & 0xF8) == 0xF0 ? 3 : 4;
-        if (extra == 4 || extra > text.size() - 1 - i) throw PackError("not UTF-8 text");
-        std::uint32_t code = extra == 0 ? lead : lead & (0x3F >> extra);
-        for (std::size_t k = 1; k <= extra; ++k) {
-            const auto next = static_cast<std::uint8_t>(text[i + k]);
-            if ((next & 0xC0) != 0x80) throw PackError("not UTF-8 text");
-            code = code << 6 | (next & 0x3F);
-        }
-        static constexpr std::uint32_t kLeast[] = {0, 0x80, 0x800, 0x10000};
-        if (code < kLeast[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) throw PackError("not UTF-8 text");
-        if (code >= 0x10000) {
-            out += static_cast<char16_t>(0xD800 + ((code - 0x10000) >> 10));
-            out += static_cast<char16_t>(0xDC00 + ((code - 0x10000) & 0x3FF));
-        } else {
-            out += static_cast<char16_t>(code);
-        }
-        i += extra + 1;
-    }
-    return out;
+    std::optional<std::u16string> utf16 = Utf16FromUtf8(std::string_view(text));
+    if (!utf16) throw PackError("not UTF-8 text");
+    return std::move(*utf16);
 }
 
-std::string Utf8FromUtf16(const std::u16string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        std::uint32_t code = text[i];
-        if (code >= 0xD800 && code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000)
-            code = 0x10000 + ((code - 0xD800) << 10) + (text[++i] - 0xDC00);
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | code >> 6);
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | code >> 12);
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | code >> 18);
-            out += static_cast<char>(0x80 | (code >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (code >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        }
-    }
-    return out;
-}
+std::string Utf8FromUtf16(const std::u16string& text) { return ShownUtf16(text); }
 
 }  // namespace k4pack

@@ -52,7 +52,9 @@ struct VersionReport {
 };
 VersionReport DescribeVersion(const VersionNode& root);
 
-// UTF-8 to UTF-16 and back; the first throws PackError for bytes that are not UTF-8.
+// UTF-8 to UTF-16 and back for the resource's texts (WindowsText.h converts): the first
+// throws PackError for bytes that are not UTF-8, the second shows a surrogate without its
+// pair as U+FFFD.
 std::u16string Utf16FromUtf8(const std::string& text);
 std::string Utf8FromUtf16(const std::u16string& text);
 
