@@ -56,6 +56,7 @@ struct Outcome {
     bool ended = false;              // the process ended (after its boxes were answered)
     DWORD exitCode = STILL_ACTIVE;
     Snapshot before, after;          // outside the target, around the run
+    std::string notStarted;          // why the program could not be started (empty: it was)
 };
 
 // The payload's own target text: a folder no run may create.
