@@ -37,6 +37,11 @@ std::wstring FullFolder(const std::wstring& folder) {
     return full;
 }
 
+// The command's arguments after `text` (its program, however shown), in the code page.
+void AppendCommandArguments(std::string& text) {
+    if (!CommandToRun.arguments.empty()) (text += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+}
+
 }  // namespace
 
 ExtractionRun::~ExtractionRun() { End(false); }
@@ -111,7 +116,7 @@ StepOutcome ExtractionRun::RunArchiveCommand(CommandWait& wait, HWND owner) {
     const std::wstring program = folder + CommandToRun.program;
     const std::string shownProgram = NarrowFromWide(program, CP_ACP);
     commandShown_ = "\"" + shownProgram + "\"";
-    if (!CommandToRun.arguments.empty()) (commandShown_ += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+    AppendCommandArguments(commandShown_);
     // Why it did not run; empty once it ran.
     ShortString reason;
     DWORD error = 0;
@@ -235,7 +240,7 @@ ShortString QuotedText(std::string_view before, std::string_view quoted, std::st
 
 std::string CommandListingText() {
     std::string text = "Command: " + NarrowFromWide(CommandToRun.program, CP_ACP);
-    if (!CommandToRun.arguments.empty()) (text += ' ') += NarrowFromWide(CommandToRun.arguments, CP_ACP);
+    AppendCommandArguments(text);
     if (CommandToRun.temporary) text += " (in a temporary folder, removed afterwards)";
     return text;
 }
