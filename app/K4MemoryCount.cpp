@@ -11,8 +11,12 @@ namespace {
 // The header keeps the block's size and the alignment that operator new promises.
 constexpr std::size_t kHeader = alignof(std::max_align_t) > sizeof(std::size_t) ? alignof(std::max_align_t)
                                                                                   : sizeof(std::size_t);
-constinit std::atomic<std::int64_t> g_blocks{0};
-constinit std::atomic<std::int64_t> g_bytes{0};
+// Counters of the pointer's width: live blocks and bytes cannot exceed the address
+// space, and on 32-bit x86 a 64-bit atomic is a lock cmpxchg8b loop on every new and
+// delete where this is one lock xadd (and such loops have twice ended in a spurious
+// single-step trap under the emulated 32-bit test machine).
+constinit std::atomic<std::size_t> g_blocks{0};
+constinit std::atomic<std::size_t> g_bytes{0};
 
 void* Allocate(std::size_t size) noexcept {
     if (size > static_cast<std::size_t>(-1) - kHeader) return nullptr;
@@ -20,7 +24,7 @@ void* Allocate(std::size_t size) noexcept {
     if (!block) return nullptr;
     *reinterpret_cast<std::size_t*>(block) = size;
     g_blocks.fetch_add(1, std::memory_order_relaxed);
-    g_bytes.fetch_add(static_cast<std::int64_t>(size), std::memory_order_relaxed);
+    g_bytes.fetch_add(size, std::memory_order_relaxed);
     return block + kHeader;
 }
 
@@ -47,13 +51,13 @@ void Release(void* p) noexcept {
     unsigned char* block = static_cast<unsigned char*>(p) - kHeader;
     std::size_t size = *reinterpret_cast<std::size_t*>(block);
     g_blocks.fetch_sub(1, std::memory_order_relaxed);
-    g_bytes.fetch_sub(static_cast<std::int64_t>(size), std::memory_order_relaxed);
+    g_bytes.fetch_sub(size, std::memory_order_relaxed);
     std::free(block);
 }
 }  // namespace
 
-std::int64_t AllocatedBlockCount() { return g_blocks.load(std::memory_order_relaxed); }
-std::int64_t AllocatedByteCount() { return g_bytes.load(std::memory_order_relaxed); }
+std::int64_t AllocatedBlockCount() { return static_cast<std::int64_t>(g_blocks.load(std::memory_order_relaxed)); }
+std::int64_t AllocatedByteCount() { return static_cast<std::int64_t>(g_bytes.load(std::memory_order_relaxed)); }
 
 void* operator new(std::size_t size) { return AllocateOrThrow(size); }
 void* operator new[](std::size_t size) { return AllocateOrThrow(size); }
