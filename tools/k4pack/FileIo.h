@@ -27,6 +27,8 @@ public:
     Native Release() noexcept;
 
 private:
+    static void CloseNative(Native native) noexcept;  // the system's close, its result unread
+
     Native native_;
 };
 

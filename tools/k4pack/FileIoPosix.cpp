@@ -20,23 +20,7 @@ std::string SystemErrorText(const std::string& path) {
     return path + ": " + std::strerror(errno);
 }
 
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
-    if (this != &other) {
-        if (Valid()) ::close(static_cast<int>(native_));
-        native_ = other.Release();
-    }
-    return *this;
-}
-
-SystemFile::~SystemFile() {
-    if (Valid()) ::close(static_cast<int>(native_));
-}
-
-SystemFile::Native SystemFile::Release() noexcept {
-    const Native native = native_;
-    native_ = kNone;
-    return native;
-}
+void SystemFile::CloseNative(Native native) noexcept { ::close(static_cast<int>(native)); }
 
 ReadableFile::ReadableFile(const std::string& path)
     : path_(path), file_(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
@@ -63,11 +47,6 @@ void ReadableFile::ReadAt(std::uint64_t offset, std::span<std::uint8_t> out) con
 WritableFile::WritableFile(const std::string& path)
     : path_(path), file_(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600)) {
     if (!file_.Valid()) throw PackError(SystemErrorText(path));
-}
-
-void WritableFile::Write(std::span<const std::uint8_t> bytes) {
-    WriteAt(end_, bytes);
-    end_ += bytes.size();
 }
 
 void WritableFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {

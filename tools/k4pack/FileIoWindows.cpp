@@ -29,23 +29,7 @@ std::string SystemErrorText(const std::string& path) {
     return path + ": " + win::ErrorText(code);
 }
 
-SystemFile& SystemFile::operator=(SystemFile&& other) noexcept {
-    if (this != &other) {
-        if (Valid()) CloseHandle(reinterpret_cast<HANDLE>(native_));
-        native_ = other.Release();
-    }
-    return *this;
-}
-
-SystemFile::~SystemFile() {
-    if (Valid()) CloseHandle(reinterpret_cast<HANDLE>(native_));
-}
-
-SystemFile::Native SystemFile::Release() noexcept {
-    const Native native = native_;
-    native_ = kNone;
-    return native;
-}
+void SystemFile::CloseNative(Native native) noexcept { CloseHandle(reinterpret_cast<HANDLE>(native)); }
 
 // Others may read, write and rename the file meanwhile, as on POSIX. A folder opens too
 // (backup semantics), so that it is refused as "not a regular file" like there.
@@ -82,13 +66,8 @@ WritableFile::WritableFile(const std::string& path)
     if (!file_.Valid()) throw PackError(SystemErrorText(path));
 }
 
-void WritableFile::Write(std::span<const std::uint8_t> bytes) {
-    WriteAt(end_, bytes);
-    end_ += bytes.size();
-}
-
 // Each write names its offset: on a handle opened for synchronous use a write at an
-// offset also moves the file pointer, which Write therefore never relies on.
+// offset also moves the file pointer, which Write (FileIo.cpp) therefore never relies on.
 void WritableFile::WriteAt(std::uint64_t offset, std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
