@@ -7,6 +7,7 @@
 #include "pack/Branding.h"
 #include "pack/EmbeddedStubs.h"
 #include "pe/Resources.h"
+#include "WindowsText.h"
 #include "TestSupport.h"
 
 using namespace k4test;
@@ -241,11 +242,11 @@ TEST(VersionResource, VersionNumbersAndTexts) {
     for (const char* bad : {"", "1.2.3", "1.2.3.4.5", "1.2.3.65536", "a.b.c.d", "1..3.4", "1.2.3.4.", ".1.2.3", "1.2.3.-4",
                             "1.2.3.000001", " 1.2.3.4"})
         EXPECT_EQ(k4pack::ParseVersionNumber(bad), std::nullopt) << bad;
-    EXPECT_EQ(k4pack::Utf8FromUtf16(k4pack::Utf16FromUtf8("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")),
+    EXPECT_EQ(k4pack::ShownUtf16(k4pack::ResourceUtf16("a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80")),
               "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80");
-    EXPECT_EQ(k4pack::Utf16FromUtf8("\xF0\x9F\x98\x80").size(), 2u);
+    EXPECT_EQ(k4pack::ResourceUtf16("\xF0\x9F\x98\x80").size(), 2u);
     for (const char* bad : {"\xC3", "\xE9t\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xFF"})
-        EXPECT_THROW(k4pack::Utf16FromUtf8(bad), k4pack::PackError) << bad;
+        EXPECT_THROW(k4pack::ResourceUtf16(bad), k4pack::PackError) << bad;
     EXPECT_THROW(k4pack::ParseVersionResource(Bytes(5, 0)), k4pack::PackError);
 }
 

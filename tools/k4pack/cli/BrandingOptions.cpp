@@ -58,7 +58,7 @@ Branding BrandingFromOptions(const std::map<std::string, std::string>& options) 
         const std::string name = std::string("--") + option;
         std::u16string wide;
         try {
-            wide = Utf16FromUtf8(*text);
+            wide = ResourceUtf16(*text);
         } catch (const PackError&) {
             throw UsageError(name + ": the text is not UTF-8");
         }

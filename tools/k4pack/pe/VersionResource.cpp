@@ -69,7 +69,7 @@ void EncodeBlock(const VersionNode& node, std::vector<std::uint8_t>& out) {
 
 std::vector<std::uint8_t> TextValue(const std::string& utf8) {
     std::vector<std::uint8_t> value;
-    for (char16_t c : Utf16FromUtf8(utf8) + u'\0') {
+    for (char16_t c : ResourceUtf16(utf8) + u'\0') {
         value.push_back(static_cast<std::uint8_t>(c));
         value.push_back(static_cast<std::uint8_t>(c >> 8));
     }
@@ -83,7 +83,7 @@ std::string TextOf(const std::vector<std::uint8_t>& value) {
         if (c == 0) break;
         text += c;
     }
-    return Utf8FromUtf16(text);
+    return ShownUtf16(text);
 }
 
 void SetNumber(std::vector<std::uint8_t>& fixed, std::size_t at, const VersionNumber& n) {
@@ -154,8 +154,8 @@ void ChangeVersion(VersionNode& root, const VersionChanges& changes) {
     }
     for (VersionNode& table : tables->children)
         for (const auto& [key, text] : changes.strings) {
-            VersionNode* string = Child(table, Utf16FromUtf8(key));
-            if (string == nullptr) string = &table.children.emplace_back(VersionNode{Utf16FromUtf8(key), 1, {}, {}});
+            VersionNode* string = Child(table, ResourceUtf16(key));
+            if (string == nullptr) string = &table.children.emplace_back(VersionNode{ResourceUtf16(key), 1, {}, {}});
             string->type = 1;
             string->value = TextValue(text);
         }
@@ -168,18 +168,16 @@ VersionReport DescribeVersion(const VersionNode& root) {
     const VersionNode* tables = Child(root, u"StringFileInfo");
     if (tables == nullptr || tables->children.empty()) return report;
     const VersionNode& table = tables->children.front();
-    report.table = Utf8FromUtf16(table.key);
+    report.table = ShownUtf16(table.key);
     for (const VersionNode& string : table.children)
-        report.strings.emplace_back(Utf8FromUtf16(string.key), TextOf(string.value));
+        report.strings.emplace_back(ShownUtf16(string.key), TextOf(string.value));
     return report;
 }
 
-std::u16string Utf16FromUtf8(const std::string& text) {
-    std::optional<std::u16string> utf16 = Utf16FromUtf8(std::string_view(text));
+std::u16string ResourceUtf16(const std::string& text) {
+    std::optional<std::u16string> utf16 = Utf16FromUtf8(text);
     if (!utf16) throw PackError("not UTF-8 text");
     return std::move(*utf16);
 }
-
-std::string Utf8FromUtf16(const std::u16string& text) { return ShownUtf16(text); }
 
 }  // namespace k4pack

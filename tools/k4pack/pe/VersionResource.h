@@ -52,10 +52,8 @@ struct VersionReport {
 };
 VersionReport DescribeVersion(const VersionNode& root);
 
-// UTF-8 to UTF-16 and back for the resource's texts (WindowsText.h converts): the first
-// throws PackError for bytes that are not UTF-8, the second shows a surrogate without its
-// pair as U+FFFD.
-std::u16string Utf16FromUtf8(const std::string& text);
-std::string Utf8FromUtf16(const std::u16string& text);
+// The UTF-16 the resource stores for UTF-8 text (through WindowsText.h); throws PackError
+// for bytes that are not UTF-8. Its texts are read back with ShownUtf16.
+std::u16string ResourceUtf16(const std::string& text);
 
 }  // namespace k4pack
