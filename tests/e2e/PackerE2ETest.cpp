@@ -13,6 +13,7 @@
 #include "Driver.h"
 #include "PackerPaths.h"
 #include "Platform.h"
+#include "UniqueHandle.h"
 #include "WatchedRun.h"
 #include "WindowsWide.h"
 
@@ -60,12 +61,11 @@ bool ExistsAnyPath(const std::string& path) { return GetFileAttributesW(Long(pat
 // Names in a folder at a path of any length that start with `prefix`.
 int CountStartingWith(const std::string& folder, const std::wstring& prefix) {
     WIN32_FIND_DATAW found{};
-    const HANDLE search = FindFirstFileW((Long(folder) + L"\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
+    const UniqueSearch search(FindFirstFileW((Long(folder) + L"\\*").c_str(), &found));
+    if (!search) return 0;
     int count = 0;
     do count += std::wstring(found.cFileName).rfind(prefix, 0) == 0;
-    while (FindNextFileW(search, &found));
-    FindClose(search);
+    while (FindNextFileW(search.Get(), &found));
     return count;
 }
 

@@ -1,21 +1,16 @@
 // The system layer on Windows: the wide API with extended-length paths, so that names
 // outside the code page and paths over MAX_PATH work; names become UTF-8 here and
 // nowhere else.
-#include <memory>
-#include <type_traits>
+#include <iterator>
 
 #include "FileIo.h"
 #include "PackError.h"
 #include "Platform.h"
+#include "UniqueHandle.h"
 #include "WindowsWide.h"
 
 namespace k4pack::platform {
 namespace {
-
-struct FindCloser {
-    void operator()(HANDLE search) const { FindClose(search); }
-};
-using FindHandle = std::unique_ptr<std::remove_pointer_t<HANDLE>, FindCloser>;
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
@@ -38,17 +33,16 @@ std::wstring Inside(const std::wstring& folder, const std::wstring& name) {
 template <class Visit>
 void EachEntry(const std::wstring& folder, const std::string& shownFolder, Visit visit) {
     WIN32_FIND_DATAW found{};
-    FindHandle search(FindFirstFileExW(Inside(folder, L"*").c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                       nullptr, 0));
-    if (search.get() == INVALID_HANDLE_VALUE) {
-        search.release();
+    const UniqueSearch search(FindFirstFileExW(Inside(folder, L"*").c_str(), FindExInfoBasic, &found,
+                                               FindExSearchNameMatch, nullptr, 0));
+    if (!search) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) return;
         throw PackError(SystemErrorText(shownFolder));
     }
     do {
         const std::wstring name = found.cFileName;
         if (name != L"." && name != L"..") visit(name, found);
-    } while (FindNextFileW(search.get(), &found));
+    } while (FindNextFileW(search.Get(), &found));
     if (GetLastError() != ERROR_NO_MORE_FILES) throw PackError(SystemErrorText(shownFolder));
 }
 
